@@ -1,0 +1,36 @@
+// The serial line to the sign: one port at a time, raw bytes, 9600 8N1, no flow control.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+class SerialLink {
+public:
+    virtual ~SerialLink() = default;
+
+    // Port number 1..255; takes effect at the next open().
+    virtual void setPort(int number) = 0;
+    virtual int port() const = 0;
+
+    // Opens the port with the line settings; on failure returns false and, when `reason` is
+    // given, the system's reason in words.
+    virtual bool open(std::string* reason = nullptr) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual void writeByte(std::uint8_t byte) = 0;
+    // Bytes written but not yet sent.
+    virtual int bytesToWrite() const = 0;
+    // Bytes received and not yet read.
+    virtual int bytesAvailable() const = 0;
+    // The next received byte, or -1 when none is waiting.
+    virtual int readByte() = 0;
+
+    // Called on the event loop whenever bytes have arrived.
+    virtual void setReceiveHandler(std::function<void()> handler) = 0;
+};
+
+}  // namespace platform
