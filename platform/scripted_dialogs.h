@@ -1,0 +1,48 @@
+// A Dialogs double for tests: records every box and answers questions from a script.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+namespace platform {
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        bool isQuestion;
+        std::string text;
+        std::string title;
+    };
+
+    // Answers for the next questions, in order; when the script runs out, `defaultAnswer`.
+    void answerNext(bool yes) { answers_.push_back(yes); }
+    bool defaultAnswer = true;
+
+    void information(const std::string& text, const std::string& title) override {
+        shown.push_back({false, text, title});
+    }
+    bool question(const std::string& text, const std::string& title) override {
+        shown.push_back({true, text, title});
+        if (answers_.empty()) return defaultAnswer;
+        bool yes = answers_.front();
+        answers_.pop_front();
+        return yes;
+    }
+
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& s : shown) out.push_back(s.text);
+        return out;
+    }
+    void clear() { shown.clear(); }
+
+    std::vector<Shown> shown;
+
+private:
+    std::deque<bool> answers_;
+};
+
+}  // namespace platform
