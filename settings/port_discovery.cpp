@@ -1,0 +1,25 @@
+#include "settings/port_discovery.h"
+
+#include "settings/port_mapping.h"
+
+namespace letrador {
+
+bool ProbarPuerto(platform::SerialLink& link, int numero) {
+    link.setPort(numero);
+    if (!link.open()) return false;
+    link.close();
+    return true;
+}
+
+Int16 BuscarPuertos(platform::SerialLink& link, OptionsView& options,
+                    const std::function<std::string(int)>& deviceOf) {
+    Int16 count = 0;
+    for (int numero = kFirstPort; numero <= kLastPort; ++numero) {
+        if (!ProbarPuerto(link, numero)) continue;
+        options.addPort(DecimalText(numero), deviceOf ? deviceOf(numero) : std::string());
+        count = Add16(count, 1);
+    }
+    return count;
+}
+
+}  // namespace letrador
