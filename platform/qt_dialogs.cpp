@@ -7,7 +7,8 @@
 namespace platform {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+// Texts carry CR LF line breaks; a label shows a plain line feed.
+QString Q(const std::string& s) { return QString::fromStdString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
 }  // namespace
 

@@ -1,0 +1,15 @@
+// Handing a document to the desktop: the help page opens in the default browser.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Opens a local file with the desktop's default program; the result is not looked at.
+    virtual void openFile(const std::string& path) = 0;
+};
+
+}  // namespace platform
