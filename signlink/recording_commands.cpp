@@ -1,0 +1,52 @@
+#include "signlink/recording_commands.h"
+
+#include "message/codepage.h"
+
+namespace letrador {
+
+bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
+                        const OpcionesGrabacion& opciones) {
+    PuertoSerie& puerto = grabador.puerto();
+    RecordingView& view = grabador.view();
+    bool r = grabador.AbrirGrabacion(opciones.textoPuerto);
+    if (r) {
+        puerto.ErrorGrabacion = false;
+        const long long n = static_cast<long long>(parrafos.size());
+        for (long long p = 1; p <= n; ++p) {
+            const ParrafoAGrabar& parrafo = parrafos[p - 1];
+            if (parrafo.Ignore) continue;
+            view.AgregarLog("Grabando párrafo " + DecimalText(p) + " de " + DecimalText(n) + "...",
+                            true);
+            puerto.ErrorParrafo = false;
+            r = grabador.GrabarParrafo(parrafo.Text, parrafo.fontPath, parrafo.Separation,
+                                       opciones.spaceWidth);
+            if (!opciones.joined && r) r = grabador.EnviarEfecto(U'1');
+            if (!r) break;
+            if (!puerto.ErrorParrafo) view.AgregarLog(" OK.", false);
+        }
+    }
+    return grabador.CerrarGrabacion(r);
+}
+
+bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
+                            std::u32string_view seleccion, const std::string& fontPath,
+                            Int16 separacion, const OpcionesGrabacion& opciones) {
+    PuertoSerie& puerto = grabador.puerto();
+    RecordingView& view = grabador.view();
+    puerto.ErrorGrabacion = false;
+    bool r = grabador.AbrirGrabacion(opciones.textoPuerto);
+    if (r) {
+        if (!seleccion.empty()) {
+            view.AgregarLog("Grabando selección: " + ToUtf8(seleccion), true);
+            r = grabador.GrabarParrafo(seleccion, fontPath, separacion, opciones.spaceWidth);
+        } else {
+            view.AgregarLog("Grabando párrafo actual...", true);
+            puerto.ErrorParrafo = false;
+            r = grabador.GrabarParrafo(texto, fontPath, separacion, opciones.spaceWidth);
+            if (r && !puerto.ErrorParrafo) view.AgregarLog("OK", false);
+        }
+    }
+    return grabador.CerrarGrabacion(r);
+}
+
+}  // namespace letrador

@@ -1,0 +1,40 @@
+// What the two recording commands do once their refusals are past: open, send, close.
+// Shared by the main window's menu commands and the command-line recorder.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "message/numeric.h"
+#include "signlink/grabacion.h"
+
+namespace letrador {
+
+struct ParrafoAGrabar {
+    std::u32string Text;
+    std::string fontPath;  // full path: the font folder and the paragraph's font file
+    Int16 Separation = 1;
+    bool Ignore = false;
+};
+
+struct OpcionesGrabacion {
+    std::string textoPuerto;  // the chosen entry of the port list, "3"
+    bool joined = false;      // "Párrafos unidos" ticked: no separator between paragraphs
+    Int16 spaceWidth = 3;
+};
+
+// The whole message, from the opening on: "Grabando párrafo p de n..." for every paragraph not
+// ignored (numbered among all of them), " OK." after each clean one, the separator after each
+// one when not joined. Stops at the first paragraph that times out. The closing's result.
+bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
+                        const OpcionesGrabacion& opciones);
+
+// The paragraph being edited, from the opening on: only `seleccion` when it is not empty
+// ("Grabando selección: ..." and no OK mark), else the whole `texto` ("Grabando párrafo
+// actual..." and "OK" when clean). The closing's result.
+bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
+                            std::u32string_view seleccion, const std::string& fontPath,
+                            Int16 separacion, const OpcionesGrabacion& opciones);
+
+}  // namespace letrador

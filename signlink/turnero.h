@@ -1,0 +1,32 @@
+// The turn-display recording: the numbers 00 to 99 in one of the built-in digit styles.
+#pragma once
+
+#include <string_view>
+
+#include "signlink/grabacion.h"
+
+namespace letrador {
+
+// The question asked before a turn-display recording.
+inline constexpr std::string_view kTurneroTitulo = "Grabación de turnero";
+inline constexpr std::string_view kTurneroPregunta =
+    "Se está por hacer una grabación de turnero.\r\nDesea continuar?";
+
+class Turnero {
+  public:
+    // The closing is the message recording's; `grabador` also gives the link and the view.
+    explicit Turnero(Grabador& grabador) : grabador_(grabador) {}
+
+    // Records the hundred entries on port `textoPuerto`; the result of the closing.
+    bool GrabarTurnero(int estilo, std::string_view textoPuerto);
+    // One attempt at recognition and start; true when the sign is ready.
+    bool AbrirTurnero(std::string_view textoPuerto);
+    // The columns of one digit; the result of the last exchange (true when the style or the
+    // digit has no columns).
+    bool EnviarDigito(int digito, int estilo);
+
+  private:
+    Grabador& grabador_;
+};
+
+}  // namespace letrador
