@@ -1,0 +1,50 @@
+// Whole-file reads and all-or-nothing file replacement for message files.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <sys/types.h>
+
+namespace letrador {
+
+struct FileResult {
+    bool ok = true;
+    std::string reason;  // for a failure: why, in Spanish
+};
+
+// Replaces the file at `path` with `bytes`. Either the new content is all there or the file
+// that was there before is untouched.
+class FileReplacer {
+  public:
+    virtual ~FileReplacer() = default;
+    virtual FileResult Replace(const std::string& path, std::string_view bytes) = 0;
+};
+
+// Writes a temporary file beside the target, flushes it to the disk, and renames it over the
+// target. The hooks let tests make a step fail the way a full disk or a refused rename does.
+class AtomicFileReplacer : public FileReplacer {
+  public:
+    FileResult Replace(const std::string& path, std::string_view bytes) override;
+
+  protected:
+    // Each returns what the system call does (-1 with errno on failure).
+    virtual ssize_t WriteSome(int fd, const char* data, std::size_t size);
+    virtual int SyncFile(int fd);
+    virtual int RenameFile(const std::string& from, const std::string& to);
+};
+
+struct FileContent {
+    FileResult result;
+    std::string bytes;
+};
+
+// Largest file taken as a message: far above anything a sign can hold, low enough that a stray
+// huge file cannot exhaust memory.
+inline constexpr std::size_t kMaxMessageFileBytes = 32u * 1024u * 1024u;
+
+// Reads the whole file at `path`; fails for a folder, a missing file, or one over `maxBytes`.
+FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes = kMaxMessageFileBytes);
+
+}  // namespace letrador

@@ -1,0 +1,115 @@
+#include "files/message_files.h"
+
+#include <algorithm>
+
+#include "message/codepage.h"
+#include "message/numeric.h"
+
+namespace letrador {
+
+std::string IncompleteFileText(int paragraphsRead) {
+    return "El archivo está incompleto: se leyeron " + DecimalText(paragraphsRead) + " párrafos.";
+}
+
+namespace {
+
+FileReplacer& WriterOrOwn(FileReplacer* given, std::unique_ptr<FileReplacer>& own) {
+    if (given) return *given;
+    own = std::make_unique<AtomicFileReplacer>();
+    return *own;
+}
+
+}  // namespace
+
+MessageFiles::MessageFiles(ParagraphStore& store, EditorView& view, OptionsView& options,
+                           ParagraphCommands& commands, platform::Dialogs& dialogs,
+                           FileReplacer* writer)
+    : store_(store),
+      view_(view),
+      options_(options),
+      commands_(commands),
+      dialogs_(dialogs),
+      writer_(WriterOrOwn(writer, ownWriter_)) {}
+
+bool MessageFiles::EscribirMensaje(const std::string& ruta) {
+    const std::u32string marker = FromUtf8(store_.ParagraphEndMarker);
+    const std::size_t count =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(0, view_.paragraphItemCount())),
+                              store_.Paragraphs.size());
+    const std::vector<ParagraphRecord> paragraphs(store_.Paragraphs.begin(),
+                                                  store_.Paragraphs.begin() + count);
+
+    // The reader could not tell such a text from the end of the text, and every later value
+    // would be read one line off: refuse the whole save rather than write a file that misreads.
+    for (const ParagraphRecord& p : paragraphs) {
+        if (CollidesWithEndMarker(p, marker)) {
+            dialogs_.information(kMsgTextoEsMarcador);
+            return false;
+        }
+    }
+
+    MessageHeader header;
+    header.spaceWidth = NumericValue(options_.spaceWidthText());
+    header.joined = options_.joinedChecked();
+    const ComposedMessage file = ComposeMessageFile(header, paragraphs, marker);
+
+    const FileResult written = writer_.Replace(ruta, file.bytes);
+    if (!written.ok) {
+        dialogs_.information(kMsgNoSeGuardo + written.reason);
+        return false;
+    }
+    if (file.lossy) dialogs_.information(kMsgCaracteresReemplazados);
+    store_.MessageModified = false;
+    return true;
+}
+
+void MessageFiles::ReadGroupIntoEditor(const ReadGroup& group) {
+    view_.setFontFileText(group.fontFile);
+    view_.setMessageText(group.text);
+    view_.setIgnoreChecked(group.ignore);
+    view_.setSeparationText(group.separation);
+}
+
+bool MessageFiles::LeerMensaje(const std::string& ruta) {
+    const FileContent content = ReadWholeFile(ruta);
+    if (!content.result.ok) {
+        dialogs_.information(kMsgNoSeAbrio + content.result.reason);
+        return false;
+    }
+    if (content.bytes.empty()) {
+        dialogs_.information(kMsgArchivoVacio);
+        return false;
+    }
+
+    // The whole file is taken apart first, so that only complete paragraph groups reach the
+    // commands and a broken end cannot leave a half-filled paragraph behind.
+    const ParsedMessage parsed =
+        ParseMessageFile(content.bytes, FromUtf8(store_.ParagraphEndMarker));
+
+    commands_.ClearMessage();
+    if (parsed.hasSpaceWidth) {
+        options_.setSpaceWidthText(parsed.spaceWidthText);
+        store_.SpaceWidth = WholeValue(options_.spaceWidthText());
+    }
+    if (parsed.hasJoined) options_.setJoinedChecked(WholeValue(parsed.joinedText) != 0);
+
+    for (const ReadGroup& group : parsed.groups) {
+        // After a group that "Guardar párrafo" refused, the window is in the new-paragraph state
+        // with "Nuevo Párrafo" disabled: as for an operator, the button is not pressed then, and
+        // the group goes into the empty paragraph that the refused one left. So a refused group
+        // in the middle of a file leaves no empty paragraph behind; only a refused last group
+        // does, as in a file whose newest paragraph was never saved.
+        if (view_.isEnabled(EditorControl::cmdParNuevo)) commands_.cmdParNuevo_Click();
+        ReadGroupIntoEditor(group);
+        commands_.cmdParGuardar_Click();
+    }
+
+    if (view_.paragraphItemCount() > 0) commands_.selectParagraph(0);
+    store_.MessageModified = false;
+    if (!parsed.complete) {
+        dialogs_.information(IncompleteFileText(static_cast<int>(parsed.groups.size())));
+    }
+    return true;
+}
+
+}  // namespace letrador

@@ -1,0 +1,178 @@
+#include "files/message_format.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "message/codepage.h"
+#include "message/numeric.h"
+
+namespace letrador {
+namespace {
+
+constexpr char32_t kQuote = U'"';
+
+// Appends `text` as one or more Windows-1252 lines (its own CR LF breaks stay as they are) and
+// the line end.
+void AppendLine(std::string& out, std::u32string_view text, bool& lossy) {
+    bool lost = false;
+    out += ToCp1252(text, &lost);
+    out += kCrLf;
+    lossy = lossy || lost;
+}
+
+std::u32string Quoted(std::u32string_view text) {
+    std::u32string s;
+    s.reserve(text.size() + 2);
+    s += kQuote;
+    s += text;
+    s += kQuote;
+    return s;
+}
+
+}  // namespace
+
+std::u32string QuitarComillas(std::u32string_view texto) {
+    if (texto.size() < 2) return {};
+    return std::u32string(texto.substr(1, texto.size() - 2));
+}
+
+std::u32string DesdoblarComillas(std::u32string_view texto) {
+    std::u32string out;
+    out.reserve(texto.size());
+    bool previousQuoteCopied = false;
+    for (char32_t c : texto) {
+        if (c != kQuote) {
+            out += c;
+            previousQuoteCopied = false;
+        } else if (!previousQuoteCopied) {
+            out += c;
+            previousQuoteCopied = true;
+        } else {
+            previousQuoteCopied = false;
+        }
+    }
+    return out;
+}
+
+std::u32string DoblarComillas(std::u32string_view texto) {
+    std::u32string out;
+    out.reserve(texto.size());
+    for (char32_t c : texto) {
+        out += c;
+        if (c == kQuote) out += c;
+    }
+    return out;
+}
+
+std::string DecimalLine(double value) {
+    if (!std::isfinite(value)) return "0";
+    std::string text = DecimalNumberText(value);
+    if (text.find_first_of("eE") == std::string::npos) return text;
+    // Very large or very small values: plain digits instead of an exponent.
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.20f", value);
+    text = buffer;
+    if (text.find('.') != std::string::npos) {
+        while (!text.empty() && text.back() == '0') text.pop_back();
+        if (!text.empty() && text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+bool CollidesWithEndMarker(const ParagraphRecord& paragraph, std::u32string_view endMarker) {
+    return paragraph.Text == endMarker;
+}
+
+ComposedMessage ComposeMessageFile(const MessageHeader& header,
+                                   const std::vector<ParagraphRecord>& paragraphs,
+                                   std::u32string_view endMarker) {
+    ComposedMessage m;
+    bool& lossy = m.lossy;
+    auto ascii = [&](const std::string& s) {
+        m.bytes += s;
+        m.bytes += kCrLf;
+    };
+    ascii(DecimalLine(header.spaceWidth));
+    ascii(header.joined ? "1" : "0");
+    const std::u32string marker = Quoted(endMarker);
+    for (const ParagraphRecord& p : paragraphs) {
+        ascii(DecimalText(p.Number));
+        AppendLine(m.bytes, Quoted(FromUtf8(p.FontFile)), lossy);
+        AppendLine(m.bytes, Quoted(DoblarComillas(p.Text)), lossy);
+        AppendLine(m.bytes, marker, lossy);
+        ascii(DecimalText(p.Columns));
+        ascii(p.Ignore ? "#TRUE#" : "#FALSE#");
+        ascii(DecimalText(p.Separation));
+    }
+    return m;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t lf = bytes.find('\n', start);
+        if (lf == std::string_view::npos) {
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        std::size_t end = (lf > start && bytes[lf - 1] == '\r') ? lf - 1 : lf;
+        lines.push_back(bytes.substr(start, end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMarker) {
+    ParsedMessage parsed;
+    const std::vector<std::string_view> lines = SplitLines(bytes);
+    const std::string marker = ToCp1252(Quoted(endMarker));
+    const std::size_t n = lines.size();
+    std::size_t i = 0;
+
+    if (i >= n) return parsed;
+    parsed.hasSpaceWidth = true;
+    parsed.spaceWidthText = ToUtf8(FromCp1252(lines[i++]));
+    if (i >= n) return parsed;
+    parsed.hasJoined = true;
+    parsed.joinedText = ToUtf8(FromCp1252(lines[i++]));
+    if (i >= n) return parsed;  // the two option lines and no paragraph
+
+    while (i < n) {
+        ReadGroup g;
+        ++i;  // the paragraph's number: paragraphs are numbered by their order in the file
+        if (i >= n) return parsed;
+        g.fontFile = ToUtf8(QuitarComillas(FromCp1252(lines[i++])));
+        if (i >= n) return parsed;
+
+        // The first text line is compared with the marker line too, so a text line that is
+        // exactly the marker ends the text at once and is the text.
+        std::string text(lines[i++]);
+        if (text != marker) {
+            bool ended = false;
+            while (i < n) {
+                std::string_view line = lines[i++];
+                if (line == marker) {
+                    ended = true;
+                    break;
+                }
+                text += kCrLf;
+                text += line;
+            }
+            if (!ended) return parsed;
+        }
+        g.text = DesdoblarComillas(QuitarComillas(FromCp1252(text)));
+
+        if (i >= n) return parsed;
+        ++i;  // the column count: saving the paragraph counts it again
+        if (i >= n) return parsed;
+        g.ignore = lines[i++] != "#FALSE#";
+        if (i >= n) return parsed;
+        g.separation = ToUtf8(FromCp1252(lines[i++]));
+        parsed.groups.push_back(std::move(g));
+    }
+    parsed.complete = true;
+    return parsed;
+}
+
+}  // namespace letrador

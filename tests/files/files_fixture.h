@@ -1,0 +1,87 @@
+// A message being edited without a window, with a scratch work folder holding the font a.ffv
+// (in which «Hola» counts 24 columns at separation 1) and an empty message folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "files/message_files.h"
+#include "message/paragraph_commands.h"
+#include "message/plain_editor_view.h"
+#include "platform/scripted_dialogs.h"
+#include "settings/plain_options_view.h"
+#include "tests/support/sample_font.h"
+
+namespace letrador::testing {
+
+// H 6, o 5, l 4, a 5 dark columns; with separation 1 «Hola» is 7 + 6 + 5 + 6 = 24.
+inline std::vector<SampleGlyph> HolaGlyphs() {
+    return {
+        {"H", {0x7F, 0x08, 0x08, 0x08, 0x08, 0x7F}},
+        {"o", {0x38, 0x44, 0x44, 0x44, 0x38}},
+        {"l", {0x01, 0x7F, 0x40, 0x40}},
+        {"a", {0x20, 0x54, 0x54, 0x54, 0x78}},
+    };
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string Lines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+}
+
+class MessageFixture {
+  public:
+    MessageFixture(FileReplacer* writer = nullptr)
+        : view(store),
+          commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
+          files(store, view, options, commands, dialogs, writer) {
+        fonts = scratch.path() / "tipografias";
+        messages = scratch.path() / "mensajes";
+        std::filesystem::create_directories(fonts);
+        std::filesystem::create_directories(messages);
+        store.FontFolder = fonts.string();
+        store.MessageFolder = messages.string();
+        WriteFont(fonts / "a.ffv", HolaGlyphs());
+        commands.DisableEditing();
+    }
+
+    // A new paragraph as the operator makes it: "Nuevo Párrafo", the boxes, "Guardar párrafo".
+    bool addParagraph(const std::u32string& text, const std::string& font = "a.ffv",
+                      bool ignore = false, const std::string& separation = "1") {
+        commands.cmdParNuevo_Click();
+        view.setMessageText(text);
+        view.setFontFileText(font);
+        view.setIgnoreChecked(ignore);
+        view.setSeparationText(separation);
+        return commands.cmdParGuardar_Click();
+    }
+
+    std::string path(const std::string& name) const { return (messages / name).string(); }
+
+    ScratchFolder scratch;
+    std::filesystem::path fonts, messages;
+    ParagraphStore store;
+    PlainEditorView view;
+    platform::ScriptedDialogs dialogs;
+    PlainOptionsView options;
+    ParagraphCommands commands;
+    MessageFiles files;
+};
+
+}  // namespace letrador::testing
