@@ -1,0 +1,168 @@
+// The main window "Letrador de Mensajes": the editing controls, the menus, and the handlers
+// that start every command. It is also the editing view the paragraph commands drive.
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "message/editor_view.h"
+#include "message/paragraph_commands.h"
+#include "message/paragraph_store.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/serial_link.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileSystemWatcher;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace letrador {
+
+class frmAvanzadas;
+class TagHighlighter;
+
+class frmLetrador : public QMainWindow, public EditorView {
+public:
+    struct Services {
+        ParagraphStore& store;
+        platform::Dialogs& dialogs;
+        platform::Desktop& desktop;
+        platform::SerialLink& link;
+        std::filesystem::path workFolder;
+        std::function<std::string(int)> deviceOf;
+    };
+
+    explicit frmLetrador(Services services);
+    ~frmLetrador() override;
+
+    // The window's own enabled state and focus, beside the controls' (EditorView).
+    using QMainWindow::isEnabled;
+    using QMainWindow::setEnabled;
+    using QMainWindow::setFocus;
+
+    // The load sequence. False when the program must end (no serial port at all).
+    bool Form_Load();
+    // Unloads the other windows, in the order the program closes them.
+    void Form_Unload();
+
+    frmAvanzadas& avanzadas() { return *frmAvanzadas_; }
+    ParagraphCommands& paragraphCommands() { return commands_; }
+
+    // EditorView
+    std::u32string messageText() const override;
+    void setMessageText(const std::u32string& text) override;
+    std::u32string selectedMessageText() const override;
+    std::string fontFileText() const override;
+    void setFontFileText(const std::string& text) override;
+    std::string separationText() const override;
+    void setSeparationText(const std::string& text) override;
+    bool ignoreChecked() const override;
+    void setIgnoreChecked(bool checked) override;
+    std::string messageName() const override;
+    void setMessageName(const std::string& text) override;
+    int paragraphItemCount() const override;
+    void addParagraphItem(const std::string& text) override;
+    void removeFirstParagraphItem() override;
+    void setCurrentParagraphIndex(int index) override;
+    std::string currentParagraphText() const override;
+    void setCapacityLabel(const std::string& text, bool exceeded) override;
+    std::string capacityLabel() const override;
+    void setEnabled(EditorControl control, bool enabled) override;
+    bool isEnabled(EditorControl control) const override;
+    void setFocus(EditorControl control) override;
+
+    // Handlers.
+    void cmdParNuevo_Click();
+    void cmdParGuardar_Click();
+    void cboParParrafos_Click();
+    void cmdMsjFxAgrega_Click();
+    void txtMsjMensaje_Change();
+    void cmdMsjSeparMas_Click();
+    void cmdMsjSeparMenos_Click();
+    void txtMsjSeparSepar_Change();
+    void filArchArchivos_Click(const QString& name);
+    void txtMsjArchivo_Change();
+    void menOpcAvanzadas_Click();
+    void menAyudaGeneral_Click();
+
+    // Fills filArchArchivos with the font files that are in FontFolder now.
+    void refreshFontList();
+    // Gives the main window back after a secondary window closes.
+    void returnFromSecondaryWindow();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    QWidget* widgetFor(EditorControl control) const;
+    QAction* actionFor(EditorControl control) const;
+    void LoadBrandLogo();
+
+    Services services_;
+    ParagraphCommands commands_;
+    std::unique_ptr<frmAvanzadas> frmAvanzadas_;
+    QFileSystemWatcher* fontWatcher_ = nullptr;
+
+    // Controls, named as the window's design names them.
+    QGroupBox* frmNomMensaje_;
+    QLineEdit* txtNomMensaje_;
+    QGroupBox* frmArchivos_;
+    QListWidget* filArchArchivos_;
+    QGroupBox* frmMensaje_;
+    QPlainTextEdit* txtMsjMensaje_;
+    TagHighlighter* highlighter_;
+    QGroupBox* frmSepar_;
+    QLineEdit* txtMsjSeparSepar_;
+    QPushButton* cmdMsjSeparMas_;
+    QPushButton* cmdMsjSeparMenos_;
+    QLineEdit* txtMsjArchivo_;
+    QGroupBox* frmEfectos_;
+    QPushButton* cmdMsjFxAgrega_;
+    QComboBox* cboMsjFxEfectos_;
+    QLabel* lblMsjCapacidad_;
+    QLabel* lblMsjArchivo_;
+    QGroupBox* frmParrafos_;
+    QCheckBox* chkMsjIgnora_;
+    QComboBox* cboParParrafos_;
+    QPushButton* cmdParGuardar_;
+    QPushButton* cmdParNuevo_;
+    QLabel* lblArchVelmora_;
+    QLabel* imgArchVelmora_;
+    QLabel* Image1_;
+
+    QMenu* menArchivo_;
+    QAction* menArchNuevo_;
+    QAction* MenArchAbrir_;
+    QAction* menArchGuardar_;
+    QAction* menArchGuardarComo_;
+    QMenu* menConfiguracion_;
+    QAction* menOpcAvanzadas_;
+    QMenu* menGrabacion_;
+    QAction* menGrabTotal_;
+    QAction* menGrabParcial_;
+    QMenu* menTurneros_;
+    QAction* menTurn1_;
+    QAction* menTurn2_;
+    QAction* menTurn3_;
+    QMenu* menAyuda_;
+    QAction* menAyudaGeneral_;
+
+    bool closingConfirmed_ = false;
+    int fontRowBeforePress_ = -1;
+};
+
+}  // namespace letrador

@@ -1,0 +1,148 @@
+#include "settings/frm_avanzadas.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "settings/options_commands.h"
+
+namespace letrador {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromUtf8(name));
+    return widget;
+}
+
+}  // namespace
+
+frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window), services_(std::move(services)) {
+    setObjectName(QStringLiteral("frmAvanzadas"));
+    setWindowTitle(QStringLiteral("Opciones Avanzadas"));
+
+    fraPuerto_ = Named(new QGroupBox(QStringLiteral("Puerto")), "fraPuerto");
+    fraPuerto_->setToolTip(QStringLiteral("Seteo de la dirección del puerto."));
+    lblNumCom_ = Named(
+        new QLabel(QStringLiteral("Seleccione uno de los puertos COM disponibles en el sistema.")),
+        "lblNumCom");
+    lblNumCom_->setWordWrap(true);
+    cboPuertoCom_ = Named(new QComboBox, "cboPuertoCom");
+    cboPuertoCom_->setEditable(false);
+    cboPuertoCom_->setToolTip(QStringLiteral("Puertos COM disponibles en el sistema."));
+    cmdActualizar_ = Named(new QPushButton(QStringLiteral("Actualizar")), "cmdActualizar");
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(cboPuertoCom_, 1);
+    portRow->addWidget(cmdActualizar_);
+    auto* portLayout = new QVBoxLayout(fraPuerto_);
+    portLayout->addWidget(lblNumCom_);
+    portLayout->addLayout(portRow);
+
+    fraParrafos_ = Named(new QGroupBox(QStringLiteral("Párrafos")), "fraParrafos");
+    lblParEspacio_ = Named(new QLabel(QStringLiteral("Tamaño del espaciado")), "lblParEspacio");
+    txtParEspacio_ = Named(new QLineEdit(QStringLiteral("3")), "txtParEspacio");
+    txtParEspacio_->setAlignment(Qt::AlignCenter);
+    txtParEspacio_->setToolTip(QStringLiteral("Cantidad de columnas de espaciado."));
+    txtParEspacio_->setMaximumWidth(60);
+    cmdParEspaMas_ = Named(new QPushButton(QStringLiteral("+")), "cmdParEspaMas");
+    cmdParEspaMas_->setToolTip(QStringLiteral("Aumenta el espaciado."));
+    cmdParEspaMenos_ = Named(new QPushButton(QStringLiteral("-")), "cmdParEspaMenos");
+    cmdParEspaMenos_->setToolTip(QStringLiteral("Disminuye el espaciado."));
+    for (QPushButton* b : {cmdParEspaMas_, cmdParEspaMenos_}) b->setMaximumWidth(32);
+    chkParUnidos_ = Named(new QCheckBox(QStringLiteral("Párrafos unidos")), "chkParUnidos");
+    chkParUnidos_->setToolTip(QStringLiteral("Párrafos unidos o separados."));
+    auto* widthRow = new QHBoxLayout;
+    widthRow->addWidget(lblParEspacio_);
+    widthRow->addStretch();
+    widthRow->addWidget(cmdParEspaMenos_);
+    widthRow->addWidget(txtParEspacio_);
+    widthRow->addWidget(cmdParEspaMas_);
+    auto* parLayout = new QVBoxLayout(fraParrafos_);
+    parLayout->addLayout(widthRow);
+    parLayout->addWidget(chkParUnidos_);
+
+    cmdCerrar_ = Named(new QPushButton(QStringLiteral("Cerrar")), "cmdCerrar");
+    cmdCerrar_->setToolTip(QStringLiteral("Cierra la ventana."));
+    auto* closeRow = new QHBoxLayout;
+    closeRow->addStretch();
+    closeRow->addWidget(cmdCerrar_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraPuerto_);
+    layout->addWidget(fraParrafos_);
+    layout->addLayout(closeRow);
+    resize(380, 260);
+
+    connect(cmdActualizar_, &QPushButton::clicked, this, [this] { cmdActualizar_Click(); });
+    connect(cmdParEspaMas_, &QPushButton::clicked, this, [this] { cmdParEspaMas_Click(); });
+    connect(cmdParEspaMenos_, &QPushButton::clicked, this, [this] { cmdParEspaMenos_Click(); });
+    connect(cmdCerrar_, &QPushButton::clicked, this, [this] { cmdCerrar_Click(); });
+}
+
+std::string frmAvanzadas::spaceWidthText() const { return txtParEspacio_->text().toStdString(); }
+void frmAvanzadas::setSpaceWidthText(const std::string& text) { txtParEspacio_->setText(Q(text)); }
+bool frmAvanzadas::joinedChecked() const { return chkParUnidos_->isChecked(); }
+void frmAvanzadas::setJoinedChecked(bool checked) { chkParUnidos_->setChecked(checked); }
+int frmAvanzadas::portCount() const { return cboPuertoCom_->count(); }
+void frmAvanzadas::clearPorts() { cboPuertoCom_->clear(); }
+
+void frmAvanzadas::addPort(const std::string& number, const std::string& device) {
+    cboPuertoCom_->addItem(Q(number));
+    QString tip = device.empty() ? QStringLiteral("Sin dispositivo")
+                                 : QStringLiteral("Dispositivo: ") + Q(device);
+    cboPuertoCom_->setItemData(cboPuertoCom_->count() - 1, tip, Qt::ToolTipRole);
+}
+
+void frmAvanzadas::choosePort(int index) {
+    cboPuertoCom_->setCurrentIndex(index);
+    cboPuertoCom_->setToolTip(cboPuertoCom_->itemData(index, Qt::ToolTipRole).toString());
+}
+
+std::string frmAvanzadas::chosenPortText() const {
+    return cboPuertoCom_->currentIndex() < 0 ? std::string()
+                                             : cboPuertoCom_->currentText().toStdString();
+}
+
+QPushButton* frmAvanzadas::button(OptionsControl control) const {
+    return control == OptionsControl::cmdActualizar ? cmdActualizar_ : cmdCerrar_;
+}
+void frmAvanzadas::setEnabled(OptionsControl control, bool enabled) {
+    button(control)->setEnabled(enabled);
+}
+bool frmAvanzadas::isEnabled(OptionsControl control) const {
+    return button(control)->isEnabled();
+}
+
+void frmAvanzadas::cmdActualizar_Click() {
+    letrador::cmdActualizar_Click(services_.link, *this, services_.deviceOf);
+}
+void frmAvanzadas::cmdParEspaMas_Click() {
+    letrador::cmdParEspaMas_Click(*this, services_.spaceWidth);
+}
+void frmAvanzadas::cmdParEspaMenos_Click() {
+    letrador::cmdParEspaMenos_Click(*this, services_.spaceWidth);
+}
+
+void frmAvanzadas::cmdCerrar_Click() {
+    if (services_.returnToMainWindow) services_.returnToMainWindow();
+    hide();
+}
+
+void frmAvanzadas::closeEvent(QCloseEvent* event) {
+    // The frame's close button is "Cerrar" when that is allowed, and nothing otherwise: with
+    // no port found the window must stay until "Actualizar" finds one.
+    event->ignore();
+    if (cmdCerrar_->isEnabled()) cmdCerrar_Click();
+}
+
+}  // namespace letrador

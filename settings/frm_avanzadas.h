@@ -1,0 +1,70 @@
+// "Opciones Avanzadas": the port list, the space width and "Párrafos unidos".
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "message/numeric.h"
+#include "platform/serial_link.h"
+#include "settings/options_view.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QGroupBox;
+class QLabel;
+
+namespace letrador {
+
+class frmAvanzadas : public QWidget, public OptionsView {
+public:
+    struct Services {
+        platform::SerialLink& link;
+        Int16& spaceWidth;
+        std::function<std::string(int)> deviceOf;
+        // Gives the main window back (enabled and focused) when the window closes.
+        std::function<void()> returnToMainWindow;
+    };
+
+    explicit frmAvanzadas(Services services, QWidget* parent = nullptr);
+
+    // OptionsView
+    std::string spaceWidthText() const override;
+    void setSpaceWidthText(const std::string& text) override;
+    bool joinedChecked() const override;
+    void setJoinedChecked(bool checked) override;
+    int portCount() const override;
+    void clearPorts() override;
+    void addPort(const std::string& number, const std::string& device) override;
+    void choosePort(int index) override;
+    std::string chosenPortText() const override;
+    void setEnabled(OptionsControl control, bool enabled) override;
+    bool isEnabled(OptionsControl control) const override;
+
+    void cmdActualizar_Click();
+    void cmdParEspaMas_Click();
+    void cmdParEspaMenos_Click();
+    void cmdCerrar_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QPushButton* button(OptionsControl control) const;
+
+    Services services_;
+    QGroupBox* fraPuerto_;
+    QLabel* lblNumCom_;
+    QComboBox* cboPuertoCom_;
+    QPushButton* cmdActualizar_;
+    QGroupBox* fraParrafos_;
+    QLabel* lblParEspacio_;
+    QLineEdit* txtParEspacio_;
+    QPushButton* cmdParEspaMas_;
+    QPushButton* cmdParEspaMenos_;
+    QCheckBox* chkParUnidos_;
+    QPushButton* cmdCerrar_;
+};
+
+}  // namespace letrador
