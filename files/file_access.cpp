@@ -57,8 +57,8 @@ int AtomicFileReplacer::RenameFile(const std::string& from, const std::string& t
 FileResult AtomicFileReplacer::Replace(const std::string& path, std::string_view bytes) {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    std::string folder = target.parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::string folder =
+        target.has_parent_path() ? target.parent_path().string() : std::string(".");
 
     struct stat existing {};
     const bool exists = ::stat(path.c_str(), &existing) == 0;

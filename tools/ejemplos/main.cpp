@@ -9,6 +9,8 @@
 
 #include "files/message_files.h"
 #include "message/codepage.h"
+#include "message/effect_tags.h"
+#include "message/font_file.h"
 #include "message/paragraph_commands.h"
 #include "message/plain_editor_view.h"
 #include "settings/plain_options_view.h"
@@ -68,6 +70,24 @@ std::vector<Example> Examples() {
     };
 }
 
+// Every drawn character of the text must be in the font, or the example would lose it silently.
+bool AllDrawn(const std::u32string& text, const std::string& fontPath) {
+    std::vector<bool> inTag(text.size(), false);
+    for (const TagSpan& t : FindTags(text)) {
+        for (std::size_t i = t.start; i < t.start + 3 && i < text.size(); ++i) inTag[i] = true;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        if (inTag[i] || c == U' ' || c == U'\r' || c == U'\n') continue;
+        if (BuscarCaracter(fontPath, c) == 0) {
+            std::fprintf(stderr, "letrador-ejemplos: %s no tiene el carácter %s\n",
+                         fontPath.c_str(), ToUtf8(std::u32string(1, c)).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Compose(const Example& example, const std::string& fontFolder, const std::string& destino) {
     ParagraphStore store;
     store.FontFolder = fontFolder;
@@ -83,6 +103,7 @@ bool Compose(const Example& example, const std::string& fontFolder, const std::s
     options.setJoinedChecked(example.joined);
     commands.ClearMessage();
     for (const Paragraph& p : example.paragraphs) {
+        if (!AllDrawn(FromUtf8(p.text), store.fontPath(p.font))) return false;
         commands.cmdParNuevo_Click();
         view.setMessageText(FromUtf8(p.text));
         view.setFontFileText(p.font);
