@@ -24,11 +24,19 @@
 #include <QVBoxLayout>
 
 #include "app/brand.h"
+#include "files/file_commands.h"
+#include "files/frm_archivo.h"
+#include "files/message_files.h"
 #include "message/effect_tags.h"
 #include "message/font_file.h"
 #include "message/tag_highlighter.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_discovery.h"
+#include "signlink/frm_graba.h"
+#include "signlink/grabacion.h"
+#include "signlink/puerto_serie.h"
+#include "signlink/recording_commands.h"
+#include "signlink/turnero.h"
 
 namespace letrador {
 namespace {
@@ -84,12 +92,46 @@ frmLetrador::frmLetrador(Services services)
     setWindowTitle(QStringLiteral("Letrador de Mensajes"));
     buildControls();
     buildMenus();
+    buildSecondaryWindows();
+}
+
+// The chooser switches the main window off while it is up, and gives it back.
+class frmLetrador::ChooserHost : public MainWindowControl {
+public:
+    explicit ChooserHost(frmLetrador& window) : window_(window) {}
+    void setMainWindowEnabled(bool enabled) override { window_.QMainWindow::setEnabled(enabled); }
+    void focusMainWindow() override { window_.returnFromSecondaryWindow(); }
+
+private:
+    frmLetrador& window_;
+};
+
+void frmLetrador::buildSecondaryWindows() {
     frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
         services_.link, services_.store.SpaceWidth, services_.deviceOf,
         [this] { returnFromSecondaryWindow(); }});
+    frmGraba_ = std::make_unique<frmGraba>(frmGraba::MainWindowHooks{
+        [this](bool enabled) { QMainWindow::setEnabled(enabled); },
+        [this] {
+            show();
+            returnFromSecondaryWindow();
+            if (txtMsjMensaje_->isEnabled()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+        }});
+    frmArchivo_ = std::make_unique<frmArchivo>(services_.store.MessageFolder);
+    chooserHost_ = std::make_unique<ChooserHost>(*this);
+    messageFiles_ = std::make_unique<MessageFiles>(services_.store, *this, *frmAvanzadas_,
+                                                   commands_, services_.dialogs);
+    fileCommands_ =
+        std::make_unique<FileCommands>(services_.store, *this, commands_, *messageFiles_,
+                                       *frmArchivo_, *chooserHost_, services_.dialogs);
+    frmArchivo_->setCommands(fileCommands_.get());
+    puertoSerie_ = std::make_unique<PuertoSerie>(services_.link, services_.pump, *frmGraba_);
+    puertoSerie_->connect(services_.ticker);
+    grabador_ = std::make_unique<Grabador>(*puertoSerie_, *frmGraba_);
+    turnero_ = std::make_unique<Turnero>(*grabador_);
 }
 
-frmLetrador::~frmLetrador() = default;
+frmLetrador::~frmLetrador() { Form_Unload(); }
 
 void frmLetrador::buildControls() {
     auto* central = new QWidget;
@@ -276,7 +318,17 @@ void frmLetrador::buildMenus() {
     menAyudaGeneral_ = action(menAyuda_, "menAyudaGeneral", QStringLiteral("&Ayuda general"),
                               QKeySequence(Qt::CTRL | Qt::Key_H));
 
+    connect(menArchNuevo_, &QAction::triggered, this, [this] { menArchNuevo_Click(); });
+    connect(MenArchAbrir_, &QAction::triggered, this, [this] { MenArchAbrir_Click(); });
+    connect(menArchGuardar_, &QAction::triggered, this, [this] { menArchGuardar_Click(); });
+    connect(menArchGuardarComo_, &QAction::triggered, this,
+            [this] { menArchGuardarComo_Click(); });
     connect(menOpcAvanzadas_, &QAction::triggered, this, [this] { menOpcAvanzadas_Click(); });
+    connect(menGrabTotal_, &QAction::triggered, this, [this] { menGrabTotal_Click(); });
+    connect(menGrabParcial_, &QAction::triggered, this, [this] { menGrabParcial_Click(); });
+    connect(menTurn1_, &QAction::triggered, this, [this] { menTurn_Click(1); });
+    connect(menTurn2_, &QAction::triggered, this, [this] { menTurn_Click(2); });
+    connect(menTurn3_, &QAction::triggered, this, [this] { menTurn_Click(3); });
     connect(menAyudaGeneral_, &QAction::triggered, this, [this] { menAyudaGeneral_Click(); });
 }
 
@@ -314,6 +366,7 @@ bool frmLetrador::Form_Load() {
 
     QDir().mkpath(QString::fromStdString((services_.workFolder / "mensajes").string()));
     store.MessageFolder = (services_.workFolder / "mensajes").string();
+    frmArchivo_->setFolder(store.MessageFolder);
 
     if (cboParParrafos_->count() == 0) commands_.DisableEditing();
     store.MaxParagraphs = 50;
@@ -334,10 +387,23 @@ bool frmLetrador::Form_Load() {
 }
 
 void frmLetrador::Form_Unload() {
+    // The commands and the serial layer refer to the windows: they go first.
+    turnero_.reset();
+    grabador_.reset();
+    puertoSerie_.reset();
+    fileCommands_.reset();
+    messageFiles_.reset();
+    frmGraba_.reset();
     frmAvanzadas_.reset();
+    frmArchivo_.reset();
 }
 
 void frmLetrador::closeEvent(QCloseEvent* event) {
+    // A recording runs inside its command; the program ends only after it has closed.
+    if (frmGraba_ && frmGraba_->recordingRunning()) {
+        event->ignore();
+        return;
+    }
     if (!closingConfirmed_ &&
         !services_.dialogs.question("Desea salir del programa?", "Salir de la aplicación?")) {
         event->ignore();
@@ -536,6 +602,64 @@ void frmLetrador::menOpcAvanzadas_Click() {
 
 void frmLetrador::menAyudaGeneral_Click() {
     services_.desktop.openFile((services_.workFolder / "ayuda" / "letrador.html").string());
+}
+
+}  // namespace letrador
+
+namespace letrador {
+
+void frmLetrador::menArchNuevo_Click() { fileCommands_->menArchNuevo_Click(); }
+void frmLetrador::MenArchAbrir_Click() { fileCommands_->MenArchAbrir_Click(); }
+void frmLetrador::menArchGuardar_Click() { fileCommands_->menArchGuardar_Click(); }
+void frmLetrador::menArchGuardarComo_Click() { fileCommands_->menArchGuardarComo_Click(); }
+
+void frmLetrador::menGrabTotal_Click() {
+    ParagraphStore& store = services_.store;
+    commands_.cmdParGuardar_Click();
+    if (store.CapacityExceeded) {
+        services_.dialogs.information(
+            "No se puede grabar el mensaje porque excede la capacidad del cartel.");
+        return;
+    }
+    std::vector<ParrafoAGrabar> parrafos;
+    for (int k = 1; k <= cboParParrafos_->count() && store.hasParagraph(k); ++k) {
+        const ParagraphRecord& r = store.paragraph(k);
+        parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
+    }
+    RecordWholeMessage(*grabador_, parrafos,
+                       {frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked(),
+                        store.SpaceWidth});
+}
+
+void frmLetrador::menGrabParcial_Click() {
+    ParagraphStore& store = services_.store;
+    std::u32string text = messageText();
+    if (text.empty()) {
+        services_.dialogs.information(kMsgTextoVacio);
+        txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (fontFileText().empty()) {
+        services_.dialogs.information(kMsgSinFuente);
+        return;
+    }
+    std::string fontPath = store.fontPath(fontFileText());
+    Int16 separation = WholeValue(separationText());
+    // The whole text must fit, even when only a selection is recorded.
+    if (ContarColumnas(text, fontPath, separation, store.SpaceWidth) > store.SignCapacity) {
+        services_.dialogs.information(
+            "El texto supera la capacidad del cartel. Debe reducir el texto.");
+        return;
+    }
+    RecordCurrentParagraph(*grabador_, text, selectedMessageText(), fontPath, separation,
+                           {frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked(),
+                            store.SpaceWidth});
+}
+
+void frmLetrador::menTurn_Click(int estilo) {
+    if (!Confirmar(services_.dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo)))
+        return;
+    turnero_->GrabarTurnero(estilo, frmAvanzadas_->chosenPortText());
 }
 
 }  // namespace letrador

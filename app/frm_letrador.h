@@ -12,6 +12,7 @@
 #include "message/paragraph_store.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/event_pump.h"
 #include "platform/serial_link.h"
 
 class QAction;
@@ -28,8 +29,15 @@ class QPushButton;
 
 namespace letrador {
 
-class frmAvanzadas;
+class FileCommands;
+class Grabador;
+class MessageFiles;
+class PuertoSerie;
 class TagHighlighter;
+class Turnero;
+class frmArchivo;
+class frmAvanzadas;
+class frmGraba;
 
 class frmLetrador : public QMainWindow, public EditorView {
 public:
@@ -38,6 +46,8 @@ public:
         platform::Dialogs& dialogs;
         platform::Desktop& desktop;
         platform::SerialLink& link;
+        platform::EventPump& pump;
+        platform::Ticker& ticker;
         std::filesystem::path workFolder;
         std::function<std::string(int)> deviceOf;
     };
@@ -56,7 +66,11 @@ public:
     void Form_Unload();
 
     frmAvanzadas& avanzadas() { return *frmAvanzadas_; }
+    frmArchivo& archivo() { return *frmArchivo_; }
+    frmGraba& graba() { return *frmGraba_; }
     ParagraphCommands& paragraphCommands() { return commands_; }
+    FileCommands& fileCommands() { return *fileCommands_; }
+    PuertoSerie& puertoSerie() { return *puertoSerie_; }
 
     // EditorView
     std::u32string messageText() const override;
@@ -94,6 +108,14 @@ public:
     void txtMsjArchivo_Change();
     void menOpcAvanzadas_Click();
     void menAyudaGeneral_Click();
+    void menArchNuevo_Click();
+    void MenArchAbrir_Click();
+    void menArchGuardar_Click();
+    void menArchGuardarComo_Click();
+    void menGrabTotal_Click();
+    void menGrabParcial_Click();
+    // "Turnero 1" to "Turnero 3".
+    void menTurn_Click(int estilo);
 
     // Fills filArchArchivos with the font files that are in FontFolder now.
     void refreshFontList();
@@ -111,10 +133,22 @@ private:
     QWidget* widgetFor(EditorControl control) const;
     QAction* actionFor(EditorControl control) const;
     void LoadBrandLogo();
+    class ChooserHost;
+
+    // The other windows, made with the main window and living as long as it.
+    void buildSecondaryWindows();
 
     Services services_;
     ParagraphCommands commands_;
     std::unique_ptr<frmAvanzadas> frmAvanzadas_;
+    std::unique_ptr<frmGraba> frmGraba_;
+    std::unique_ptr<frmArchivo> frmArchivo_;
+    std::unique_ptr<ChooserHost> chooserHost_;
+    std::unique_ptr<MessageFiles> messageFiles_;
+    std::unique_ptr<FileCommands> fileCommands_;
+    std::unique_ptr<PuertoSerie> puertoSerie_;
+    std::unique_ptr<Grabador> grabador_;
+    std::unique_ptr<Turnero> turnero_;
     QFileSystemWatcher* fontWatcher_ = nullptr;
 
     // Controls, named as the window's design names them.

@@ -1,0 +1,90 @@
+// Letrador de Mensajes: composes the messages of an LED sign and records them over a serial port.
+#include <QApplication>
+#include <QDir>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/frm_letrador.h"
+#include "app/virtual_sign_launcher.h"
+#include "app/work_folder.h"
+#include "message/paragraph_store.h"
+#include "platform/qt_desktop.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_event_pump.h"
+#include "platform/qt_serial_link.h"
+#include "settings/port_mapping.h"
+
+namespace {
+
+constexpr int kVirtualSignPort = 255;
+
+void PrintHelp() {
+    std::puts(
+        "Uso: letrador [--cartel-virtual]\n"
+        "\n"
+        "  --cartel-virtual   inicia un cartel simulado y lo ofrece como puerto 255,\n"
+        "                     para probar el programa sin un cartel conectado.\n"
+        "\n"
+        "La carpeta de trabajo es la actual cuando contiene tipografias/; si no,\n"
+        "~/.local/share/letrador, que se crea la primera vez.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Letrador de Mensajes"));
+
+    bool virtualSign = false;
+    QStringList signArgs;
+    const QStringList args = QApplication::arguments().mid(1);
+    for (const QString& a : args) {
+        if (a == QLatin1String("--cartel-virtual")) {
+            virtualSign = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("--ayuda")) {
+            PrintHelp();
+            return 0;
+        } else {
+            std::fprintf(stderr, "Opción desconocida: %s\n", qPrintable(a));
+            PrintHelp();
+            return 2;
+        }
+    }
+
+    std::error_code ec;
+    auto choice = letrador::ChooseWorkFolder(std::filesystem::current_path(ec),
+                                             std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    std::string problem;
+    if (!letrador::PrepareWorkFolder(
+            choice.folder, choice.isUserDataFolder ? LETRADOR_INSTALLED_DATA : "", &problem)) {
+        std::fprintf(stderr, "No se pudo preparar la carpeta de trabajo %s: %s\n",
+                     choice.folder.c_str(), problem.c_str());
+    }
+    QDir::setCurrent(QString::fromStdString(choice.folder.string()));
+    const std::filesystem::path workFolder = choice.folder;
+
+    letrador::VirtualSignLauncher sign;
+    if (virtualSign) {
+        QString why;
+        if (!sign.start(workFolder, kVirtualSignPort, signArgs, &why)) {
+            std::fprintf(stderr, "No se pudo iniciar el cartel virtual: %s\n", qPrintable(why));
+        }
+    }
+
+    auto deviceOf = [workFolder](int n) { return letrador::PortDevicePath(workFolder, n); };
+    letrador::ParagraphStore store;
+    platform::QtDialogs dialogs;
+    platform::QtDesktop desktop;
+    platform::QtSerialLink link(deviceOf);
+    platform::QtEventPump pump;
+    platform::QtTicker ticker;
+
+    letrador::frmLetrador window(
+        {store, dialogs, desktop, link, pump, ticker, workFolder, deviceOf});
+    dialogs.setParent(&window);
+    if (!window.Form_Load()) return 0;
+    window.show();
+    return app.exec();
+}
