@@ -1,0 +1,88 @@
+// The real main window over scripted dialogs, a scripted serial line and simulated time.
+#pragma once
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/frm_letrador.h"
+#include "platform/desktop.h"
+#include "platform/scripted_dialogs.h"
+#include "platform/scripted_serial_link.h"
+#include "settings/frm_avanzadas.h"
+#include "settings/port_mapping.h"
+#include "signlink/frm_graba.h"
+#include "tests/signlink/sign_rig.h"
+#include "tests/support/sample_font.h"
+
+namespace letrador::testing {
+
+inline QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "letrador-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class RecordingDesktop : public platform::Desktop {
+public:
+    void openFile(const std::string& path) override { opened.push_back(path); }
+    std::vector<std::string> opened;
+};
+
+struct AppRig {
+    explicit AppRig(std::set<int> ports = {3}) {
+        TestApp();
+        std::filesystem::create_directories(scratch.path() / "tipografias");
+        WriteFont(scratch.path() / "tipografias" / "a.ffv", SampleAB());
+        link.setOpenablePorts(std::move(ports));
+        link.setResponder(CompatibleSign());
+    }
+
+    // Builds the window and runs its load sequence.
+    bool load() {
+        const std::filesystem::path folder = scratch.path();
+        window = std::make_unique<frmLetrador>(frmLetrador::Services{
+            store, dialogs, desktop, link, pump, ticker, folder,
+            [folder](int n) { return PortDevicePath(folder, n); }});
+        return window->Form_Load();
+    }
+
+    template <typename W>
+    W* child(const char* name) const {
+        return window->findChild<W*>(QString::fromUtf8(name));
+    }
+    template <typename W>
+    W* optionsChild(const char* name) const {
+        return window->avanzadas().findChild<W*>(QString::fromUtf8(name));
+    }
+    QAction* action(const char* name) const { return child<QAction>(name); }
+
+    // A new paragraph with `text` in a.ffv, saved through the window's buttons.
+    void addParagraph(const QString& text) {
+        child<QPushButton>("cmdParNuevo")->click();
+        child<QPlainTextEdit>("txtMsjMensaje")->setPlainText(text);
+        window->setFontFileText("a.ffv");
+        child<QPushButton>("cmdParGuardar")->click();
+    }
+
+    ScratchFolder scratch;
+    ParagraphStore store;
+    platform::ScriptedDialogs dialogs;
+    RecordingDesktop desktop;
+    platform::SimulatedTicker ticker;
+    platform::ScriptedSerialLink link{&ticker};
+    platform::SimulatedEventPump pump{link, ticker};
+    std::unique_ptr<frmLetrador> window;
+};
+
+}  // namespace letrador::testing

@@ -1,0 +1,151 @@
+// Start-up, the port list, the no-port end, the close question, brand text and help.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <fstream>
+
+#include "tests/app/app_rig.h"
+
+namespace letrador {
+namespace {
+
+using testing::AppRig;
+
+TEST(StartUp, EditingIsOffAndOnlyNewParagraphIsOpen) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    EXPECT_EQ(rig.window->windowTitle(), QStringLiteral("Letrador de Mensajes"));
+    for (const char* name : {"menArchGuardar", "menArchGuardarComo", "menGrabTotal", "menGrabParcial"})
+        EXPECT_FALSE(rig.action(name)->isEnabled()) << name;
+    for (const char* name : {"menArchNuevo", "MenArchAbrir", "menOpcAvanzadas", "menTurn1",
+                             "menTurn2", "menTurn3", "menAyudaGeneral"})
+        EXPECT_TRUE(rig.action(name)->isEnabled()) << name;
+    EXPECT_FALSE(rig.child<QPlainTextEdit>("txtMsjMensaje")->isEnabled());
+    EXPECT_FALSE(rig.child<QPushButton>("cmdParGuardar")->isEnabled());
+    EXPECT_TRUE(rig.child<QPushButton>("cmdParNuevo")->isEnabled());
+    EXPECT_EQ(rig.child<QComboBox>("cboParParrafos")->count(), 0);
+    EXPECT_EQ(rig.child<QLabel>("lblMsjCapacidad")->text(), QStringLiteral("Capacidad ocupada: 0%"));
+    auto* effects = rig.child<QComboBox>("cboMsjFxEfectos");
+    ASSERT_EQ(effects->count(), 11);
+    EXPECT_EQ(effects->itemText(0), QStringLiteral("0 - Parpadea"));
+    EXPECT_EQ(effects->itemText(10), QStringLiteral("A - Separa Msj."));
+    EXPECT_EQ(effects->currentIndex(), -1);
+    EXPECT_FALSE(rig.optionsChild<QCheckBox>("chkParUnidos")->isChecked());
+    EXPECT_EQ(rig.optionsChild<QLineEdit>("txtParEspacio")->text(), QStringLiteral("3"));
+    EXPECT_EQ(rig.store.SpaceWidth, 3);
+    EXPECT_FALSE(rig.store.MessageModified);
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+    EXPECT_EQ(rig.store.FontFolder, (rig.scratch.path() / "tipografias").string());
+    EXPECT_TRUE(std::filesystem::is_directory(rig.scratch.path() / "mensajes"));
+}
+
+TEST(StartUp, ShortcutsAndAccessKeysAreThoseOfTheMenus) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    const std::pair<const char*, const char*> shortcuts[] = {
+        {"menArchNuevo", "Ctrl+N"}, {"MenArchAbrir", "Ctrl+A"}, {"menArchGuardar", "Ctrl+G"},
+        {"menOpcAvanzadas", "Ctrl+O"}, {"menGrabTotal", "Ctrl+T"}, {"menGrabParcial", "Ctrl+P"},
+        {"menAyudaGeneral", "Ctrl+H"}};
+    for (auto [name, keys] : shortcuts)
+        EXPECT_EQ(rig.action(name)->shortcut().toString(), QString::fromLatin1(keys)) << name;
+    EXPECT_TRUE(rig.action("menArchGuardarComo")->shortcut().isEmpty());
+    EXPECT_EQ(rig.action("menArchGuardarComo")->text(), QStringLiteral("Guardar &Como"));
+    EXPECT_EQ(rig.action("menTurn2")->text(), QStringLiteral("Turnero &2"));
+}
+
+TEST(StartUp, PortsThreeAndFiveAreListedAndFiveIsChosen) {
+    AppRig rig({3, 5});
+    ASSERT_TRUE(rig.load());
+    auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
+    ASSERT_EQ(ports->count(), 2);
+    EXPECT_EQ(ports->itemText(0), QStringLiteral("3"));
+    EXPECT_EQ(ports->itemText(1), QStringLiteral("5"));
+    EXPECT_EQ(ports->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString(),
+              QStringLiteral("Dispositivo: /dev/ttyS2"));
+    EXPECT_EQ(rig.link.triedPorts.size(), 255u);
+}
+
+TEST(StartUp, NoPortShowsTheTwoLineMessageAndEnds) {
+    AppRig rig(std::set<int>{});
+    EXPECT_FALSE(rig.load());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+    EXPECT_FALSE(rig.dialogs.shown[0].isQuestion);
+    EXPECT_EQ(rig.dialogs.shown[0].text,
+              "No se encontraron puertos COM en el sistema.\r\nEl programa no puede continuar.");
+    EXPECT_EQ(rig.dialogs.shown[0].title, "Letrador de Mensajes");
+    EXPECT_FALSE(rig.window->isVisible());
+}
+
+TEST(Closing, NoKeepsTheWindowAndYesClosesEvenWithUnsavedChanges) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    rig.window->show();
+    rig.addParagraph(QStringLiteral("AA"));
+    rig.store.MessageModified = true;
+    rig.dialogs.answerNext(false);
+    EXPECT_FALSE(rig.window->close());
+    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_EQ(rig.store.ParagraphCount, 1);
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.shown[0].isQuestion);
+    EXPECT_EQ(rig.dialogs.shown[0].text, "Desea salir del programa?");
+    EXPECT_EQ(rig.dialogs.shown[0].title, "Salir de la aplicación?");
+    rig.dialogs.answerNext(true);
+    EXPECT_TRUE(rig.window->close());
+    EXPECT_FALSE(rig.window->isVisible());
+    EXPECT_EQ(rig.dialogs.shown.size(), 2u);
+}
+
+void WriteBrand(const std::filesystem::path& work, const std::string& bytes) {
+    std::filesystem::create_directories(work / "ayuda" / "Archivos");
+    std::ofstream(work / "ayuda" / "Archivos" / "marca.txt", std::ios::binary) << bytes;
+}
+
+TEST(Brand, OnlyTheFirstLineIsShownDecodedFromWindows1252) {
+    AppRig rig;
+    WriteBrand(rig.scratch.path(), "Carteles Pe\xF1" "a\r\nSegunda linea\r\n");
+    ASSERT_TRUE(rig.load());
+    EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text(), QStringLiteral("Carteles Peña"));
+}
+
+TEST(Brand, EmptyFirstLineMissingFileAndMissingLogoGiveEmptyControls) {
+    {
+        AppRig rig;
+        WriteBrand(rig.scratch.path(), "\r\nSegunda\r\n");
+        ASSERT_TRUE(rig.load());
+        EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text(), QString());
+    }
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text(), QString());
+    auto* logo = rig.child<QLabel>("imgArchVelmora");
+    EXPECT_TRUE(logo->pixmap().isNull());
+    EXPECT_FALSE(logo->isEnabled());
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+}
+
+TEST(Brand, TheShippedLogoLoads) {
+    AppRig rig;
+    std::filesystem::path shipped =
+        std::filesystem::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg";
+    if (!std::filesystem::exists(shipped)) GTEST_SKIP() << "no shipped logo";
+    std::filesystem::create_directories(rig.scratch.path() / "ayuda" / "Archivos");
+    std::filesystem::copy_file(shipped, rig.scratch.path() / "ayuda" / "Archivos" / "logo.jpg");
+    ASSERT_TRUE(rig.load());
+    auto* logo = rig.child<QLabel>("imgArchVelmora");
+    EXPECT_FALSE(logo->pixmap().isNull());
+    EXPECT_TRUE(logo->isEnabled());
+}
+
+TEST(Help, GeneralHelpOpensTheHelpPageOfTheWorkingFolder) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    rig.action("menAyudaGeneral")->trigger();
+    ASSERT_EQ(rig.desktop.opened.size(), 1u);
+    EXPECT_EQ(rig.desktop.opened[0], (rig.scratch.path() / "ayuda" / "letrador.html").string());
+}
+
+}  // namespace
+}  // namespace letrador
