@@ -614,21 +614,8 @@ void frmLetrador::menArchGuardar_Click() { fileCommands_->menArchGuardar_Click()
 void frmLetrador::menArchGuardarComo_Click() { fileCommands_->menArchGuardarComo_Click(); }
 
 void frmLetrador::menGrabTotal_Click() {
-    ParagraphStore& store = services_.store;
-    commands_.cmdParGuardar_Click();
-    if (store.CapacityExceeded) {
-        services_.dialogs.information(
-            "No se puede grabar el mensaje porque excede la capacidad del cartel.");
-        return;
-    }
-    std::vector<ParrafoAGrabar> parrafos;
-    for (int k = 1; k <= cboParParrafos_->count() && store.hasParagraph(k); ++k) {
-        const ParagraphRecord& r = store.paragraph(k);
-        parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
-    }
-    RecordWholeMessage(*grabador_, parrafos,
-                       {frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked(),
-                        store.SpaceWidth});
+    GrabarMensajeTotal(commands_, services_.store, *this, services_.dialogs, *grabador_,
+                       frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked());
 }
 
 void frmLetrador::menGrabParcial_Click() {

@@ -53,17 +53,13 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::error_code ec;
-    auto choice = letrador::ChooseWorkFolder(std::filesystem::current_path(ec),
-                                             std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     std::string problem;
-    if (!letrador::PrepareWorkFolder(
-            choice.folder, choice.isUserDataFolder ? LETRADOR_INSTALLED_DATA : "", &problem)) {
+    const std::filesystem::path workFolder = letrador::FindWorkFolder(&problem);
+    if (!problem.empty()) {
         std::fprintf(stderr, "No se pudo preparar la carpeta de trabajo %s: %s\n",
-                     choice.folder.c_str(), problem.c_str());
+                     workFolder.c_str(), problem.c_str());
     }
-    QDir::setCurrent(QString::fromStdString(choice.folder.string()));
-    const std::filesystem::path workFolder = choice.folder;
+    QDir::setCurrent(QString::fromStdString(workFolder.string()));
 
     letrador::VirtualSignLauncher sign;
     if (virtualSign) {

@@ -1,5 +1,6 @@
 #include "app/work_folder.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -46,6 +47,18 @@ bool PrepareWorkFolder(const fs::path& folder, const fs::path& seed, std::string
         ec.clear();
     }
     return true;
+}
+
+fs::path FindWorkFolder(std::string* problem) {
+    std::error_code ec;
+    const WorkFolderChoice choice =
+        ChooseWorkFolder(fs::current_path(ec), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    std::string why;
+    if (!PrepareWorkFolder(choice.folder, choice.isUserDataFolder ? LETRADOR_INSTALLED_DATA : "",
+                           &why)) {
+        if (problem) *problem = why;
+    }
+    return choice.folder;
 }
 
 }  // namespace letrador

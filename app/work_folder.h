@@ -23,4 +23,9 @@ WorkFolderChoice ChooseWorkFolder(const std::filesystem::path& current, const ch
 bool PrepareWorkFolder(const std::filesystem::path& folder, const std::filesystem::path& seed,
                        std::string* problem = nullptr);
 
+// The working folder as every program of the package finds it at start: chosen from the current
+// folder and the environment, then prepared, seeded from the installed data when it is the
+// per-user folder. When it cannot be prepared, `problem` says why; the folder is given anyway.
+std::filesystem::path FindWorkFolder(std::string* problem = nullptr);
+
 }  // namespace letrador

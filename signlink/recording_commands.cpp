@@ -28,6 +28,23 @@ bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& p
     return grabador.CerrarGrabacion(r);
 }
 
+bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
+                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
+                        const std::string& textoPuerto, bool joined) {
+    commands.cmdParGuardar_Click();
+    if (store.CapacityExceeded) {
+        dialogs.information("No se puede grabar el mensaje porque excede la capacidad del cartel.");
+        return false;
+    }
+    std::vector<ParrafoAGrabar> parrafos;
+    for (int k = 1; k <= view.paragraphItemCount() && store.hasParagraph(k); ++k) {
+        const ParagraphRecord& r = store.paragraph(k);
+        parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
+    }
+    RecordWholeMessage(grabador, parrafos, {textoPuerto, joined, store.SpaceWidth});
+    return true;
+}
+
 bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
                             std::u32string_view seleccion, const std::string& fontPath,
                             Int16 separacion, const OpcionesGrabacion& opciones) {

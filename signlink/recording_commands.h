@@ -6,7 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "message/editor_view.h"
 #include "message/numeric.h"
+#include "message/paragraph_commands.h"
+#include "message/paragraph_store.h"
+#include "platform/dialogs.h"
 #include "signlink/grabacion.h"
 
 namespace letrador {
@@ -29,6 +33,13 @@ struct OpcionesGrabacion {
 // one when not joined. Stops at the first paragraph that times out. The closing's result.
 bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
                         const OpcionesGrabacion& opciones);
+
+// "&Total" from its first step: presses "Guardar párrafo", refuses a message over the capacity
+// with its message box, and otherwise records the paragraphs of the list on port `textoPuerto`.
+// False when it was refused and nothing was sent.
+bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
+                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
+                        const std::string& textoPuerto, bool joined);
 
 // The paragraph being edited, from the opening on: only `seleccion` when it is not empty
 // ("Grabando selección: ..." and no OK mark), else the whole `texto` ("Grabando párrafo

@@ -1,0 +1,378 @@
+// letrador-cli: the program's commands without a window. It counts a message file as the main
+// window does after opening it, records a whole message as "Grabación > Total" does, and records
+// the turn display as "Turneros" does, over the same libraries, port rules and working folder.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/work_folder.h"
+#include "files/file_commands.h"
+#include "files/message_files.h"
+#include "message/numeric.h"
+#include "message/paragraph_commands.h"
+#include "message/plain_editor_view.h"
+#include "platform/console_dialogs.h"
+#include "platform/qt_event_pump.h"
+#include "platform/qt_serial_link.h"
+#include "settings/plain_options_view.h"
+#include "settings/port_discovery.h"
+#include "settings/port_mapping.h"
+#include "signlink/grabacion.h"
+#include "signlink/puerto_serie.h"
+#include "signlink/recording_commands.h"
+#include "signlink/recording_log.h"
+#include "signlink/turnero.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace letrador;
+
+constexpr const char* kName = "letrador-cli";
+
+// Exit codes, as the help text lists them.
+enum Exit : int {
+    kOk = 0,
+    kRecordingErrors = 1,
+    kUsage = 2,
+    kFileError = 3,
+    kPortError = 4,
+    kRefused = 5,
+};
+
+constexpr const char* kSinErrores = "La grabación se realizó sin errores.";
+
+void PrintHelp(std::FILE* to) {
+    std::fputs(
+        "Uso:\n"
+        "  letrador-cli contar MENSAJE.fmv [--carpeta DIR]\n"
+        "  letrador-cli grabar MENSAJE.fmv [--puerto N] [--carpeta DIR]\n"
+        "  letrador-cli turnero ESTILO [--puerto N] [--si] [--carpeta DIR]\n"
+        "  letrador-cli --help\n"
+        "\n"
+        "Comandos:\n"
+        "  contar   Lee el mensaje como lo abre el programa (\"Nuevo Párrafo\" y \"Guardar\n"
+        "           párrafo\" por cada párrafo) y muestra las columnas de cada párrafo, el\n"
+        "           total y la línea de capacidad tal como la muestra la ventana principal.\n"
+        "  grabar   Lee el mensaje y lo graba entero en el cartel como \"Grabación > Total\":\n"
+        "           los mismos bytes y las mismas líneas del registro, que se escriben en la\n"
+        "           salida estándar a medida que se completan.\n"
+        "  turnero  Graba en el cartel los números 00 a 99 en el ESTILO de dígitos 1, 2 o 3,\n"
+        "           como \"Turneros > Turnero N\". Antes hace la misma pregunta que el menú.\n"
+        "\n"
+        "Opciones:\n"
+        "  --puerto N     Puerto COM del cartel, un número de 1 a 255. Sin esta opción se usa,\n"
+        "                 como en el programa, el puerto más alto de los que se pueden abrir.\n"
+        "  --si           Responde \"Sí\" a la pregunta de turnero. Sin --si la pregunta se\n"
+        "                 contesta por el terminal (s, si o sí es Sí; cualquier otra cosa, No);\n"
+        "                 cuando la entrada no es un terminal, la respuesta es No.\n"
+        "  --carpeta DIR  Carpeta de trabajo (con tipografias/ y mensajes/) en lugar de la\n"
+        "                 que elige el programa. Se usa tal cual: no se crea nada en ella.\n"
+        "  --help, --ayuda  Muestra esta ayuda.\n"
+        "\n"
+        "Carpeta de trabajo: la actual cuando contiene tipografias/; si no,\n"
+        "$XDG_DATA_HOME/letrador (normalmente ~/.local/share/letrador), que se crea y se llena\n"
+        "con los datos instalados la primera vez. Un MENSAJE con ruta relativa se busca en la\n"
+        "carpeta actual y, si no está allí, en mensajes/ de la carpeta de trabajo.\n"
+        "\n"
+        "Puertos: el número N corresponde a un dispositivo así:\n"
+        "  puertos/COMN en la carpeta de trabajo, si existe: el dispositivo que nombra (un\n"
+        "    enlace simbólico a él, o un archivo cuya primera línea es su ruta);\n"
+        "  COM1-COM32   /dev/ttyS0-/dev/ttyS31\n"
+        "  COM33-COM64  /dev/ttyUSB0-/dev/ttyUSB31\n"
+        "  COM65-COM96  /dev/ttyACM0-/dev/ttyACM31\n"
+        "  otros números no tienen dispositivo.\n"
+        "  Un puerto existe cuando su dispositivo se puede abrir y cerrar.\n"
+        "\n"
+        "Los mensajes que el programa mostraría en una ventana se escriben en la salida de\n"
+        "error, precedidos de \"letrador-cli: \".\n"
+        "\n"
+        "Códigos de salida:\n"
+        "  0  contar: el mensaje se leyó. grabar y turnero: la grabación terminó con\n"
+        "     \"La grabación se realizó sin errores.\"\n"
+        "  1  La grabación terminó con \"Hubo errores en la grabación.\"\n"
+        "  2  Uso incorrecto: comando, opción o valor no válido.\n"
+        "  3  Error de archivo: el mensaje no existe, está vacío o no se puede leer, o la\n"
+        "     carpeta de --carpeta no existe.\n"
+        "  4  Error de puerto: el puerto no tiene dispositivo o no se puede abrir, o no se\n"
+        "     encontró ningún puerto.\n"
+        "  5  No se grabó nada: el mensaje excede la capacidad del cartel, o la pregunta de\n"
+        "     turnero se respondió No.\n",
+        to);
+}
+
+int UsageError(const std::string& why) {
+    std::fprintf(stderr, "%s: %s\n", kName, why.c_str());
+    std::fprintf(stderr, "Use \"%s --help\" para ver el uso.\n", kName);
+    return kUsage;
+}
+
+// A whole number written with digits only, within [low, high].
+std::optional<int> StrictNumber(const std::string& text, int low, int high) {
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+struct Arguments {
+    std::string command;
+    std::vector<std::string> operands;
+    std::optional<fs::path> carpeta;
+    std::optional<int> puerto;
+    bool si = false;
+    bool help = false;
+};
+
+// Parses the command line; on a mistake returns the reason in `error`.
+Arguments Parse(int argc, char** argv, std::string& error) {
+    Arguments a;
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        auto value = [&](const char* option) -> std::optional<std::string> {
+            if (k + 1 >= argc) {
+                error = std::string("falta el valor de ") + option + ".";
+                return std::nullopt;
+            }
+            return std::string(argv[++k]);
+        };
+        if (arg == "--help" || arg == "--ayuda" || arg == "-h") {
+            a.help = true;
+        } else if (arg == "--si") {
+            a.si = true;
+        } else if (arg == "--puerto") {
+            auto v = value("--puerto");
+            if (!v) return a;
+            a.puerto = StrictNumber(*v, kFirstPort, kLastPort);
+            if (!a.puerto) {
+                error = "el puerto debe ser un número de 1 a 255: " + *v;
+                return a;
+            }
+        } else if (arg == "--carpeta") {
+            auto v = value("--carpeta");
+            if (!v) return a;
+            if (v->empty()) {
+                error = "la carpeta no puede estar vacía.";
+                return a;
+            }
+            a.carpeta = fs::path(*v);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "opción desconocida: " + arg;
+            return a;
+        } else if (a.command.empty()) {
+            a.command = arg;
+        } else {
+            a.operands.push_back(arg);
+        }
+    }
+    return a;
+}
+
+// The message being edited and the options window, without windows, as the program sets them up
+// at start: the font and message folders of the working folder, editing disabled.
+struct Message {
+    explicit Message(const fs::path& work)
+        : dialogs(std::cerr, kName),
+          view(store),
+          commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
+          files(store, view, options, commands, dialogs) {
+        store.FontFolder = (work / "tipografias").string();
+        store.MessageFolder = (work / "mensajes").string();
+        if (view.paragraphItemCount() == 0) commands.DisableEditing();
+        store.MessageModified = false;
+    }
+
+    platform::ConsoleDialogs dialogs;
+    ParagraphStore store;
+    PlainEditorView view;
+    PlainOptionsView options;
+    ParagraphCommands commands;
+    MessageFiles files;
+};
+
+// MENSAJE as given when absolute; a relative one from the current folder, else from mensajes/.
+std::optional<fs::path> FindMessage(const std::string& given, const fs::path& work) {
+    std::error_code ec;
+    const fs::path p(given);
+    if (p.is_absolute()) return fs::is_regular_file(p, ec) ? std::optional(p) : std::nullopt;
+    if (fs::is_regular_file(p, ec)) return fs::absolute(p, ec);
+    const fs::path inFolder = work / "mensajes" / p;
+    if (fs::is_regular_file(inFolder, ec)) return inFolder;
+    return std::nullopt;
+}
+
+int ReadMessage(Message& m, const std::string& given, const fs::path& work) {
+    const auto path = FindMessage(given, work);
+    if (!path) {
+        std::fprintf(stderr, "%s: no existe el archivo de mensaje %s (ni en %s).\n", kName,
+                     given.c_str(), (work / "mensajes").c_str());
+        return kFileError;
+    }
+    return m.files.LeerMensaje(path->string()) ? kOk : kFileError;
+}
+
+int Contar(const Arguments& a, const fs::path& work) {
+    if (a.operands.size() != 1) return UsageError("contar necesita un archivo de mensaje.");
+    if (a.puerto || a.si) return UsageError("contar no usa --puerto ni --si.");
+    Message m(work);
+    if (int r = ReadMessage(m, a.operands[0], work); r != kOk) return r;
+    for (int k = 1; k <= m.view.paragraphItemCount() && m.store.hasParagraph(k); ++k) {
+        const ParagraphRecord& p = m.store.paragraph(k);
+        std::cout << "Párrafo " << k << ": " << p.Columns << " columnas"
+                  << (p.Ignore ? " (ignorado)" : "") << '\n';
+    }
+    std::cout << "Total: " << m.commands.TotalColumns() << " columnas de " << m.store.SignCapacity
+              << '\n';
+    std::cout << m.view.capacityLabel() << '\n';
+    return kOk;
+}
+
+// The serial side of a recording over the Qt stack, its log printed on standard output.
+struct Link {
+    explicit Link(const fs::path& work)
+        : deviceOf([work](int n) { return PortDevicePath(work, n); }),
+          link(deviceOf),
+          view(&std::cout),
+          puerto(link, pump, view),
+          grabador(puerto, view) {
+        puerto.connect(ticker);
+    }
+
+    // Puts the port to record on into the options' port list, as the program's start-up does:
+    // the given one when it opens, else the highest one that opens.
+    int choosePort(const std::optional<int>& given, Message& m) {
+        if (given) {
+            const std::string device = deviceOf(*given);
+            const std::string text = DecimalText(*given);
+            if (device.empty()) {
+                std::fprintf(stderr, "%s: el puerto COM %s no tiene dispositivo.\n", kName,
+                             text.c_str());
+                return kPortError;
+            }
+            link.setPort(*given);
+            std::string reason;
+            if (!link.open(&reason)) {
+                std::fprintf(stderr, "%s: no se pudo abrir el puerto COM %s (%s): %s\n", kName,
+                             text.c_str(), device.c_str(), reason.c_str());
+                return kPortError;
+            }
+            link.close();
+            m.options.addPort(text, device);
+            m.options.choosePort(0);
+            return kOk;
+        }
+        if (BuscarPuertos(link, m.options, deviceOf) == 0) {
+            m.dialogs.information(
+                "No se encontraron puertos COM en el sistema.\r\nEl programa no puede continuar.");
+            return kPortError;
+        }
+        m.options.choosePort(m.options.portCount() - 1);
+        return kOk;
+    }
+
+    // The closing's verdict, the line before "Grabación finalizada.".
+    int verdict() {
+        view.flush();
+        const std::vector<std::string> lines = view.lines();
+        return lines.size() >= 2 && lines[lines.size() - 2] == kSinErrores ? kOk
+                                                                           : kRecordingErrors;
+    }
+
+    std::function<std::string(int)> deviceOf;
+    platform::QtSerialLink link;
+    platform::QtEventPump pump;
+    platform::QtTicker ticker;
+    PlainRecordingView view;
+    PuertoSerie puerto;
+    Grabador grabador;
+};
+
+int Grabar(const Arguments& a, const fs::path& work) {
+    if (a.operands.size() != 1) return UsageError("grabar necesita un archivo de mensaje.");
+    if (a.si) return UsageError("grabar no usa --si.");
+    Message m(work);
+    if (int r = ReadMessage(m, a.operands[0], work); r != kOk) return r;
+    Link l(work);
+    if (int r = l.choosePort(a.puerto, m); r != kOk) return r;
+    if (!GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, l.grabador,
+                            m.options.chosenPortText(), m.options.joinedChecked())) {
+        return kRefused;
+    }
+    return l.verdict();
+}
+
+int GrabarTurnero(const Arguments& a, const fs::path& work) {
+    if (a.operands.size() != 1) return UsageError("turnero necesita el estilo: 1, 2 o 3.");
+    const auto estilo = StrictNumber(a.operands[0], 1, 3);
+    if (!estilo) return UsageError("el estilo de turnero debe ser 1, 2 o 3: " + a.operands[0]);
+    Message m(work);
+    Link l(work);
+    if (int r = l.choosePort(a.puerto, m); r != kOk) return r;
+    if (a.si) {
+        m.dialogs.setRule(platform::ConsoleDialogs::Rule::Yes);
+    } else if (::isatty(STDIN_FILENO)) {
+        m.dialogs.setRule(platform::ConsoleDialogs::Rule::AskWhenInteractive, &std::cin);
+    } else {
+        m.dialogs.setRule(platform::ConsoleDialogs::Rule::No);
+    }
+    if (!Confirmar(m.dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo))) {
+        return kRefused;
+    }
+    Turnero turnero(l.grabador);
+    turnero.GrabarTurnero(*estilo, m.options.chosenPortText());
+    return l.verdict();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The serial port and the timer need Qt's event loop; no window is ever made.
+    QCoreApplication app(argc, argv);
+
+    std::string error;
+    const Arguments a = Parse(argc, argv, error);
+    if (!error.empty()) return UsageError(error);
+    if (a.help) {
+        PrintHelp(stdout);
+        return kOk;
+    }
+    if (a.command.empty()) {
+        PrintHelp(stderr);
+        return kUsage;
+    }
+    if (a.command != "contar" && a.command != "grabar" && a.command != "turnero") {
+        return UsageError("comando desconocido: " + a.command);
+    }
+
+    fs::path work;
+    if (a.carpeta) {
+        std::error_code ec;
+        if (!fs::is_directory(*a.carpeta, ec)) {
+            std::fprintf(stderr, "%s: no existe la carpeta de trabajo %s.\n", kName,
+                         a.carpeta->c_str());
+            return kFileError;
+        }
+        work = fs::absolute(*a.carpeta, ec);
+    } else {
+        std::string problem;
+        work = FindWorkFolder(&problem);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s: no se pudo preparar la carpeta de trabajo %s: %s\n", kName,
+                         work.c_str(), problem.c_str());
+        }
+    }
+
+    if (a.command == "contar") return Contar(a, work);
+    if (a.command == "grabar") return Grabar(a, work);
+    return GrabarTurnero(a, work);
+}
