@@ -1,0 +1,235 @@
+// cartel-virtual: a compatible sign on a pseudo-terminal. Prints the device path as its first
+// line, answers whatever the program sends there, and ends on SIGTERM, SIGINT or SIGHUP, or
+// when the process that started it is gone.
+#include <errno.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/cartel-virtual/sign_server.h"
+#include "tools/cartel-virtual/virtual_sign.h"
+
+namespace {
+
+using letrador::cartel::Faults;
+using letrador::cartel::ServerOptions;
+
+constexpr const char* kHelp =
+    "Uso: cartel-virtual [opciones]\n"
+    "\n"
+    "Un cartel electrónico compatible simulado sobre un pseudo-terminal. La primera línea\n"
+    "que escribe es el dispositivo que hay que abrir como puerto serie.\n"
+    "\n"
+    "Opciones:\n"
+    "  --enlace RUTA          crea RUTA como enlace simbólico al dispositivo (reemplaza lo\n"
+    "                         que hubiera) y lo quita al terminar; p. ej. trabajo/puertos/COM5\n"
+    "  --registro ARCHIVO     escribe en ARCHIVO lo recibido, decodificado (grabaciones,\n"
+    "                         párrafos, efectos, columnas, entradas del turnero), y en\n"
+    "                         ARCHIVO.bin los bytes recibidos tal cual\n"
+    "  --ayuda, --help        muestra esta ayuda\n"
+    "\n"
+    "Fallas simuladas (N es la posición de un byte recibido, contando desde 0 a lo largo de\n"
+    "toda la vida del cartel; las opciones con N pueden repetirse):\n"
+    "  --silencio N           no contesta nada desde el byte N en adelante (0: mudo)\n"
+    "  --silencio-solo N      no contesta el byte N; los siguientes sí\n"
+    "  --tarde N:MS           contesta el byte N con MS milisegundos de demora\n"
+    "  --eco-erroneo N[:V]    contesta el byte N con V (decimal o 0xHH) o, sin V, con la\n"
+    "                         respuesta correcta con su bit más bajo invertido\n"
+    "  --otro-modelo          contesta la consulta de modelo con 0x5B en lugar de 0x5A\n"
+    "  --modelo V             contesta la consulta de modelo con V\n"
+    "  --rechazar-inicio      contesta 0x15 al comienzo de grabación y no graba\n"
+    "  --reposo MS            sin bytes durante MS milisegundos, da por abandonada la\n"
+    "                         grabación en curso (1200 si no se indica; 0 nunca)\n"
+    "\n"
+    "Termina con SIGTERM, SIGINT o SIGHUP (Ctrl+C), o cuando termina el programa que lo\n"
+    "inició, y deja entonces el registro completo.\n";
+
+struct Options {
+    ServerOptions server;
+    Faults faults;
+    long long reposoMs = letrador::cartel::kReposoMs;
+    bool help = false;
+};
+
+std::optional<long long> Number(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    const std::string s(text);
+    char* end = nullptr;
+    errno = 0;
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    const long long v = std::strtoll(s.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+    if (errno != 0 || end == s.c_str() + (hex ? 2 : 0) || *end != '\0' || v < 0)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<std::uint8_t> ByteValue(std::string_view text) {
+    const auto v = Number(text);
+    if (!v || *v > 255) return std::nullopt;
+    return static_cast<std::uint8_t>(*v);
+}
+
+// "N" and an optional ":X" after it.
+bool SplitPair(std::string_view text, std::string_view& first,
+               std::optional<std::string_view>& second) {
+    const auto colon = text.find(':');
+    first = text.substr(0, colon);
+    if (colon == std::string_view::npos) {
+        second.reset();
+    } else {
+        second = text.substr(colon + 1);
+    }
+    return !first.empty();
+}
+
+// Nothing, after a message on standard error, when the command line is wrong.
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options o;
+    auto bad = [](const std::string& why) -> std::optional<Options> {
+        std::fprintf(stderr, "cartel-virtual: %s\n(cartel-virtual --ayuda lista las opciones)\n",
+                     why.c_str());
+        return std::nullopt;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string_view(argv[++i]);
+        };
+        if (a == "--ayuda" || a == "--help") {
+            o.help = true;
+        } else if (a == "--enlace" || a == "--registro") {
+            const auto v = value();
+            if (!v || v->empty()) return bad(std::string(a) + " necesita una ruta");
+            (a == "--enlace" ? o.server.linkPath : o.server.recordPath) = std::string(*v);
+        } else if (a == "--silencio" || a == "--silencio-solo") {
+            const auto v = value();
+            const auto n = v ? Number(*v) : std::nullopt;
+            if (!n) return bad(std::string(a) + " necesita la posición de un byte");
+            if (a == "--silencio") {
+                o.faults.silentFrom = *n;
+            } else {
+                o.faults.silentAt.insert(*n);
+            }
+        } else if (a == "--tarde") {
+            const auto v = value();
+            std::string_view first;
+            std::optional<std::string_view> second;
+            const auto n = v && SplitPair(*v, first, second) ? Number(first) : std::nullopt;
+            const auto ms = second ? Number(*second) : std::nullopt;
+            if (!n || !ms || *ms > 600000) return bad("--tarde necesita N:MS");
+            o.faults.lateMs[*n] = static_cast<int>(*ms);
+        } else if (a == "--eco-erroneo") {
+            const auto v = value();
+            std::string_view first;
+            std::optional<std::string_view> second;
+            const auto n = v && SplitPair(*v, first, second) ? Number(first) : std::nullopt;
+            if (!n) return bad("--eco-erroneo necesita N o N:V");
+            std::optional<std::uint8_t> replacement;
+            if (second) {
+                replacement = ByteValue(*second);
+                if (!replacement) return bad("--eco-erroneo: V va de 0 a 255");
+            }
+            o.faults.wrongReply[*n] = replacement;
+        } else if (a == "--otro-modelo") {
+            o.faults.model = letrador::cartel::kOtroModelo;
+        } else if (a == "--modelo") {
+            const auto v = value();
+            const auto m = v ? ByteValue(*v) : std::nullopt;
+            if (!m) return bad("--modelo necesita un valor de 0 a 255");
+            o.faults.model = *m;
+        } else if (a == "--rechazar-inicio") {
+            o.faults.refuseStart = true;
+        } else if (a == "--reposo") {
+            const auto v = value();
+            const auto ms = v ? Number(*v) : std::nullopt;
+            if (!ms) return bad("--reposo necesita los milisegundos");
+            o.reposoMs = *ms;
+        } else if (a == "--ventana") {
+            // The place for a window that draws what the sign received: it would run its own
+            // event loop, watch SignServer::fd() there instead of the poll() below, call
+            // readable()/due() the same way and redraw from SignServer::decoded() in
+            // setOnReceived(). Not part of this program yet.
+            return bad("--ventana todavía no está disponible");
+        } else {
+            return bad("opción desconocida: " + std::string(a));
+        }
+    }
+    return o;
+}
+
+volatile sig_atomic_t gStop = 0;
+
+void OnSignal(int) {
+    gStop = 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = ParseOptions(argc, argv);
+    if (!options) return 2;
+    if (options->help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+
+    // The stop signals are only let through while waiting, so none is lost between the check
+    // of the flag and the wait.
+    sigset_t stopSignals, waitMask;
+    sigemptyset(&stopSignals);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSignals, s);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(s, &sa, nullptr);
+    }
+    signal(SIGPIPE, SIG_IGN);
+    const pid_t parent = ::getppid();
+
+    letrador::cartel::VirtualSign sign(options->faults, options->reposoMs);
+    letrador::cartel::SignServer server(sign, options->server);
+    std::string error;
+    if (!server.open(&error)) {
+        std::fprintf(stderr, "cartel-virtual: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", server.devicePath().c_str());
+    std::fflush(stdout);
+
+    // Looks after the parent once a second at most, so an orphan does not stay behind.
+    constexpr long long kParentCheckMs = 1000;
+    while (!gStop) {
+        const long long now = letrador::cartel::NowMs();
+        long long wait = server.msUntilDue(now);
+        if (wait < 0 || wait > kParentCheckMs) wait = kParentCheckMs;
+        pollfd p{server.fd(), static_cast<short>(POLLIN | (server.wantsWrite() ? POLLOUT : 0)), 0};
+        const timespec ts{static_cast<time_t>(wait / 1000),
+                          static_cast<long>(wait % 1000) * 1000000L};
+        const int r = ::ppoll(&p, 1, &ts, &waitMask);
+        if (r < 0 && errno != EINTR) {
+            std::perror("cartel-virtual: ppoll");
+            break;
+        }
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) {
+            // Cannot happen while the server holds the slave side open; never spin on it.
+            std::fprintf(stderr, "cartel-virtual: el pseudo-terminal se cerró\n");
+            break;
+        }
+        const long long after = letrador::cartel::NowMs();
+        if (r > 0 && (p.revents & POLLIN)) server.readable(after);
+        server.due(after);
+        if (::getppid() != parent) break;
+    }
+    server.finish();
+    return 0;
+}
