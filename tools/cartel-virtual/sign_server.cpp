@@ -145,7 +145,6 @@ long long SignServer::msUntilDue(long long nowMs) const {
 void SignServer::readable(long long nowMs) {
     if (master_ < 0) return;
     bool any = false;
-    bool ended = false;
     std::uint8_t buf[512];
     while (true) {
         const ssize_t n = ::read(master_, buf, sizeof buf);
@@ -153,6 +152,7 @@ void SignServer::readable(long long nowMs) {
         if (n <= 0) break;
         any = true;
         if (binFd_ >= 0) WriteAll(binFd_, buf, static_cast<std::size_t>(n));
+        bool ended = false;
         for (ssize_t k = 0; k < n; ++k) {
             received_.push_back(buf[k]);
             if (const auto reply = sign_.receive(buf[k], nowMs)) {
@@ -160,16 +160,16 @@ void SignServer::readable(long long nowMs) {
             }
             ended = ended || sign_.lastEndedRecording();
         }
+        // A finished recording is on disk before its last acknowledge leaves, so whoever got
+        // the acknowledge may read the record at once.
+        if (ended && !options_.recordPath.empty()) writeListing();
         // The replies due at once leave before the next batch is read.
         sendDue(nowMs);
     }
     if (!any) return;
-    if (!options_.recordPath.empty()) {
-        if (ended) {
-            writeListing();
-        } else if (listingDueMs_ < 0) {
-            listingDueMs_ = nowMs + options_.listingDelayMs;
-        }
+    if (!options_.recordPath.empty() && listingDueMs_ < 0 &&
+        static_cast<long long>(received_.size()) != listedBytes_) {
+        listingDueMs_ = nowMs + options_.listingDelayMs;
     }
     if (onReceived_) onReceived_();
 }
@@ -202,6 +202,7 @@ SignRecord SignServer::decoded() const {
 
 void SignServer::writeListing() {
     listingDueMs_ = -1;
+    listedBytes_ = static_cast<long long>(received_.size());
     ReplaceFile(options_.recordPath, FormatListing(decoded()));
 }
 

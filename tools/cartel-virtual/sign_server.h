@@ -77,7 +77,8 @@ class SignServer {
     bool blocked_ = false;
     std::multimap<long long, std::uint8_t> pending_;  // replies by the time they are due
     std::vector<std::uint8_t> received_;
-    long long listingDueMs_ = -1;  // -1: the listing is up to date
+    long long listingDueMs_ = -1;  // -1: no rewrite of the listing waiting
+    long long listedBytes_ = -1;   // bytes the listing on disk covers
     std::function<void()> onReceived_;
 };
 
