@@ -1,0 +1,148 @@
+// letrador-cli against cartel-virtual, both run as processes: the port is the sign's link in the
+// working folder's puertos/, and what the sign received is read back from its record.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files/message_files.h"
+#include "signlink/recording_commands.h"
+#include "signlink/turnero.h"
+#include "tests/files/files_fixture.h"
+#include "tests/signlink/sign_rig.h"
+#include "tests/support/virtual_sign_process.h"
+#include "tests/tools/cli_process.h"
+
+namespace letrador::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kExamples = fs::path(LETRADOR_SOURCE_DIR) / "data" / "mensajes";
+const fs::path kFonts = fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias";
+constexpr int kPort = 12;
+
+class CliCartelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(kFonts / "normal.ffv")) << "fonts not built in " << kFonts;
+        work = scratch.path() / "trabajo";
+        fs::create_directories(work / "mensajes");
+        fs::copy(kFonts, work / "tipografias");
+        for (const auto& e : fs::directory_iterator(kExamples)) {
+            fs::copy_file(e.path(), work / "mensajes" / e.path().filename());
+        }
+    }
+
+    // Starts the sign on port kPort with `faults`.
+    std::unique_ptr<VirtualSignProcess> startSign(std::vector<std::string> faults = {}) {
+        auto sign = std::make_unique<VirtualSignProcess>(work, kPort, std::move(faults));
+        std::string problem;
+        EXPECT_TRUE(sign->start(&problem)) << problem;
+        return sign;
+    }
+
+    CliRun cli(std::vector<std::string> args) {
+        args.insert(args.end(), {"--puerto", std::to_string(kPort), "--carpeta", work.string()});
+        return RunCli(args);
+    }
+
+    ScratchFolder scratch;
+    fs::path work;
+};
+
+struct LibraryRecording {
+    std::vector<std::string> lines;
+    Bytes bytes;
+};
+
+// "&Total" of `file` by the library against a scripted sign answering as `sign` does.
+LibraryRecording RecordWithLibrary(const fs::path& file, const fs::path& fonts,
+                                   platform::ScriptedSerialLink::Responder sign) {
+    MessageFixture m;
+    m.store.FontFolder = fonts.string();
+    EXPECT_TRUE(m.files.LeerMensaje(file.string()));
+    SignRig rig;
+    rig.link.setResponder(std::move(sign));
+    EXPECT_TRUE(GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, rig.grabador,
+                                   std::to_string(kPort), m.options.joinedChecked()));
+    return {rig.view.lines(), rig.link.written};
+}
+
+TEST_F(CliCartelTest, GrabarOfAnExampleGoesThroughCleanAndLogsAsTheLibrary) {
+    auto sign = startSign();
+    ASSERT_TRUE(sign->running());
+    const CliRun run = cli({"grabar", "bienvenida.fmv"});
+    const auto rec = sign->stop();
+    const LibraryRecording expected =
+        RecordWithLibrary(work / "mensajes" / "bienvenida.fmv", work / "tipografias",
+                          CompatibleSign());
+
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.outLines(), expected.lines);
+    EXPECT_EQ(run.outLines().front(), "Usando puerto COM 12.");
+    EXPECT_EQ(run.outLines()[run.outLines().size() - 2], "La grabación se realizó sin errores.");
+    EXPECT_EQ(rec.bytes, expected.bytes);
+    ASSERT_TRUE(rec.decoded);
+    ASSERT_EQ(rec.decoded->recordings.size(), 1u);
+    const auto& r = rec.decoded->recordings[0];
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.closed);
+    EXPECT_EQ(r.kind, cartel::Recording::Kind::Message);
+    EXPECT_EQ(r.paragraphs.size(), 4u);  // bienvenida.fmv has four paragraphs, none ignored
+}
+
+TEST_F(CliCartelTest, GrabarAgainstASilentSignExitsWithErrors) {
+    auto sign = startSign({"--silencio", "0"});
+    const CliRun run = cli({"grabar", "horario.fmv"});
+    const auto rec = sign->stop();
+    const LibraryRecording expected = RecordWithLibrary(
+        work / "mensajes" / "horario.fmv", work / "tipografias",
+        [](std::uint8_t) { return platform::ScriptedSerialLink::Silence(); });
+
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_EQ(run.outLines(), expected.lines);
+    EXPECT_EQ(run.outLines()[run.outLines().size() - 2], "Hubo errores en la grabación.");
+    EXPECT_EQ(rec.bytes, Bytes({0xC3, 0xC3, 0xC3}));
+}
+
+TEST_F(CliCartelTest, GrabarWithAWrongEchoExitsWithErrors) {
+    // Byte 6 is a column of the first paragraph (after C3 01 C3 02).
+    auto sign = startSign({"--eco-erroneo", "6"});
+    const CliRun run = cli({"grabar", "bienvenida.fmv"});
+    sign->stop();
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    bool comparison = false;
+    for (const auto& l : run.outLines()) comparison = comparison || l.rfind("Error de comparación. E: ", 0) == 0;
+    EXPECT_TRUE(comparison) << run.out;
+    EXPECT_EQ(run.outLines()[run.outLines().size() - 2], "Hubo errores en la grabación.");
+}
+
+TEST_F(CliCartelTest, TurneroOneSendsTheOpeningAHundredEntriesOfFifteenBytesAndTheClosing) {
+    auto sign = startSign();
+    const CliRun run = cli({"turnero", "1", "--si"});
+    const auto rec = sign->stop();
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(rec.bytes.size(), 4u + 100u * 15u + 3u);
+
+    SignRig rig;
+    Turnero turnero(rig.grabador);
+    turnero.GrabarTurnero(1, std::to_string(kPort));
+    EXPECT_EQ(rec.bytes, rig.link.written);
+    EXPECT_EQ(run.outLines(), rig.view.lines());
+    ASSERT_TRUE(rec.decoded);
+    ASSERT_EQ(rec.decoded->recordings.size(), 1u);
+    const auto& turn = rec.decoded->recordings[0].turn;
+    EXPECT_EQ(turn.style, 1);
+    ASSERT_EQ(turn.entries.size(), 100u);
+    for (int k = 0; k < 100; ++k) {
+        EXPECT_EQ(turn.entries[static_cast<std::size_t>(k)].number, k);
+        EXPECT_TRUE(turn.entries[static_cast<std::size_t>(k)].complete);
+    }
+}
+
+}  // namespace
+}  // namespace letrador::testing
