@@ -1,16 +1,20 @@
 // The byte exchange PuertoSerie::EnviarComparar over the real Qt serial stack (QtSerialLink,
-// QtEventPump, QtTicker) against a sign on the master side of a pseudo-terminal, served by a
-// thread of this program.
+// QtEventPump, QtTicker) against a sign on a pseudo-terminal: either an echo served by a thread
+// of this program (…_Hilo), or cartel-virtual run as a separate process, in a recording that it
+// has accepted (…_CartelVirtual; built only when cartel-virtual is).
 //
-//  - BM_EnviarComparar_Inmediato: the sign echoes at once; the figure is exchanges per second.
-//  - BM_EnviarComparar_Demora50ms: the sign echoes 50 ms after each byte; the figure is the
-//    processor time of the whole process (user + system, every thread) over the wall time,
-//    which shows whether the wait blocks or spins.
+//  - BM_EnviarComparar_Inmediato_*: the sign answers at once; the figure is exchanges per second.
+//  - BM_EnviarComparar_Demora50ms_*: the sign answers 50 ms after each byte; the figure is the
+//    processor time of this process (user + system, every thread) over the wall time, which
+//    shows whether the wait blocks or spins. cartel-virtual's own time is not in it.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <time.h>
@@ -24,11 +28,14 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/qt_event_pump.h"
 #include "platform/qt_serial_link.h"
 #include "signlink/puerto_serie.h"
 #include "signlink/recording_log.h"
+
+extern char** environ;
 
 namespace {
 
@@ -93,6 +100,61 @@ class PtyEcho {
     std::thread thread_;
 };
 
+#ifdef LETRADOR_CARTEL_VIRTUAL_PATH
+// cartel-virtual as a child process, linked as a file of a scratch folder; its first line on
+// standard output is its device.
+class CartelVirtual {
+  public:
+    explicit CartelVirtual(const std::vector<std::string>& faults) {
+        char templ[] = "/tmp/bench_serial-XXXXXX";
+        if (!::mkdtemp(templ)) return;
+        folder_ = templ;
+        std::vector<std::string> all{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", folder_ + "/COM1"};
+        all.insert(all.end(), faults.begin(), faults.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        if (::posix_spawn(&pid_, all[0].c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        std::string line;
+        while (pid_ > 0 && line.find('\n') == std::string::npos) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0) break;
+            char buf[256];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            line.append(buf, static_cast<std::size_t>(n));
+        }
+        out_ = fds[0];
+        if (line.find('\n') != std::string::npos) device_ = line.substr(0, line.find('\n'));
+    }
+    ~CartelVirtual() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+        if (!folder_.empty()) ::rmdir(folder_.c_str());
+    }
+    bool ok() const { return !device_.empty(); }
+    const std::string& slave() const { return device_; }
+
+  private:
+    std::string folder_;
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string device_;
+};
+#endif
+
 // The serial stack of the program, open on the pty.
 struct Stack {
     explicit Stack(const std::string& device)
@@ -125,16 +187,19 @@ double WallSeconds() {
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-void RunExchanges(benchmark::State& state, std::chrono::milliseconds delay) {
-    App();
-    PtyEcho sign(delay);
-    if (!sign.ok()) {
-        state.SkipWithError("no pseudo-terminal");
-        return;
-    }
-    Stack stack(sign.slave());
+// Exchanges over `device`; `recording` first makes the opening handshakes (attention, model,
+// attention, start), after which a compatible sign echoes every byte.
+void RunExchanges(benchmark::State& state, const std::string& device, bool recording) {
+    Stack stack(device);
     if (!stack.opened) {
         state.SkipWithError(("the pty does not open: " + stack.reason).c_str());
+        return;
+    }
+    if (recording && !(stack.puerto.EnviarLeer(CodAtencion) == CodAcuse &&
+                       stack.puerto.EnviarLeer(CodModelo) == ModeloCartel &&
+                       stack.puerto.EnviarLeer(CodAtencion) == CodAcuse &&
+                       stack.puerto.EnviarLeer(CodGrabar) == CodAcuse)) {
+        state.SkipWithError("the sign did not accept the recording");
         return;
     }
     std::uint8_t b = 0;
@@ -158,18 +223,67 @@ void RunExchanges(benchmark::State& state, std::chrono::milliseconds delay) {
         state.iterations() > 0 ? 1e6 * cpu / static_cast<double>(state.iterations()) : 0.0;
 }
 
-void BM_EnviarComparar_Inmediato(benchmark::State& state) {
-    RunExchanges(state, std::chrono::milliseconds(0));
+void WithThread(benchmark::State& state, std::chrono::milliseconds delay) {
+    App();
+    PtyEcho sign(delay);
+    if (!sign.ok()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    RunExchanges(state, sign.slave(), false);
 }
-BENCHMARK(BM_EnviarComparar_Inmediato)->UseRealTime()->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
-void BM_EnviarComparar_Demora50ms(benchmark::State& state) {
-    RunExchanges(state, std::chrono::milliseconds(50));
+constexpr int kDelayedIterations = 60;
+
+void BM_EnviarComparar_Inmediato_Hilo(benchmark::State& state) {
+    WithThread(state, std::chrono::milliseconds(0));
 }
-BENCHMARK(BM_EnviarComparar_Demora50ms)
+BENCHMARK(BM_EnviarComparar_Inmediato_Hilo)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+
+void BM_EnviarComparar_Demora50ms_Hilo(benchmark::State& state) {
+    WithThread(state, std::chrono::milliseconds(50));
+}
+BENCHMARK(BM_EnviarComparar_Demora50ms_Hilo)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(60);
+    ->Iterations(kDelayedIterations);
+
+#ifdef LETRADOR_CARTEL_VIRTUAL_PATH
+void WithCartelVirtual(benchmark::State& state, const std::vector<std::string>& faults) {
+    App();
+    CartelVirtual sign(faults);
+    if (!sign.ok()) {
+        state.SkipWithError("cartel-virtual did not start");
+        return;
+    }
+    RunExchanges(state, sign.slave(), true);
+}
+
+void BM_EnviarComparar_Inmediato_CartelVirtual(benchmark::State& state) {
+    WithCartelVirtual(state, {});
+}
+BENCHMARK(BM_EnviarComparar_Inmediato_CartelVirtual)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+
+void BM_EnviarComparar_Demora50ms_CartelVirtual(benchmark::State& state) {
+    // Every byte after the four of the opening is answered 50 ms late.
+    std::vector<std::string> faults;
+    for (int n = 4; n < 4 + kDelayedIterations + 8; ++n) {
+        faults.push_back("--tarde");
+        faults.push_back(std::to_string(n) + ":50");
+    }
+    WithCartelVirtual(state, faults);
+}
+BENCHMARK(BM_EnviarComparar_Demora50ms_CartelVirtual)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kDelayedIterations);
+#endif
 
 }  // namespace
 
