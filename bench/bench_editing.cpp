@@ -1,0 +1,141 @@
+// Editing costs on the paragraphs that fill the sign, with the shipped fonts:
+//
+//  - BM_ContarColumnas/<font>: a text of exactly 2046 columns (letters, spaces and tags).
+//  - BM_ContarColumnas_SoloEtiquetas: 2046 tags "<4>", the longest text that still fits
+//    (6138 characters, each tag one column).
+//  - BM_Rehighlight_*: QTextDocument with the editor's TagHighlighter, rehighlight() of the whole
+//    text; the same texts, plus the tags-only one in the editor widget itself (laid out).
+//
+// Run: build-X/bench/bench_editing  (QT_QPA_PLATFORM=offscreen is set by the program).
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <string>
+
+#include "message/font_file.h"
+#include "message/tag_highlighter.h"
+
+namespace {
+
+using namespace letrador;
+
+constexpr Int16 kCapacity = 2046;
+constexpr Int16 kSpaceWidth = 3;
+constexpr Int16 kSeparation = 1;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench_editing";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+std::string FontPath(const char* name) {
+    return std::string(LETRADOR_FONT_DIR) + "/" + name + ".ffv";
+}
+
+// A Spanish text repeated until the next character would pass the sign's capacity, then filled
+// up to exactly 2046 columns with one-column tags.
+std::u32string FullParagraph(const std::string& font) {
+    const std::u32string phrase =
+        U"<4>BIENVENIDOS A LA FERRETERIA DON JOSE. <2>Abierto de 8 a 20 hs, sabados hasta "
+        U"las 13. <0>OFERTAS<3> en pinturas y herramientas! ";
+    std::u32string text;
+    Int16 count = 0;
+    for (std::size_t i = 0;; ++i) {
+        std::u32string next = text;
+        const char32_t c = phrase[i % phrase.size()];
+        if (c == U'<') {
+            next += phrase.substr(i % phrase.size(), 3);
+            i += 2;
+        } else {
+            next += c;
+        }
+        const Int16 n = ContarColumnas(next, font, kSeparation, kSpaceWidth);
+        if (n > kCapacity) break;
+        text = std::move(next);
+        count = n;
+    }
+    for (; count < kCapacity; ++count) text += U"<4>";
+    return text;
+}
+
+std::u32string TagsOnly() {
+    std::u32string text;
+    for (int i = 0; i < kCapacity; ++i) text += U"<4>";
+    return text;
+}
+
+void CheckFits(benchmark::State& state, const std::u32string& text, const std::string& font) {
+    const Int16 n = ContarColumnas(text, font, kSeparation, kSpaceWidth);
+    if (n != kCapacity) state.SkipWithError("the paragraph does not take exactly 2046 columns");
+    state.counters["caracteres"] = static_cast<double>(text.size());
+}
+
+void BM_ContarColumnas(benchmark::State& state, const char* fontName) {
+    const std::string font = FontPath(fontName);
+    const std::u32string text = FullParagraph(font);
+    CheckFits(state, text, font);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ContarColumnas(text, font, kSeparation, kSpaceWidth));
+    }
+}
+BENCHMARK_CAPTURE(BM_ContarColumnas, normal, "normal")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ContarColumnas, negrita, "negrita")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ContarColumnas, angosta, "angosta")->Unit(benchmark::kMicrosecond);
+
+void BM_ContarColumnas_SoloEtiquetas(benchmark::State& state) {
+    const std::string font = FontPath("normal");
+    const std::u32string text = TagsOnly();
+    CheckFits(state, text, font);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ContarColumnas(text, font, kSeparation, kSpaceWidth));
+    }
+}
+BENCHMARK(BM_ContarColumnas_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+
+void Rehighlight(benchmark::State& state, const std::u32string& text) {
+    App();
+    QTextDocument document;
+    document.setPlainText(QString::fromStdU32String(text));
+    TagHighlighter highlighter(&document);
+    state.counters["caracteres"] = static_cast<double>(text.size());
+    for (auto _ : state) highlighter.rehighlight();
+}
+
+void BM_Rehighlight_Texto(benchmark::State& state) {
+    Rehighlight(state, FullParagraph(FontPath("angosta")));
+}
+BENCHMARK(BM_Rehighlight_Texto)->Unit(benchmark::kMicrosecond);
+
+void BM_Rehighlight_SoloEtiquetas(benchmark::State& state) { Rehighlight(state, TagsOnly()); }
+BENCHMARK(BM_Rehighlight_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+
+// The editor as the window has it: a laid-out QPlainTextEdit, so the re-highlight also redoes
+// the layout of the block.
+void BM_Rehighlight_EnEditor_SoloEtiquetas(benchmark::State& state) {
+    App();
+    QPlainTextEdit editor;
+    editor.resize(480, 200);
+    editor.setPlainText(QString::fromStdU32String(TagsOnly()));
+    TagHighlighter highlighter(editor.document());
+    editor.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        highlighter.rehighlight();
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_Rehighlight_EnEditor_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
