@@ -3,6 +3,10 @@
 #pragma once
 
 #include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <vector>
+
+#include "message/effect_tags.h"
 
 namespace letrador {
 
@@ -13,6 +17,14 @@ public:
 protected:
     // A tag never holds a line break, so each line can be walked on its own.
     void highlightBlock(const QString& text) override;
+
+private:
+    // One shared format per colour: a paragraph full of tags then costs no format building,
+    // and equal formats compare by identity when the highlighter hands them to the layout.
+    const QTextCharFormat& tagFormat(char32_t code);
+
+    QTextCharFormat plain_;
+    std::vector<std::pair<Rgb, QTextCharFormat>> tagFormats_;
 };
 
 }  // namespace letrador
