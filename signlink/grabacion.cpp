@@ -1,8 +1,11 @@
 #include "signlink/grabacion.h"
 
 #include "message/codepage.h"
+#include "message/sign_preview.h"
 
 namespace letrador {
+
+static_assert(ColumnaVacia == kBlankColumn, "the preview's dark column is the blank column");
 
 namespace {
 
@@ -164,23 +167,18 @@ bool Grabador::EnviarEfecto(char32_t caracter) {
 }
 
 Grabador::Envio Grabador::EnviarGlifo(char32_t caracter, const FontData& fuente, Int16 separacion) {
-    const Int16 n = fuente.find(caracter);
-    if (n <= 0 || static_cast<std::size_t>(n) > fuente.records.size()) return Envio::Enviado;
-    const RegistroCaracter& registro = fuente.records[n - 1];
-    const int w = GlyphWidth(registro);
-    if (w == 0) return Envio::Enviado;
+    // The one rule for a character's columns, shared with the preview of the main window.
+    const GlyphColumns glifo = GlyphColumnsOf(fuente, caracter);
+    if (glifo.kind == GlyphColumns::Kind::Nothing) return Envio::Enviado;
     // A column that does not fit in one byte would reach the sign as some other pattern: the
     // whole character is kept back and the recording is marked as not clean.
-    for (int k = 0; k < w; ++k) {
-        if (registro.Columna[k] < 0 || registro.Columna[k] > 255) {
-            puerto_.ErrorParrafo = true;
-            puerto_.ErrorGrabacion = true;
-            return Envio::Rechazado;
-        }
+    if (glifo.kind == GlyphColumns::Kind::Refused) {
+        puerto_.ErrorParrafo = true;
+        puerto_.ErrorGrabacion = true;
+        return Envio::Rechazado;
     }
-    bool r = EnviarColumna(static_cast<std::uint8_t>(registro.Columna[0]));
-    for (int k = 1; k < w && r; ++k)
-        r = EnviarColumna(static_cast<std::uint8_t>(registro.Columna[k]));
+    bool r = EnviarColumna(glifo.values[0]);
+    for (int k = 1; k < glifo.width && r; ++k) r = EnviarColumna(glifo.values[k]);
     if (separacion > 0 && r) {
         for (Int16 k = 0; k < separacion; ++k) r = puerto_.EnviarComparar(ColumnaVacia);
     }
@@ -198,7 +196,7 @@ bool Grabador::EnviarCaracter(char32_t caracter, const std::string& archivoFuent
 }
 
 bool Grabador::EnviarColumna(std::uint8_t valor) {
-    return puerto_.EnviarComparar(valor == 0 ? ColumnaVacia : valor);
+    return puerto_.EnviarComparar(ColumnByte(valor));
 }
 
 bool Grabador::CerrarGrabacion(bool correcto) {

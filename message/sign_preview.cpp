@@ -1,0 +1,148 @@
+#include "message/sign_preview.h"
+
+#include "message/codepage.h"
+#include "message/effect_tags.h"
+
+namespace letrador {
+
+GlyphColumns GlyphColumnsOf(const RegistroCaracter& record) {
+    GlyphColumns g;
+    g.width = GlyphWidth(record);
+    if (g.width == 0) return g;
+    for (int k = 0; k < g.width; ++k) {
+        const Int16 v = record.Columna[static_cast<std::size_t>(k)];
+        // A value that does not fit in one byte would reach the sign as some other pattern.
+        if (v < 0 || v > 255) {
+            g.kind = GlyphColumns::Kind::Refused;
+            g.values = {};
+            return g;
+        }
+        g.values[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(v);
+    }
+    g.kind = GlyphColumns::Kind::Columns;
+    return g;
+}
+
+GlyphColumns GlyphColumnsOf(const FontData& fuente, char32_t caracter) {
+    const Int16 n = fuente.find(caracter);
+    if (n <= 0 || static_cast<std::size_t>(n) > fuente.records.size()) return {};
+    return GlyphColumnsOf(fuente.records[static_cast<std::size_t>(n) - 1]);
+}
+
+GlyphTable::GlyphTable(const FontData& fuente) {
+    // The first record of each key byte, as the lookup finds it.
+    std::array<bool, 256> seen{};
+    for (const RegistroCaracter& r : fuente.records) {
+        if (r.keyLength != 1 || r.Caracter.size() != 1) continue;
+        const auto b = static_cast<unsigned char>(r.Caracter[0]);
+        if (seen[b]) continue;
+        seen[b] = true;
+        glyphs_[b] = GlyphColumnsOf(r);
+    }
+}
+
+const GlyphColumns& GlyphTable::of(char32_t caracter) const {
+    static const GlyphColumns kNone;
+    const int b = EncodeCp1252(caracter);
+    if (b < 0 || DecodeCp1252(static_cast<unsigned char>(b)) != caracter) return kNone;
+    return glyphs_[static_cast<std::size_t>(b)];
+}
+
+std::string TagToolTip(char32_t code) {
+    const std::string listText = EffectListText(code);
+    if (!listText.empty()) return listText;
+    return "<" + ToUtf8(std::u32string_view(&code, 1)) + ">: no es un efecto (se graba 0)";
+}
+
+SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyphs,
+                               Int16 separacion, Int16 spaceWidth) {
+    SignPreview p;
+    p.columns.reserve(texto.size() * 4);
+    const std::size_t n = texto.size();
+    // The same walk as the recording's: a tag, a blank, or a character of the font.
+    for (std::size_t i = 0; i < n; ++i) {
+        const char32_t c = texto[i];
+        if (c == U'<' && i + 2 < n && texto[i + 2] == U'>') {
+            const char32_t e = texto[i + 1];
+            p.markers.push_back(
+                {PreviewMarker::Kind::Effect, p.columns.size(), i, e, TagToolTip(e)});
+            p.count = Add16(p.count, e == U'9' ? 2 : 1);
+            i += 2;
+        } else if (c == U' ') {
+            for (Int16 k = 0; k < spaceWidth; ++k) p.columns.push_back(kBlankColumn);
+            p.count = Add16(p.count, spaceWidth);
+        } else {
+            const GlyphColumns& g = glyphs.of(c);
+            if (g.width > 0) p.count = Add16(p.count, static_cast<long long>(g.width) + separacion);
+            if (g.kind == GlyphColumns::Kind::Refused) {
+                p.markers.push_back({PreviewMarker::Kind::Refused, p.columns.size(), i, c,
+                                     "«" + ToUtf8(std::u32string_view(&c, 1)) +
+                                         "» tiene una columna que no cabe en un byte: no se graba"});
+            }
+            if (g.kind != GlyphColumns::Kind::Columns) continue;
+            for (int k = 0; k < g.width; ++k)
+                p.columns.push_back(ColumnByte(g.values[static_cast<std::size_t>(k)]));
+            for (Int16 k = 0; k < separacion; ++k) p.columns.push_back(kBlankColumn);
+        }
+    }
+    return p;
+}
+
+SignPreview ComputeSignPreview(std::u32string_view texto, const FontData& fuente,
+                               Int16 separacion, Int16 spaceWidth) {
+    return ComputeSignPreview(texto, GlyphTable(fuente), separacion, spaceWidth);
+}
+
+SignPreview ComputeSignPreview(std::u32string_view texto, const std::string& archivoFuente,
+                               Int16 separacion, Int16 spaceWidth) {
+    return ComputeSignPreview(texto, *LoadFont(archivoFuente), separacion, spaceWidth);
+}
+
+namespace {
+
+bool SameRecords(const FontData& a, const FontData& b) {
+    if (a.records.size() != b.records.size()) return false;
+    for (std::size_t i = 0; i < a.records.size(); ++i) {
+        const RegistroCaracter& x = a.records[i];
+        const RegistroCaracter& y = b.records[i];
+        if (x.keyLength != y.keyLength || x.Caracter != y.Caracter || x.Columna != y.Columna)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SignPreviewCache::update(std::u32string_view texto, const std::string& archivoFuente,
+                              Int16 separacion, Int16 spaceWidth) {
+    // The font cache gives back the same object while the file is unchanged on disk; a file
+    // read afresh (just written, say) may still hold the same records.
+    std::shared_ptr<const FontData> font = LoadFont(archivoFuente);
+    const bool fontChanged = !valid_ || (font != font_ && !SameRecords(*font, *font_));
+    if (!fontChanged && texto == text_ && separacion == separation_ && spaceWidth == spaceWidth_)
+        return false;
+    if (fontChanged) glyphs_ = font ? GlyphTable(*font) : GlyphTable();
+    font_ = std::move(font);
+    text_.assign(texto);
+    separation_ = separacion;
+    spaceWidth_ = spaceWidth;
+    valid_ = true;
+    preview_ = ComputeSignPreview(texto, glyphs_, separacion, spaceWidth);
+    return true;
+}
+
+Int16 TotalWithEditor(const ParagraphStore& store, int current, Int16 columns, bool ignore,
+                      bool parrafosUnidos) {
+    Int16 total = 0;
+    const int count = store.ParagraphCount;
+    for (int k = 1; k <= count && store.hasParagraph(k); ++k) {
+        const ParagraphRecord& r = store.paragraph(k);
+        const bool ignored = k == current ? ignore : r.Ignore;
+        if (ignored) continue;
+        total = Add16(total, k == current ? columns : r.Columns);
+        if (!parrafosUnidos) total = Add16(total, 1);
+    }
+    return total;
+}
+
+}  // namespace letrador
