@@ -1,6 +1,7 @@
 // Letrador de Mensajes: composes the messages of an LED sign and records them over a serial port.
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
 
     letrador::VirtualSignLauncher sign;
     if (virtualSign) {
+        // On a real screen the virtual sign shows what it receives in its own window.
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            signArgs << QStringLiteral("--ventana");
         QString why;
         if (!sign.start(workFolder, kVirtualSignPort, signArgs, &why)) {
             std::fprintf(stderr, "No se pudo iniciar el cartel virtual: %s\n", qPrintable(why));

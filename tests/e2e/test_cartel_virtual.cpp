@@ -121,8 +121,7 @@ TEST(CartelVirtual, WrongOptionsEndWithCode2) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--nada"},
                                                  {"--silencio"},
                                                  {"--tarde", "5"},
-                                                 {"--eco-erroneo", "3:300"},
-                                                 {"--ventana"}}) {
+                                                 {"--eco-erroneo", "3:300"}}) {
         const ProgramRun run = RunToEnd(args);
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_NE(run.err.find("cartel-virtual: "), std::string::npos);

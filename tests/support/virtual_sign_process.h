@@ -64,6 +64,7 @@ class VirtualSignProcess {
     // The slave device it printed first.
     const std::string& device() const { return device_; }
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // Sends `sig` to it while it runs; stop() still collects it and its record.
     bool sendSignal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
 

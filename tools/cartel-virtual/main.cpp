@@ -1,19 +1,23 @@
 // cartel-virtual: a compatible sign on a pseudo-terminal. Prints the device path as its first
 // line, answers whatever the program sends there, and ends on SIGTERM, SIGINT or SIGHUP, or
-// when the process that started it is gone.
+// when the process that started it is gone. With --ventana it also shows what it received in a
+// window, served by the Qt event loop instead of the ppoll() loop below.
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tools/cartel-virtual/sign_server.h"
+#include "tools/cartel-virtual/sign_window.h"
 #include "tools/cartel-virtual/virtual_sign.h"
 
 namespace {
@@ -33,6 +37,9 @@ constexpr const char* kHelp =
     "  --registro ARCHIVO     escribe en ARCHIVO lo recibido, decodificado (grabaciones,\n"
     "                         párrafos, efectos, columnas, entradas del turnero), y en\n"
     "                         ARCHIVO.bin los bytes recibidos tal cual\n"
+    "  --ventana              muestra lo recibido en la ventana «Cartel virtual»: cada\n"
+    "                         párrafo con sus puntos y efectos, los números del turnero y el\n"
+    "                         estado; sin pantalla sigue trabajando sin ventana\n"
     "  --ayuda, --help        muestra esta ayuda\n"
     "\n"
     "Fallas simuladas (N es la posición de un byte recibido, contando desde 0 a lo largo de\n"
@@ -49,13 +56,14 @@ constexpr const char* kHelp =
     "                         grabación en curso (1200 si no se indica; 0 nunca)\n"
     "\n"
     "Termina con SIGTERM, SIGINT o SIGHUP (Ctrl+C), o cuando termina el programa que lo\n"
-    "inició, y deja entonces el registro completo.\n";
+    "inició (o al cerrar su ventana), y deja entonces el registro completo.\n";
 
 struct Options {
     ServerOptions server;
     Faults faults;
     long long reposoMs = letrador::cartel::kReposoMs;
     bool help = false;
+    bool window = false;
 };
 
 std::optional<long long> Number(std::string_view text) {
@@ -153,16 +161,21 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             if (!ms) return bad("--reposo necesita los milisegundos");
             o.reposoMs = *ms;
         } else if (a == "--ventana") {
-            // The place for a window that draws what the sign received: it would run its own
-            // event loop, watch SignServer::fd() there instead of the poll() below, call
-            // readable()/due() the same way and redraw from SignServer::decoded() in
-            // setOnReceived(). Not part of this program yet.
-            return bad("--ventana todavía no está disponible");
+            o.window = true;
         } else {
             return bad("opción desconocida: " + std::string(a));
         }
     }
     return o;
+}
+
+// A window can be shown: a platform chosen by hand (offscreen, say), or an X or Wayland display.
+bool DisplayAvailable() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = ::getenv(name);
+        if (v && *v) return true;
+    }
+    return false;
 }
 
 volatile sig_atomic_t gStop = 0;
@@ -196,6 +209,17 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     const pid_t parent = ::getppid();
 
+    bool window = options->window;
+    if (window && !DisplayAvailable()) {
+        std::fputs("Sin pantalla: el cartel virtual sigue sin ventana.\n", stderr);
+        window = false;
+    }
+    // Made before the pseudo-terminal, with the stop signals already blocked, so that the
+    // toolkit's threads keep them blocked too and a display that cannot be reached ends the
+    // program before any link exists.
+    std::unique_ptr<QApplication> app;
+    if (window) app = std::make_unique<QApplication>(argc, argv);
+
     letrador::cartel::VirtualSign sign(options->faults, options->reposoMs);
     letrador::cartel::SignServer server(sign, options->server);
     std::string error;
@@ -205,6 +229,12 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", server.devicePath().c_str());
     std::fflush(stdout);
+
+    if (app) {
+        const int result = letrador::cartel::RunWindowLoop(server, stopSignals, parent);
+        server.finish();
+        return result;
+    }
 
     // Looks after the parent once a second at most, so an orphan does not stay behind.
     constexpr long long kParentCheckMs = 1000;
