@@ -276,7 +276,10 @@ void frmLetrador::buildControls() {
             filArchArchivos_Click(item->text());
     });
     filArchArchivos_->viewport()->installEventFilter(this);
-    txtMsjMensaje_->installEventFilter(this);
+    // Ctrl+A must reach "Abrir" from every text box, not select their text.
+    for (QWidget* box : std::initializer_list<QWidget*>{txtMsjMensaje_, txtNomMensaje_, txtMsjArchivo_,
+                                                        txtMsjSeparSepar_})
+        box->installEventFilter(this);
 }
 
 void frmLetrador::buildMenus() {
@@ -424,8 +427,10 @@ bool frmLetrador::eventFilter(QObject* watched, QEvent* event) {
     if (watched == filArchArchivos_->viewport() && event->type() == QEvent::MouseButtonPress) {
         fontRowBeforePress_ = filArchArchivos_->currentRow();
     }
-    if (watched == txtMsjMensaje_ && event->type() == QEvent::ShortcutOverride) {
-        // Ctrl+A is "Abrir" here, not the editor's select-all.
+    if (event->type() == QEvent::ShortcutOverride &&
+        (watched == txtMsjMensaje_ || watched == txtNomMensaje_ || watched == txtMsjArchivo_ ||
+         watched == txtMsjSeparSepar_)) {
+        // Ctrl+A is "Abrir" here, not the box's select-all.
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::ControlModifier && key->key() == Qt::Key_A) {
             event->ignore();
@@ -644,9 +649,7 @@ void frmLetrador::menGrabParcial_Click() {
 }
 
 void frmLetrador::menTurn_Click(int estilo) {
-    if (!Confirmar(services_.dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo)))
-        return;
-    turnero_->GrabarTurnero(estilo, frmAvanzadas_->chosenPortText());
+    GrabarTurneroConfirmado(services_.dialogs, *grabador_, estilo, frmAvanzadas_->chosenPortText());
 }
 
 }  // namespace letrador

@@ -49,13 +49,24 @@ bool PrepareWorkFolder(const fs::path& folder, const fs::path& seed, std::string
     return true;
 }
 
+fs::path InstalledDataFolder(const fs::path& executable) {
+    std::error_code ec;
+    if (!executable.empty()) {
+        const fs::path beside = executable.parent_path().parent_path() / "share" / "letrador";
+        if (fs::is_directory(beside / "tipografias", ec)) return beside;
+    }
+    return LETRADOR_INSTALLED_DATA;
+}
+
 fs::path FindWorkFolder(std::string* problem) {
     std::error_code ec;
     const WorkFolderChoice choice =
         ChooseWorkFolder(fs::current_path(ec), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     std::string why;
-    if (!PrepareWorkFolder(choice.folder, choice.isUserDataFolder ? LETRADOR_INSTALLED_DATA : "",
-                           &why)) {
+    const fs::path seed =
+        choice.isUserDataFolder ? InstalledDataFolder(fs::read_symlink("/proc/self/exe", ec))
+                                : fs::path();
+    if (!PrepareWorkFolder(choice.folder, seed, &why)) {
         if (problem) *problem = why;
     }
     return choice.folder;

@@ -23,6 +23,11 @@ WorkFolderChoice ChooseWorkFolder(const std::filesystem::path& current, const ch
 bool PrepareWorkFolder(const std::filesystem::path& folder, const std::filesystem::path& seed,
                        std::string* problem = nullptr);
 
+// The installed data folder (fonts, example messages, help): share/letrador beside the running
+// program's bin/, so an installed tree works wherever it was unpacked; the build's install
+// prefix when that is absent.
+std::filesystem::path InstalledDataFolder(const std::filesystem::path& executable);
+
 // The working folder as every program of the package finds it at start: chosen from the current
 // folder and the environment, then prepared, seeded from the installed data when it is the
 // per-user folder. When it cannot be prepared, `problem` says why; the folder is given anyway.

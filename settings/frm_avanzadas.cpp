@@ -104,8 +104,8 @@ void frmAvanzadas::addPort(const std::string& number, const std::string& device)
 }
 
 void frmAvanzadas::choosePort(int index) {
+    // The list keeps its own tool tip; each entry's device shows as the entry's tool tip.
     cboPuertoCom_->setCurrentIndex(index);
-    cboPuertoCom_->setToolTip(cboPuertoCom_->itemData(index, Qt::ToolTipRole).toString());
 }
 
 std::string frmAvanzadas::chosenPortText() const {

@@ -1,5 +1,8 @@
 #include "signlink/recording_commands.h"
 
+#include "files/file_commands.h"
+#include "signlink/turnero.h"
+
 #include "message/codepage.h"
 
 namespace letrador {
@@ -64,6 +67,14 @@ bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
         }
     }
     return grabador.CerrarGrabacion(r);
+}
+
+bool GrabarTurneroConfirmado(platform::Dialogs& dialogs, Grabador& grabador, int estilo,
+                             std::string_view textoPuerto) {
+    if (!Confirmar(dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo)))
+        return false;
+    Turnero(grabador).GrabarTurnero(estilo, textoPuerto);
+    return true;
 }
 
 }  // namespace letrador

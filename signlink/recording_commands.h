@@ -48,4 +48,9 @@ bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
                             std::u32string_view seleccion, const std::string& fontPath,
                             Int16 separacion, const OpcionesGrabacion& opciones);
 
+// "Turnero 1" to "Turnero 3": asks "Grabación de turnero" and, on Yes, records the turn display
+// in `estilo` on port `textoPuerto`. False when the operator answered No and nothing was sent.
+bool GrabarTurneroConfirmado(platform::Dialogs& dialogs, Grabador& grabador, int estilo,
+                             std::string_view textoPuerto);
+
 }  // namespace letrador

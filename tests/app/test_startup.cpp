@@ -64,6 +64,8 @@ TEST(StartUp, PortsThreeAndFiveAreListedAndFiveIsChosen) {
     EXPECT_EQ(ports->currentText(), QStringLiteral("5"));
     EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString(),
               QStringLiteral("Dispositivo: /dev/ttyS2"));
+    // Choosing an entry leaves the list's own tool tip as it is.
+    EXPECT_EQ(ports->toolTip(), QStringLiteral("Puertos COM disponibles en el sistema."));
     EXPECT_EQ(rig.link.triedPorts.size(), 255u);
 }
 

@@ -55,6 +55,17 @@ TEST(WorkFolder, PreparingCreatesMissingFoldersAndSeedsWithoutOverwriting) {
     EXPECT_TRUE(fs::is_directory(s.path() / "other" / "mensajes"));
 }
 
+// An unpacked installed tree seeds from its own share/letrador, not from the build's prefix.
+TEST(WorkFolder, InstalledDataIsFoundBesideTheProgram) {
+    ScratchFolder s;
+    const fs::path tree = s.path() / "raiz" / "usr";
+    fs::create_directories(tree / "bin");
+    EXPECT_EQ(InstalledDataFolder(tree / "bin" / "letrador"), fs::path(LETRADOR_INSTALLED_DATA));
+    fs::create_directories(tree / "share" / "letrador" / "tipografias");
+    EXPECT_EQ(InstalledDataFolder(tree / "bin" / "letrador"), tree / "share" / "letrador");
+    EXPECT_EQ(InstalledDataFolder(fs::path()), fs::path(LETRADOR_INSTALLED_DATA));
+}
+
 TEST(PortMapping, DefaultRangesAndPuertosEntries) {
     ScratchFolder s;
     EXPECT_EQ(PortDevicePath(s.path(), 1), "/dev/ttyS0");

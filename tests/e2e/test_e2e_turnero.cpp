@@ -1,6 +1,7 @@
 // The turn display through the Qt serial stack against cartel-virtual on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include "platform/scripted_dialogs.h"
 #include "signlink/recording_commands.h"
 #include "signlink/turnero.h"
 #include "tests/e2e/e2e_bench.h"
@@ -135,6 +136,31 @@ TEST(E2eTurnero, CompareErrorOfAnEarlierRecordingDoesNotSpoilIt) {
     EXPECT_EQ(rec.decoded->recordings[1].kind, Recording::Kind::TurnDisplay);
     EXPECT_EQ(rec.decoded->recordings[1].turn.entries.size(), 100u);
     EXPECT_TRUE(rec.decoded->recordings[1].closed);
+}
+
+TEST(E2eTurnero, NoToTheQuestionSendsNothing) {
+    E2eBench bench;
+    ASSERT_TRUE(bench.startSign());
+    platform::ScriptedDialogs dialogs;
+    dialogs.answerNext(false);
+    EXPECT_FALSE(GrabarTurneroConfirmado(dialogs, bench.grabador, 1, bench.portText));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].isQuestion);
+    EXPECT_EQ(dialogs.shown[0].title, "Grabación de turnero");
+    EXPECT_EQ(bench.view.log().text(), "");
+    EXPECT_TRUE(bench.view.progressHistory().empty());
+    EXPECT_TRUE(bench.sign.stop().bytes.empty());
+}
+
+TEST(E2eTurnero, YesToTheQuestionRecordsTheStyleAsked) {
+    E2eBench bench;
+    ASSERT_TRUE(bench.startSign());
+    platform::ScriptedDialogs dialogs;
+    dialogs.answerNext(true);
+    EXPECT_TRUE(GrabarTurneroConfirmado(dialogs, bench.grabador, 3, bench.portText));
+    EXPECT_EQ(bench.view.lines(), kCleanTurnLog);
+    const auto rec = bench.sign.stop();
+    EXPECT_EQ(rec.bytes.size(), kOpening.size() + 1300 + kClosing.size());
 }
 
 }  // namespace

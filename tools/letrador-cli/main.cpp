@@ -325,11 +325,8 @@ int GrabarTurnero(const Arguments& a, const fs::path& work) {
     } else {
         m.dialogs.setRule(platform::ConsoleDialogs::Rule::No);
     }
-    if (!Confirmar(m.dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo))) {
+    if (!GrabarTurneroConfirmado(m.dialogs, l.grabador, *estilo, m.options.chosenPortText()))
         return kRefused;
-    }
-    Turnero turnero(l.grabador);
-    turnero.GrabarTurnero(*estilo, m.options.chosenPortText());
     return l.verdict();
 }
 
