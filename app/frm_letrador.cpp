@@ -21,9 +21,11 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/brand.h"
+#include "app/led_preview.h"
 #include "files/file_commands.h"
 #include "files/frm_archivo.h"
 #include "files/message_files.h"
@@ -110,6 +112,11 @@ void frmLetrador::buildSecondaryWindows() {
     frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
         services_.link, services_.store.SpaceWidth, services_.deviceOf,
         [this] { returnFromSecondaryWindow(); }});
+    // The space width and "Párrafos unidos" change what the preview shows and its total.
+    if (auto* width = frmAvanzadas_->findChild<QLineEdit*>(QStringLiteral("txtParEspacio")))
+        connect(width, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
+    if (auto* joined = frmAvanzadas_->findChild<QCheckBox*>(QStringLiteral("chkParUnidos")))
+        connect(joined, &QCheckBox::toggled, this, [this] { schedulePreview(); });
     frmGraba_ = std::make_unique<frmGraba>(frmGraba::MainWindowHooks{
         [this](bool enabled) { QMainWindow::setEnabled(enabled); },
         [this] {
@@ -167,6 +174,13 @@ void frmLetrador::buildControls() {
     txtMsjMensaje_->setFont(editorFont);
     txtMsjMensaje_->setMinimumSize(360, 140);
     highlighter_ = new TagHighlighter(txtMsjMensaje_->document());
+    preview_ = Named(new LedPreview, "vistaCartel");
+    preview_->setToolTip(QStringLiteral("El párrafo como lo mostrará el cartel."));
+    // Several changes in one go (a paragraph loaded, a file read) redraw the preview once.
+    previewTimer_ = new QTimer(this);
+    previewTimer_->setSingleShot(true);
+    previewTimer_->setInterval(0);
+    connect(previewTimer_, &QTimer::timeout, this, [this] { updatePreview(); });
 
     frmSepar_ = Named(new QGroupBox(QStringLiteral("Separación entre caracteres")), "frmSepar");
     txtMsjSeparSepar_ = Named(new QLineEdit(QStringLiteral("1")), "txtMsjSeparSepar");
@@ -212,6 +226,7 @@ void frmLetrador::buildControls() {
     toolsRow->addWidget(frmEfectos_, 1);
     auto* mensajeLayout = new QVBoxLayout(frmMensaje_);
     mensajeLayout->addWidget(txtMsjMensaje_, 1);
+    mensajeLayout->addWidget(preview_);
     mensajeLayout->addLayout(toolsRow);
     mensajeLayout->addLayout(fontRow);
     mensajeLayout->addWidget(lblMsjCapacidad_);
@@ -265,6 +280,13 @@ void frmLetrador::buildControls() {
     connect(txtMsjSeparSepar_, &QLineEdit::textChanged, this,
             [this] { txtMsjSeparSepar_Change(); });
     connect(txtMsjArchivo_, &QLineEdit::textChanged, this, [this] { txtMsjArchivo_Change(); });
+    // The preview follows everything that changes what the sign would show or the total.
+    connect(txtMsjMensaje_, &QPlainTextEdit::textChanged, this, [this] { schedulePreview(); });
+    connect(txtMsjSeparSepar_, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
+    connect(txtMsjArchivo_, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
+    connect(chkMsjIgnora_, &QCheckBox::toggled, this, [this] { schedulePreview(); });
+    connect(cboParParrafos_, &QComboBox::currentIndexChanged, this, [this] { schedulePreview(); });
+    connect(cmdParGuardar_, &QPushButton::clicked, this, [this] { schedulePreview(); });
     // A choice is a click or a move of the selection with the keys; a click on the entry that
     // is already current chooses it again.
     connect(filArchArchivos_, &QListWidget::currentItemChanged, this,
@@ -456,6 +478,22 @@ void frmLetrador::refreshFontList() {
     if (row >= 0) filArchArchivos_->setCurrentRow(row);
 }
 
+void frmLetrador::schedulePreview() { previewTimer_->start(); }
+
+void frmLetrador::updatePreview() {
+    previewTimer_->stop();
+    const ParagraphStore& store = services_.store;
+    const Int16 separation = WholeValue(txtMsjSeparSepar_->text().toStdString());
+    const std::string font = fontFileText().empty() ? std::string() : store.fontPath(fontFileText());
+    if (previewCache_.update(messageText(), font, separation, store.SpaceWidth))
+        preview_->setPreview(previewCache_.preview());
+    const int current = commands_.currentParagraphNumber();
+    const bool joined = frmAvanzadas_ && frmAvanzadas_->joinedChecked();
+    preview_->setTotal(TotalWithEditor(store, current, previewCache_.preview().count,
+                                       chkMsjIgnora_->isChecked(), joined),
+                       store.SignCapacity);
+}
+
 void frmLetrador::returnFromSecondaryWindow() {
     QMainWindow::setEnabled(true);
     activateWindow();
@@ -554,10 +592,12 @@ void frmLetrador::cmdMsjFxAgrega_Click() {
         return;
     }
     int p = txtMsjMensaje_->textCursor().selectionStart();
-    std::u32string editorText = txtMsjMensaje_->toPlainText().toStdU32String();
+    const QString plain = txtMsjMensaje_->toPlainText();
+    std::u32string editorText = plain.toStdU32String();
     std::u32string tag = EffectTag(index);
-    txtMsjMensaje_->setPlainText(
-        QString::fromStdU32String(InsertarEfecto(tag, editorText, static_cast<std::size_t>(p))));
+    // The caret counts UTF-16 units; the text is handled in characters.
+    const std::size_t at = plain.left(p).toStdU32String().size();
+    txtMsjMensaje_->setPlainText(QString::fromStdU32String(InsertarEfecto(tag, editorText, at)));
     QTextCursor cursor = txtMsjMensaje_->textCursor();
     cursor.setPosition(p + 3);
     txtMsjMensaje_->setTextCursor(cursor);

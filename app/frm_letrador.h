@@ -10,6 +10,7 @@
 #include "message/editor_view.h"
 #include "message/paragraph_commands.h"
 #include "message/paragraph_store.h"
+#include "message/sign_preview.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
@@ -26,10 +27,12 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace letrador {
 
 class FileCommands;
+class LedPreview;
 class Grabador;
 class MessageFiles;
 class PuertoSerie;
@@ -119,6 +122,10 @@ public:
 
     // Fills filArchArchivos with the font files that are in FontFolder now.
     void refreshFontList();
+    // Redraws the LED preview and its figures from the editor now (changes ask for it to be
+    // redrawn once the current event is handled).
+    void updatePreview();
+    LedPreview* preview() const { return preview_; }
     // Gives the main window back after a secondary window closes.
     void returnFromSecondaryWindow();
 
@@ -150,6 +157,10 @@ private:
     std::unique_ptr<Grabador> grabador_;
     std::unique_ptr<Turnero> turnero_;
     QFileSystemWatcher* fontWatcher_ = nullptr;
+    void schedulePreview();
+    LedPreview* preview_ = nullptr;
+    QTimer* previewTimer_ = nullptr;
+    SignPreviewCache previewCache_;
 
     // Controls, named as the window's design names them.
     QGroupBox* frmNomMensaje_;

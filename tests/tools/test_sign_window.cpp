@@ -156,9 +156,14 @@ TEST(SignWindow, TurnDisplayGrid) {
     SignDisplay display;
     SignWindow window(display);
     const Bytes sent = RecordTurnDisplay(1);
+    window.refresh();
+    EXPECT_TRUE(window.turnGrid()->isHidden());
+    EXPECT_EQ(window.turnLabel()->text(), QStringLiteral("Turnero: no se recibió ninguno"));
     // Half of it first: the cells fill as the entries come.
     display.append(std::span(sent).first(4 + 15 * 50));
     window.refresh();
+    EXPECT_FALSE(window.turnGrid()->isHidden());
+    EXPECT_EQ(window.turnLabel()->text(), QStringLiteral("Turnero (estilo 1)"));
     EXPECT_FALSE(window.turnCell(49)->columns().empty());
     EXPECT_TRUE(window.turnCell(50)->columns().empty());
     display.append(std::span(sent).subspan(4 + 15 * 50));

@@ -69,6 +69,9 @@ SignWindow::SignWindow(const SignDisplay& display, QWidget* parent)
     turnTitle_->setFont(bold);
     column->addWidget(turnTitle_);
     auto* grid = new QWidget;
+    turnGrid_ = grid;
+    // Shown once a turn display begins to arrive.
+    grid->setVisible(false);
     auto* gridLayout = new QGridLayout(grid);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->setHorizontalSpacing(6);
@@ -150,7 +153,8 @@ void SignWindow::refresh() {
 
     const int style = display_.turnStyle();
     turnTitle_->setText(style > 0 ? QStringLiteral("Turnero (estilo %1)").arg(style)
-                                  : QStringLiteral("Turnero"));
+                                  : QStringLiteral("Turnero: no se recibió ninguno"));
+    turnGrid_->setVisible(style > 0);
     const auto& cells = display_.turnCells();
     for (std::size_t n = 0; n < cells.size(); ++n) {
         if (cells_[n]->columns() == cells[n].columns) continue;

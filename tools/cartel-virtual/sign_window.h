@@ -38,6 +38,7 @@ class SignWindow : public QMainWindow {
     const std::vector<QLabel*>& paragraphLabels() const { return stripLabels_; }
     QLabel* messageLabel() const { return messageTitle_; }
     QLabel* turnLabel() const { return turnTitle_; }
+    QWidget* turnGrid() const { return turnGrid_; }
     LedStrip* turnCell(int number) const { return cells_.at(static_cast<std::size_t>(number)); }
     QLabel* turnCellLabel(int number) const {
         return cellLabels_.at(static_cast<std::size_t>(number));
@@ -50,6 +51,7 @@ class SignWindow : public QMainWindow {
     QLabel* status_;
     QLabel* messageTitle_;
     QVBoxLayout* stripsLayout_;
+    QWidget* turnGrid_ = nullptr;
     QLabel* turnTitle_;
     std::vector<QWidget*> stripRows_;
     std::vector<LedStrip*> strips_;
