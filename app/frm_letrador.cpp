@@ -291,6 +291,12 @@ void frmLetrador::buildControls() {
     // is already current chooses it again.
     connect(filArchArchivos_, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* item) {
+                // Tabbing into a list with no current entry makes the first one current: that
+                // is Qt's doing, not a choice.
+                if (listTakingFocus_) {
+                    listTakingFocus_ = false;
+                    return;
+                }
                 if (item) filArchArchivos_Click(item->text());
             });
     connect(filArchArchivos_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
@@ -298,6 +304,7 @@ void frmLetrador::buildControls() {
             filArchArchivos_Click(item->text());
     });
     filArchArchivos_->viewport()->installEventFilter(this);
+    filArchArchivos_->installEventFilter(this);
     // Ctrl+A must reach "Abrir" from every text box, not select their text.
     for (QWidget* box : std::initializer_list<QWidget*>{txtMsjMensaje_, txtNomMensaje_, txtMsjArchivo_,
                                                         txtMsjSeparSepar_})
@@ -439,6 +446,13 @@ void frmLetrador::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void frmLetrador::paintEvent(QPaintEvent* event) {
+    // The font list shows the folder as it is whenever the window repaints; after the paint,
+    // since refilling the list repaints it.
+    QTimer::singleShot(0, this, [this] { refreshFontList(); });
+    QMainWindow::paintEvent(event);
+}
+
 void frmLetrador::changeEvent(QEvent* event) {
     // The font list shows the folder as it is whenever the window comes back to the front.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) refreshFontList();
@@ -448,6 +462,13 @@ void frmLetrador::changeEvent(QEvent* event) {
 bool frmLetrador::eventFilter(QObject* watched, QEvent* event) {
     if (watched == filArchArchivos_->viewport() && event->type() == QEvent::MouseButtonPress) {
         fontRowBeforePress_ = filArchArchivos_->currentRow();
+    }
+    if (watched == filArchArchivos_ && event->type() == QEvent::FocusIn &&
+        !filArchArchivos_->currentItem() &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
+        listTakingFocus_ = true;
+        // Whatever the list does on taking the focus happens now; later moves are choices.
+        QTimer::singleShot(0, this, [this] { listTakingFocus_ = false; });
     }
     if (event->type() == QEvent::ShortcutOverride &&
         (watched == txtMsjMensaje_ || watched == txtNomMensaje_ || watched == txtMsjArchivo_ ||

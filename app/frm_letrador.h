@@ -132,6 +132,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -208,6 +209,7 @@ private:
 
     bool closingConfirmed_ = false;
     int fontRowBeforePress_ = -1;
+    bool listTakingFocus_ = false;
 };
 
 }  // namespace letrador

@@ -2,6 +2,7 @@
 // paragraph commands as the window shows them.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QListWidget>
 #include <QTest>
 #include <QTextBlock>
@@ -167,6 +168,52 @@ TEST_F(EditingTest, FontListFollowsTheFolder) {
     rig.window->refreshFontList();
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(1)->text(), QStringLiteral("b.ffv"));
+}
+
+TEST_F(EditingTest, FontListFollowsTheFolderByItself) {
+    auto* list = rig.child<QListWidget>("filArchArchivos");
+    ASSERT_EQ(list->count(), 1);
+    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
+    rig.window->repaint();
+    QTRY_COMPARE(list->count(), 2);
+}
+
+TEST_F(EditingTest, TabbingIntoTheFontListChoosesNothingButTheArrowKeysDo) {
+    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
+    rig.window->refreshFontList();
+    auto* list = rig.child<QListWidget>("filArchArchivos");
+    ASSERT_EQ(list->count(), 2);
+    ASSERT_EQ(list->currentItem(), nullptr);
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    list->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_EQ(rig.window->fontFileText(), "");
+    QTest::keyClick(list, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+}
+
+TEST_F(EditingTest, CapacityLabelTurnsBoldRedAboveTheSign) {
+    auto* label = rig.child<QLabel>("lblMsjCapacidad");
+    rig.window->setFontFileText("a.ffv");
+    rig.child<QPushButton>("cmdMsjSeparMenos")->click();
+    ASSERT_EQ(rig.window->separationText(), "0");
+    // 511 A of 4 columns and "<9>" (2): 2046 columns, and the separator after the paragraph.
+    editor->setPlainText(QString(511, QLatin1Char('A')) + QStringLiteral("<9>"));
+    rig.child<QPushButton>("cmdParGuardar")->click();
+    EXPECT_EQ(rig.store.paragraph(1).Columns, 2046);
+    EXPECT_EQ(label->text(), QStringLiteral("Capacidad excedida."));
+    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("rgb(255,0,0)")));
+    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("bold")));
+    // Joined, the same paragraph fills the sign exactly.
+    rig.window->avanzadas().findChild<QCheckBox*>(QStringLiteral("chkParUnidos"))->setChecked(true);
+    rig.child<QPushButton>("cmdParGuardar")->click();
+    EXPECT_EQ(label->text(), QStringLiteral("Capacidad ocupada: 100%"));
+    EXPECT_FALSE(label->styleSheet().contains(QStringLiteral("bold;")));
+    EXPECT_FALSE(label->styleSheet().contains(QStringLiteral("rgb(255,0,0)")));
 }
 
 TEST_F(EditingTest, WindowMirrorsTheEditingStates) {
