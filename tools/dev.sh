@@ -48,7 +48,9 @@ case "${1:-}" in
         echo "== Con AddressSanitizer y UndefinedBehaviorSanitizer =="
         build "$root/build-asan" -DLETRADOR_SANITIZE=ON -DLETRADOR_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         cd "$root/build-asan"
-        ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+        LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
             ctest --output-on-failure -j "$jobs"
         ;;
     *)
