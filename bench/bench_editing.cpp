@@ -14,9 +14,12 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <optional>
 #include <string>
 
+#include "app/led_preview.h"
 #include "message/font_file.h"
+#include "message/sign_preview.h"
 #include "message/tag_highlighter.h"
 
 namespace {
@@ -135,6 +138,64 @@ void BM_Rehighlight_EnEditor_SoloEtiquetas(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Rehighlight_EnEditor_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+
+// One keystroke in the editor as the window has it: a character typed at the end of the
+// paragraph, then the re-highlight, the layout and the paint that follow it.
+void Keystroke(benchmark::State& state, const std::u32string& text, bool highlighted = true) {
+    App();
+    QPlainTextEdit editor;
+    editor.resize(480, 200);
+    editor.setPlainText(QString::fromStdU32String(text));
+    std::optional<TagHighlighter> highlighter;
+    if (highlighted) highlighter.emplace(editor.document());
+    editor.show();
+    QApplication::processEvents();
+    QTextCursor cursor = editor.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    editor.setTextCursor(cursor);
+    for (auto _ : state) {
+        editor.insertPlainText(QStringLiteral("x"));
+        QApplication::processEvents();
+        state.PauseTiming();
+        editor.textCursor().deletePreviousChar();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["caracteres"] = static_cast<double>(text.size());
+}
+void BM_Tecla_EnEditor_Texto(benchmark::State& state) {
+    Keystroke(state, FullParagraph(FontPath("angosta")));
+}
+BENCHMARK(BM_Tecla_EnEditor_Texto)->Unit(benchmark::kMicrosecond);
+void BM_Tecla_EnEditor_SoloEtiquetas(benchmark::State& state) { Keystroke(state, TagsOnly()); }
+BENCHMARK(BM_Tecla_EnEditor_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+// The same keystroke in an editor without highlighting: what Qt's own layout and paint cost.
+void BM_Tecla_EnEditor_SoloEtiquetas_SinResaltar(benchmark::State& state) {
+    Keystroke(state, TagsOnly(), false);
+}
+BENCHMARK(BM_Tecla_EnEditor_SoloEtiquetas_SinResaltar)->Unit(benchmark::kMicrosecond);
+
+// The LED preview after a keystroke on a paragraph that fills the sign: the preview recomputed
+// (one character more), handed to the strip, and the part in view painted.
+void BM_VistaPrevia_Tecla(benchmark::State& state) {
+    App();
+    const std::string font = FontPath("angosta");
+    const std::u32string text = FullParagraph(font);
+    LedPreview preview;
+    preview.resize(480, 120);
+    preview.show();
+    SignPreviewCache cache;
+    bool longer = false;
+    for (auto _ : state) {
+        longer = !longer;
+        cache.update(longer ? text + U"x" : text, font, kSeparation, kSpaceWidth);
+        preview.setPreview(cache.preview());
+        preview.setTotal(cache.preview().count, kCapacity);
+        preview.repaint();
+    }
+    state.counters["columnas"] = static_cast<double>(cache.preview().columns.size());
+}
+BENCHMARK(BM_VistaPrevia_Tecla)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
