@@ -7,15 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/frm_letrador.h"
+#include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
-#include "message/paragraph_store.h"
-#include "platform/qt_desktop.h"
-#include "platform/qt_dialogs.h"
-#include "platform/qt_event_pump.h"
-#include "platform/qt_serial_link.h"
-#include "settings/port_mapping.h"
 
 namespace {
 
@@ -74,17 +68,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    auto deviceOf = [workFolder](int n) { return letrador::PortDevicePath(workFolder, n); };
-    letrador::ParagraphStore store;
-    platform::QtDialogs dialogs;
-    platform::QtDesktop desktop;
-    platform::QtSerialLink link(deviceOf);
-    platform::QtEventPump pump;
-    platform::QtTicker ticker;
-
-    letrador::frmLetrador window(
-        {store, dialogs, desktop, link, pump, ticker, workFolder, deviceOf});
-    dialogs.setParent(&window);
+    letrador::Program program(workFolder);
+    letrador::frmLetrador& window = program.window();
     if (!window.Form_Load()) return 0;
     window.show();
     return app.exec();

@@ -16,15 +16,10 @@
 #include <filesystem>
 
 #include "app/frm_letrador.h"
+#include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
 #include "files/file_commands.h"
-#include "message/paragraph_store.h"
-#include "platform/qt_desktop.h"
-#include "platform/qt_dialogs.h"
-#include "platform/qt_event_pump.h"
-#include "platform/qt_serial_link.h"
-#include "settings/port_mapping.h"
 #include "signlink/frm_graba.h"
 
 namespace {
@@ -91,15 +86,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    auto deviceOf = [workFolder](int n) { return letrador::PortDevicePath(workFolder, n); };
-    letrador::ParagraphStore store;
-    platform::QtDialogs dialogs;
-    platform::QtDesktop desktop;
-    platform::QtSerialLink link(deviceOf);
-    platform::QtEventPump pump;
-    platform::QtTicker ticker;
-    letrador::frmLetrador window({store, dialogs, desktop, link, pump, ticker, workFolder, deviceOf});
-    dialogs.setParent(&window);
+    letrador::Program program(workFolder);
+    letrador::frmLetrador& window = program.window();
     if (!window.Form_Load()) return 1;
     window.resize(window.sizeHint().expandedTo(QSize(980, 640)));
     window.show();
