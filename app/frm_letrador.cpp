@@ -38,7 +38,6 @@
 #include "signlink/grabacion.h"
 #include "signlink/puerto_serie.h"
 #include "signlink/recording_commands.h"
-#include "signlink/turnero.h"
 
 namespace letrador {
 namespace {
@@ -135,7 +134,6 @@ void frmLetrador::buildSecondaryWindows() {
     puertoSerie_ = std::make_unique<PuertoSerie>(services_.link, services_.pump, *frmGraba_);
     puertoSerie_->connect(services_.ticker);
     grabador_ = std::make_unique<Grabador>(*puertoSerie_, *frmGraba_);
-    turnero_ = std::make_unique<Turnero>(*grabador_);
 }
 
 frmLetrador::~frmLetrador() { Form_Unload(); }
@@ -280,13 +278,10 @@ void frmLetrador::buildControls() {
     connect(txtMsjSeparSepar_, &QLineEdit::textChanged, this,
             [this] { txtMsjSeparSepar_Change(); });
     connect(txtMsjArchivo_, &QLineEdit::textChanged, this, [this] { txtMsjArchivo_Change(); });
-    // The preview follows everything that changes what the sign would show or the total.
-    connect(txtMsjMensaje_, &QPlainTextEdit::textChanged, this, [this] { schedulePreview(); });
-    connect(txtMsjSeparSepar_, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
-    connect(txtMsjArchivo_, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
+    // Besides the three boxes above, the ignore flag and the paragraph shown change the
+    // preview's total.
     connect(chkMsjIgnora_, &QCheckBox::toggled, this, [this] { schedulePreview(); });
     connect(cboParParrafos_, &QComboBox::currentIndexChanged, this, [this] { schedulePreview(); });
-    connect(cmdParGuardar_, &QPushButton::clicked, this, [this] { schedulePreview(); });
     // A choice is a click or a move of the selection with the keys; a click on the entry that
     // is already current chooses it again.
     connect(filArchArchivos_, &QListWidget::currentItemChanged, this,
@@ -420,7 +415,6 @@ bool frmLetrador::Form_Load() {
 
 void frmLetrador::Form_Unload() {
     // The commands and the serial layer refer to the windows: they go first.
-    turnero_.reset();
     grabador_.reset();
     puertoSerie_.reset();
     fileCommands_.reset();
@@ -505,7 +499,9 @@ void frmLetrador::updatePreview() {
     previewTimer_->stop();
     const ParagraphStore& store = services_.store;
     const Int16 separation = WholeValue(txtMsjSeparSepar_->text().toStdString());
-    const std::string font = fontFileText().empty() ? std::string() : store.fontPath(fontFileText());
+    // No font chosen yet: nothing to read, every character is left out.
+    const std::string fontFile = fontFileText();
+    const std::string font = fontFile.empty() ? std::string() : store.fontPath(fontFile);
     if (previewCache_.update(messageText(), font, separation, store.SpaceWidth))
         preview_->setPreview(previewCache_.preview());
     const int current = commands_.currentParagraphNumber();
@@ -627,6 +623,7 @@ void frmLetrador::cmdMsjFxAgrega_Click() {
 
 void frmLetrador::txtMsjMensaje_Change() {
     services_.store.MessageModified = true;
+    schedulePreview();
     // Highlighting follows by itself (TagHighlighter); the box keeps its caret and, as after
     // every change, the focus.
     if (txtMsjMensaje_->isEnabled() && isVisible()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
@@ -642,8 +639,14 @@ void frmLetrador::cmdMsjSeparMenos_Click() {
     if (v > 0) txtMsjSeparSepar_->setText(Q(DecimalNumberText(v - 1)));
 }
 
-void frmLetrador::txtMsjSeparSepar_Change() { services_.store.MessageModified = true; }
-void frmLetrador::txtMsjArchivo_Change() { services_.store.MessageModified = true; }
+void frmLetrador::txtMsjSeparSepar_Change() {
+    services_.store.MessageModified = true;
+    schedulePreview();
+}
+void frmLetrador::txtMsjArchivo_Change() {
+    services_.store.MessageModified = true;
+    schedulePreview();
+}
 
 void frmLetrador::filArchArchivos_Click(const QString& name) {
     FontCheck check = CheckFontFile(services_.store.fontPath(name.toStdString()));

@@ -37,7 +37,6 @@ class Grabador;
 class MessageFiles;
 class PuertoSerie;
 class TagHighlighter;
-class Turnero;
 class frmArchivo;
 class frmAvanzadas;
 class frmGraba;
@@ -156,8 +155,8 @@ private:
     std::unique_ptr<FileCommands> fileCommands_;
     std::unique_ptr<PuertoSerie> puertoSerie_;
     std::unique_ptr<Grabador> grabador_;
-    std::unique_ptr<Turnero> turnero_;
     QFileSystemWatcher* fontWatcher_ = nullptr;
+    // The LED preview, redrawn once after a burst of changes.
     void schedulePreview();
     LedPreview* preview_ = nullptr;
     QTimer* previewTimer_ = nullptr;
