@@ -2,7 +2,6 @@
 // columns the preview draws are, column for column, the bytes the recording put on the wire.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -12,20 +11,12 @@
 #include "message/sign_preview.h"
 #include "signlink/recording_commands.h"
 #include "tests/e2e/e2e_bench.h"
+#include "tests/support/shipped_fonts.h"
 
 namespace letrador::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> ShippedFonts() {
-    std::vector<fs::path> fonts;
-    const fs::path folder = fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias";
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".ffv") fonts.push_back(entry.path());
-    std::sort(fonts.begin(), fonts.end());
-    return fonts;
-}
 
 // Every printable ASCII character, the Spanish letters and signs, blanks and effect tags ("<1>"
 // left out: on the wire it is the separator's byte).

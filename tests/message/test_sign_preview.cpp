@@ -15,6 +15,7 @@
 #include "platform/scripted_dialogs.h"
 #include "tests/signlink/sign_rig.h"
 #include "tests/support/sample_font.h"
+#include "tests/support/shipped_fonts.h"
 
 namespace letrador::testing {
 namespace {
@@ -251,18 +252,6 @@ TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
 }
 
 // --- The shipped fonts ---
-
-std::vector<fs::path> ShippedFonts() {
-    std::vector<fs::path> fonts;
-    for (const auto& e : fs::directory_iterator(fs::path(LETRADOR_SOURCE_DIR) / "data" / "fonts")) {
-        if (e.path().extension() == ".txt") {
-            fonts.push_back(fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" /
-                            (e.path().stem().string() + ".ffv"));
-        }
-    }
-    std::sort(fonts.begin(), fonts.end());
-    return fonts;
-}
 
 // Every character the font draws, each between others and beside blanks, line breaks, every
 // tag, a tag naming no effect, half tags and characters the font lacks.
