@@ -14,6 +14,29 @@ QtSerialLink::QtSerialLink(std::function<std::string(int)> resolver)
     QObject::connect(serial_.get(), &QSerialPort::readyRead, [this] {
         if (onReceive_) onReceive_();
     });
+    QObject::connect(serial_.get(), &QSerialPort::errorOccurred,
+                     [this](QSerialPort::SerialPortError error) {
+                         // A device that is unplugged, or a pseudo-terminal whose other end
+                         // closes, fails every read and write from then on.
+                         if (error == QSerialPort::ResourceError ||
+                             error == QSerialPort::WriteError || error == QSerialPort::ReadError) {
+                             markLost();
+                         }
+                     });
+}
+
+void QtSerialLink::markLost() {
+    if (lost_ || !serial_->isOpen()) return;
+    lost_ = true;
+    // The dead descriptor would keep waking the event loop; it is let go once Qt is done with
+    // the notification that reported it.
+    QMetaObject::invokeMethod(
+        serial_.get(),
+        [this] {
+            if (lost_ && serial_->isOpen()) serial_->close();
+        },
+        Qt::QueuedConnection);
+    if (onReceive_) onReceive_();
 }
 
 QtSerialLink::~QtSerialLink() {
@@ -22,6 +45,8 @@ QtSerialLink::~QtSerialLink() {
 
 bool QtSerialLink::open(std::string* reason) {
     if (serial_->isOpen()) serial_->close();
+    lost_ = false;
+    serial_->clearError();
     const std::string device = resolver_ ? resolver_(port_) : std::string();
     if (device.empty()) {
         if (reason) *reason = "no existe el dispositivo del puerto COM " + std::to_string(port_);
@@ -53,13 +78,13 @@ bool QtSerialLink::isOpen() const {
 }
 
 void QtSerialLink::writeByte(std::uint8_t byte) {
-    if (!serial_->isOpen()) return;
+    if (!serial_->isOpen() || lost_) return;
     const char c = static_cast<char>(byte);
-    serial_->write(&c, 1);
+    if (serial_->write(&c, 1) != 1) markLost();
 }
 
 int QtSerialLink::bytesToWrite() const {
-    return serial_->isOpen() ? static_cast<int>(serial_->bytesToWrite()) : 0;
+    return serial_->isOpen() && !lost_ ? static_cast<int>(serial_->bytesToWrite()) : 0;
 }
 
 int QtSerialLink::bytesAvailable() const {

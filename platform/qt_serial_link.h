@@ -25,6 +25,7 @@ class QtSerialLink : public SerialLink {
     bool open(std::string* reason = nullptr) override;
     void close() override;
     bool isOpen() const override;
+    bool isLost() const override { return lost_; }
 
     void writeByte(std::uint8_t byte) override;
     int bytesToWrite() const override;
@@ -34,10 +35,13 @@ class QtSerialLink : public SerialLink {
     void setReceiveHandler(std::function<void()> handler) override;
 
   private:
+    void markLost();
+
     std::function<std::string(int)> resolver_;
     int port_ = 1;
     std::unique_ptr<QSerialPort> serial_;
     std::function<void()> onReceive_;
+    bool lost_ = false;
 };
 
 }  // namespace platform

@@ -5,7 +5,8 @@
 // come in together, at a moment of the simulated clock. SimulatedEventPump runs one thing per
 // waitForNext(): a due arrival (the receive handler sees its bytes), else the draining of the
 // output, else one tick of the SimulatedTicker (the tick handler runs, then whatever arrives at
-// that same tick). No real time passes.
+// that same tick). No real time passes. A step can also lose the line, as an unplugged adapter
+// does: the link then says isLost() and runs the receive handler once.
 #pragma once
 
 #include <cstdint>
@@ -45,11 +46,15 @@ class ScriptedSerialLink : public SerialLink {
         // 0: arrives at once (before the next tick, even before the output has drained);
         // N > 0: arrives together with the N-th tick after the write, just after it.
         long long atTick = 0;
+        // The line is lost instead of answering: at 0 the write itself fails (its byte never
+        // drains), at N > 0 the line hangs up with the N-th tick after the write.
+        bool losesLine = false;
     };
     static Step Reply(std::uint8_t b) { return {{b}, 0}; }
     static Step Silence() { return {{}, 0}; }
     static Step ReplyAtTick(std::uint8_t b, long long tick) { return {{b}, tick}; }
     static Step Together(std::vector<std::uint8_t> bytes) { return {std::move(bytes), 0}; }
+    static Step Lost(long long atTick = 0) { return {{}, atTick, true}; }
 
     using Responder = std::function<Step(std::uint8_t written)>;
 
@@ -75,9 +80,13 @@ class ScriptedSerialLink : public SerialLink {
         arrivals_.push_back({nowTick(), std::move(bytes)});
     }
 
+    // The line goes now, outside any exchange.
+    void loseLine() { arrivals_.push_back({nowTick(), {}, true}); }
+
     // --- what happened ---
     std::vector<std::uint8_t> written;  // every byte written, in order
     int writesWhileClosed = 0;
+    int writesWhileLost = 0;
     std::vector<int> openedPorts;  // the port of each successful open()
     std::vector<int> triedPorts;   // the port of each open() call
     int closeCount = 0;
@@ -92,6 +101,8 @@ class ScriptedSerialLink : public SerialLink {
             return false;
         }
         open_ = true;
+        lost_ = false;
+        stuck_ = false;
         openedPorts.push_back(port_);
         return true;
     }
@@ -100,11 +111,16 @@ class ScriptedSerialLink : public SerialLink {
         open_ = false;
     }
     bool isOpen() const override { return open_; }
+    bool isLost() const override { return lost_; }
 
     void writeByte(std::uint8_t byte) override {
         written.push_back(byte);
         if (!open_) {
             ++writesWhileClosed;
+            return;
+        }
+        if (lost_) {
+            ++writesWhileLost;
             return;
         }
         pendingDrain_ = drainEvents;
@@ -117,11 +133,17 @@ class ScriptedSerialLink : public SerialLink {
         } else {
             s = Reply(byte);
         }
+        if (s.losesLine) {
+            // A failed write is noticed on the event loop, with its byte still waiting to go.
+            if (s.atTick <= 0) stuck_ = true;
+            arrivals_.push_back({nowTick() + (s.atTick > 0 ? s.atTick : 0), {}, true});
+            return;
+        }
         if (s.reply.empty()) return;
         const long long at = nowTick() + (s.atTick > 0 ? s.atTick : 0);
         arrivals_.push_back({at, std::move(s.reply)});
     }
-    int bytesToWrite() const override { return pendingDrain_ > 0 ? 1 : 0; }
+    int bytesToWrite() const override { return pendingDrain_ > 0 || stuck_ ? 1 : 0; }
     int bytesAvailable() const override { return static_cast<int>(inBuffer_.size()); }
     int readByte() override {
         if (inBuffer_.empty()) return -1;
@@ -139,7 +161,12 @@ class ScriptedSerialLink : public SerialLink {
         for (auto it = arrivals_.begin(); it != arrivals_.end(); ++it) {
             if (it->at > now) continue;
             for (auto b : it->bytes) inBuffer_.push_back(b);
+            const bool loses = it->losesLine;
             arrivals_.erase(it);
+            if (loses) {
+                if (!open_ || lost_) return true;
+                lost_ = true;
+            }
             if (onReceive_) onReceive_();
             return true;
         }
@@ -157,6 +184,7 @@ class ScriptedSerialLink : public SerialLink {
     struct Arrival {
         long long at;
         std::vector<std::uint8_t> bytes;
+        bool losesLine = false;
     };
     long long nowTick() const { return clock_ ? clock_->now() : 0; }
 
@@ -166,6 +194,8 @@ class ScriptedSerialLink : public SerialLink {
     std::set<int> openable_;
     int port_ = 1;
     bool open_ = false;
+    bool lost_ = false;
+    bool stuck_ = false;  // a failed write: its byte never drains
     int pendingDrain_ = 0;
     std::deque<Arrival> arrivals_;
     std::deque<std::uint8_t> inBuffer_;

@@ -20,6 +20,10 @@ public:
     virtual bool open(std::string* reason = nullptr) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // True from the moment the device or connection is gone (a failed write, a hang-up, a
+    // resource error) until the next open(). When the link notices the loss it also runs the
+    // receive handler once, so that a waiting exchange wakes up and sees it.
+    virtual bool isLost() const = 0;
 
     virtual void writeByte(std::uint8_t byte) = 0;
     // Bytes written but not yet sent.

@@ -10,15 +10,30 @@ void PuertoSerie::connect(platform::Ticker& ticker) {
     ticker.setTickHandler([this] { Timer1_Timer(); });
 }
 
+bool PuertoSerie::LineaPerdida() const {
+    return link_.isLost() || !link_.isOpen();
+}
+
 Int16 PuertoSerie::Intercambio(std::uint8_t codigo) {
     // Cleared before the write: a reply that comes in while the output drains is the reply.
     ByteRecibido = -1;
-    link_.writeByte(codigo);
-    while (link_.bytesToWrite() != 0) pump_.waitForNext();
-    ContadorTicks = 0;
-    // The slot is looked at before the counter, so a byte that came in with the last tick
-    // still counts.
-    while (ByteRecibido == -1 && ContadorTicks < TimeoutTicks) pump_.waitForNext();
+    if (!LineaPerdida()) {
+        perdidaAvisada_ = false;
+        link_.writeByte(codigo);
+        // A dead port never drains; the link wakes this wait when it notices.
+        while (link_.bytesToWrite() != 0 && !LineaPerdida()) pump_.waitForNext();
+        ContadorTicks = 0;
+        // The slot is looked at before the counter, so a byte that came in with the last tick
+        // still counts.
+        while (ByteRecibido == -1 && ContadorTicks < TimeoutTicks && !LineaPerdida()) {
+            pump_.waitForNext();
+        }
+    }
+    if (ByteRecibido == -1 && LineaPerdida() && !perdidaAvisada_) {
+        perdidaAvisada_ = true;
+        log_.AgregarLog("Se perdió la conexión con el puerto COM " + DecimalText(link_.port()) + ".",
+                        true);
+    }
     return ByteRecibido;
 }
 
@@ -62,7 +77,7 @@ void PuertoSerie::Timer1_Timer() {
 
 void PuertoSerie::Pausa(Int16 ticks) {
     ContadorTicks = 0;
-    while (ContadorTicks < ticks) pump_.waitForNext();
+    while (ContadorTicks < ticks && !LineaPerdida()) pump_.waitForNext();
 }
 
 }  // namespace letrador

@@ -40,7 +40,7 @@ class PuertoSerie {
     void connect(platform::Ticker& ticker);
 
     // Sends `codigo` and checks the echo. False only on a time-out; a different echo is logged,
-    // sets both error flags and still gives true.
+    // sets both error flags and still gives true. A lost line ends it at once as a time-out.
     bool EnviarComparar(std::uint8_t codigo);
     // Sends `codigo`; the reply byte 0..255, or -1 on a time-out.
     Int16 EnviarLeer(std::uint8_t codigo);
@@ -48,7 +48,7 @@ class PuertoSerie {
     void MSComm1_OnComm();
     void Timer1_Timer();
 
-    // Resets ContadorTicks and yields until it reaches `ticks`.
+    // Resets ContadorTicks and yields until it reaches `ticks`; a lost line ends it at once.
     void Pausa(Int16 ticks);
 
     platform::SerialLink& link() { return link_; }
@@ -67,6 +67,11 @@ class PuertoSerie {
   private:
     // Writes one byte and waits for the reply; the reply or -1.
     Int16 Intercambio(std::uint8_t codigo);
+    // The device is gone, or the port was closed under us.
+    bool LineaPerdida() const;
+
+    // The loss has been logged; cleared by an exchange that finds the line well again.
+    bool perdidaAvisada_ = false;
 
     platform::SerialLink& link_;
     platform::EventPump& pump_;

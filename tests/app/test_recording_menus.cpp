@@ -117,6 +117,51 @@ TEST(TurnDisplayMenus, NoSendsNothingAndYesRecordsTheHundredNumbers) {
     EXPECT_EQ(LogLines(rig).back(), "Grabación finalizada.");
 }
 
+// The line lost in the middle of "&Total" or a turn display: the recording still closes, shows
+// Close, and Close gives the main window back.
+TEST(RecordingMenus, ALostLineEndsTheRecordingAndCloseGivesTheWindowBack) {
+    struct Case {
+        const char* menu;
+        std::size_t atByte;  // the write that fails
+        std::vector<std::string> lines;
+    };
+    const std::string lost = "Se perdió la conexión con el puerto COM 3.";
+    // Byte 6 is the third column of the first A; byte 30 is in the turn entry 02.
+    const std::vector<Case> cases = {
+        {"menGrabTotal", 6,
+         {"Usando puerto COM 3.", "Reconociendo dispositivo...", "Cartel electrónico compatible.",
+          "Comenzando grabación...", "Grabando párrafo 1 de 1...", lost, "Error de Timeout.",
+          "Error: caracter 1 (A) no se grabó correctamente.", "Hubo errores en la grabación.",
+          "Grabación finalizada."}},
+        {"menTurn2", 30,
+         {"Usando puerto COM 3.", "Reconociendo modelo de cartel...",
+          "Cartel electrónico compatible.", "Comenzando grabación...", lost, "Error de Timeout.",
+          "Hubo errores en la grabación.", "Grabación finalizada."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.menu);
+        AppRig rig({3});
+        ASSERT_TRUE(rig.load());
+        rig.window->show();
+        rig.addParagraph(QStringLiteral("AA"));
+        auto sign = testing::CompatibleSign();
+        rig.link.setResponder([&rig, sign, at = c.atByte](std::uint8_t b) mutable {
+            if (rig.link.written.size() == at + 1) return platform::ScriptedSerialLink::Lost();
+            return sign(b);
+        });
+        rig.dialogs.answerNext(true);
+        rig.action(c.menu)->trigger();
+        EXPECT_EQ(LogLines(rig), c.lines);
+        EXPECT_EQ(rig.link.written.size(), c.atByte + 1);
+        EXPECT_FALSE(rig.link.isOpen());
+        EXPECT_FALSE(rig.window->isEnabled());
+        auto* cerrar = rig.window->graba().findChild<QPushButton*>(QStringLiteral("cmdCerrar"));
+        ASSERT_FALSE(cerrar->isHidden());
+        cerrar->click();
+        EXPECT_TRUE(rig.window->isEnabled());
+    }
+}
+
 class OptionsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.load()); }

@@ -1,6 +1,8 @@
 // The byte exchanges: echo check, reply read, time-out, and the two handlers.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/signlink/sign_rig.h"
 
 namespace letrador::testing {
@@ -117,6 +119,63 @@ TEST_F(PuertoSerieTest, OneLoopTurnPerTickWhileWaiting) {
     EXPECT_EQ(rig.pump.waits, 10);
 }
 
+// A line lost at some moment: the exchange that meets it ends at once with the loss line and a
+// time-out; later ones write nothing and wait for nothing; the pauses end too. Opening the port
+// again makes the line good, and a second loss is reported again.
+TEST_F(PuertoSerieTest, LostLineEndsEveryExchangeAtOnce) {
+    struct Case {
+        const char* name;
+        std::function<void(SignRig&)> lose;  // runs after one good exchange
+        long long ticksOfFirst;              // simulated ticks the first lost exchange takes
+        std::size_t bytesOfFirst;            // bytes it writes
+    };
+    const std::vector<Case> cases = {
+        {"the write fails", [](SignRig& r) { r.link.queue(ScriptedSerialLink::Lost()); }, 0, 1},
+        {"failed write while draining",
+         [](SignRig& r) {
+             r.link.drainEvents = 5;
+             r.link.queue(ScriptedSerialLink::Lost());
+         },
+         0, 1},
+        {"hang-up while waiting", [](SignRig& r) { r.link.queue(ScriptedSerialLink::Lost(4)); },
+         4, 1},
+        {"lost between exchanges",
+         [](SignRig& r) {
+             r.link.loseLine();
+             r.pump.processPending();
+         },
+         0, 0},
+        {"port closed under us", [](SignRig& r) { r.link.close(); }, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignRig r;
+        r.link.setPort(7);
+        ASSERT_TRUE(r.link.open(nullptr));
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_TRUE(r.puerto.EnviarComparar(0x41));
+            const std::size_t before = r.link.written.size();
+            c.lose(r);
+            const long long t0 = r.ticker.now();
+            EXPECT_FALSE(r.puerto.EnviarComparar(0x42));
+            EXPECT_EQ(r.ticker.now() - t0, c.ticksOfFirst);
+            EXPECT_EQ(r.link.written.size(), before + c.bytesOfFirst);
+            EXPECT_EQ(r.puerto.EnviarLeer(0xC3), -1);
+            r.puerto.Pausa(5);
+            EXPECT_EQ(r.ticker.now() - t0, c.ticksOfFirst);
+            EXPECT_EQ(r.link.written.size(), before + c.bytesOfFirst);
+            EXPECT_EQ(r.link.writesWhileLost + r.link.writesWhileClosed, 0);
+            const auto lines = r.view.lines();
+            ASSERT_GE(lines.size(), 3u);
+            EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+                      (std::vector<std::string>{"Se perdió la conexión con el puerto COM 7.",
+                                                "Error de Timeout.", "Error de Timeout."}));
+            ASSERT_TRUE(r.link.open(nullptr));
+        }
+        EXPECT_EQ(r.view.lines().size(), 7u);  // "" and the three lines of each round
+    }
+}
+
 TEST(Timer1Timer, CountsUpToTenThousandThenFallsBackToTen) {
     SignRig rig;
     rig.puerto.ContadorTicks = 0;
@@ -148,6 +207,7 @@ TEST(MSComm1OnComm, ReadsEveryWaitingByteAndKeepsTheLast) {
 
 TEST(Pausa, WaitsExactlyTheGivenTicks) {
     SignRig rig;
+    ASSERT_TRUE(rig.link.open(nullptr));
     const long long before = rig.ticker.now();
     rig.puerto.Pausa(5);
     EXPECT_EQ(rig.ticker.now() - before, 5);

@@ -2,6 +2,9 @@
 // working folder's puertos/, and what the sign received is read back from its record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "signlink/turnero.h"
 #include "tests/files/files_fixture.h"
 #include "tests/signlink/sign_rig.h"
+#include "tests/support/sign_loss.h"
 #include "tests/support/virtual_sign_process.h"
 #include "tests/tools/cli_process.h"
 
@@ -119,6 +123,43 @@ TEST_F(CliCartelTest, GrabarWithAWrongEchoExitsWithErrors) {
     for (const auto& l : run.outLines()) comparison = comparison || l.rfind("Error de comparación. E: ", 0) == 0;
     EXPECT_TRUE(comparison) << run.out;
     EXPECT_EQ(run.outLines()[run.outLines().size() - 2], "Hubo errores en la grabación.");
+}
+
+// The sign killed while it holds its reply to one byte: the command ends on its own within 2 s
+// with the loss in its log and the errors verdict.
+TEST_F(CliCartelTest, ASignThatVanishesEndsTheCommandWithErrors) {
+    using namespace std::chrono_literals;
+    struct Case {
+        std::vector<std::string> args;
+        long long atByte;
+    };
+    // Byte 10 is in the first paragraph of bienvenida.fmv, byte 62 in the turn entry 05.
+    for (const Case& c : {Case{{"grabar", "bienvenida.fmv"}, 10}, Case{{"turnero", "2", "--si"}, 62}}) {
+        SCOPED_TRACE(c.args[0]);
+        auto sign = startSign({"--tarde", std::to_string(c.atByte) + ":800"});
+        ASSERT_TRUE(sign->running());
+        SignLoss loss(*sign, {c.atByte, 150ms, false});
+        const CliRun run = cli(c.args);
+        const auto ended = SignLoss::Clock::now();
+        loss.join();
+        ASSERT_TRUE(loss.killed());
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ended - loss.killedAt());
+        std::printf("[ lost link ] letrador-cli %s: ended %lld ms after the sign went\n",
+                    c.args[0].c_str(), static_cast<long long>(took.count()));
+        EXPECT_LE(took, 2000ms);
+        EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+        const auto lines = run.outLines();
+        ASSERT_GE(lines.size(), 4u) << run.out;
+        const std::string lossLine = "Se perdió la conexión con el puerto COM 12.";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), lossLine), 1) << run.out;
+        const auto at = std::find(lines.begin(), lines.end(), lossLine);
+        ASSERT_LT(at + 1, lines.end()) << run.out;
+        EXPECT_EQ(at[1], "Error de Timeout.");
+        EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+                  (std::vector<std::string>{"Hubo errores en la grabación.", "Grabación finalizada."}));
+        EXPECT_EQ(sign->stop().bytes.size(), static_cast<std::size_t>(c.atByte + 1));
+    }
 }
 
 TEST_F(CliCartelTest, TurneroOneSendsTheOpeningAHundredEntriesOfFifteenBytesAndTheClosing) {
