@@ -9,9 +9,9 @@ namespace letrador {
 std::string ReadBrandText(const std::filesystem::path& workFolder) {
     std::ifstream in(workFolder / "ayuda" / "Archivos" / "marca.txt", std::ios::binary);
     if (!in) return {};
+    // The first line ends at CR LF, a lone LF or a lone CR (a file from an old Mac editor).
     std::string line;
-    if (!std::getline(in, line)) return {};
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (char c; in.get(c) && c != '\r' && c != '\n';) line += c;
     return ToUtf8(FromCp1252(line));
 }
 

@@ -6,7 +6,7 @@
 
 namespace letrador {
 
-// The first line of the file, without its line end, decoded from Windows-1252 to UTF-8.
+// The first line of the file (ended by CR, LF or both), without its line end, decoded from Windows-1252 to UTF-8.
 // Any failure (no file, empty file, unreadable) gives "".
 std::string ReadBrandText(const std::filesystem::path& workFolder);
 

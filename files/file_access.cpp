@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +43,74 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+constexpr const char* kTempPrefix = ".letrador-";
+
+std::string FolderOf(const std::string& path) {
+    const std::filesystem::path p(path);
+    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+}
+
+// The file a save to `path` must replace: `path` itself, or, when it is a symbolic link, the
+// file the chain of links ends at, so that the link stays a link and its target gets the
+// content. 0, or the error number.
+int FinalTarget(const std::string& path, std::string& out) {
+    out = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(out.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(out.c_str(), target.data(), target.size());
+        if (n < 0) return errno;
+        if (static_cast<std::size_t>(n) >= target.size()) return ENAMETOOLONG;
+        target.resize(static_cast<std::size_t>(n));
+        out = target.front() == '/' ? target : FolderOf(out) + "/" + target;
+    }
+    return ELOOP;
+}
+
+std::string RandomTempName(const std::string& folder) {
+    thread_local std::mt19937 rng{std::random_device{}()};
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = folder + "/" + kTempPrefix;
+    for (int i = 0; i < 6; ++i) name += kChars[rng() % (sizeof kChars - 1)];
+    return name;
+}
+
+// Gives the unnamed file `fd` a hidden name in `folder`; "" with errno when it cannot.
+std::string NameUnnamed(int fd, const std::string& folder) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = RandomTempName(folder);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return name;
+        }
+        if (errno != EEXIST) break;
+    }
+    return {};
+}
+
+// Removes the temporary files that saves killed before their rename left in `folder`. A save
+// holds a lock on its temporary file from its creation to its rename, and a dead process holds
+// none, so a file whose lock can be taken belongs to no running save.
+void RemoveAbandonedTemps(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kTempPrefix, 0) != 0 || name.size() != std::strlen(kTempPrefix) + 6) {
+            continue;
+        }
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK |
+                                                        O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(entry.path().c_str());
+        }
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
 ssize_t AtomicFileReplacer::WriteSome(int fd, const char* data, std::size_t size) {
@@ -54,46 +125,81 @@ int AtomicFileReplacer::RenameFile(const std::string& from, const std::string& t
     return std::rename(from.c_str(), to.c_str());
 }
 
-FileResult AtomicFileReplacer::Replace(const std::string& path, std::string_view bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const std::string folder =
-        target.has_parent_path() ? target.parent_path().string() : std::string(".");
+int AtomicFileReplacer::OpenUnnamed(const std::string& folder, mode_t mode) {
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+}
 
-    struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) return Failure(EISDIR);
-    if (target.filename().empty()) return Failure(EISDIR);
-
-    // A short hidden name, so that a long target name does not make the temporary one too long
-    // and the chooser's list never shows it.
-    std::string temp = folder + "/.letrador-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return Failure(errno);
-
-    auto abandon = [&](int errnum) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return Failure(errnum);
-    };
-
+// 0, or the error number; `fd` stays open either way.
+int AtomicFileReplacer::WriteAndSync(int fd, std::string_view bytes, mode_t mode) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = WriteSome(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return abandon(errno);
+            return errno;
         }
-        if (n == 0) return abandon(ENOSPC);
+        if (n == 0) return ENOSPC;
         done += static_cast<std::size_t>(n);
     }
-    ::fchmod(fd, exists ? (existing.st_mode & 07777) : NewFileMode());
-    if (SyncFile(fd) != 0) return abandon(errno);
-    int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return abandon(errno);
-    if (RenameFile(temp, path) != 0) return abandon(errno);
+    ::fchmod(fd, mode);
+    if (SyncFile(fd) != 0) return errno;
+    return 0;
+}
+
+FileResult AtomicFileReplacer::Replace(const std::string& given, std::string_view bytes) {
+    std::string path;
+    if (int err = FinalTarget(given, path); err != 0) return Failure(err);
+    if (std::filesystem::path(path).filename().empty()) return Failure(EISDIR);
+    const std::string folder = FolderOf(path);
+
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) return Failure(EISDIR);
+    const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
+
+    RemoveAbandonedTemps(folder);
+
+    // The new content is written into a file without a name, which a crash simply frees, and
+    // gets its (hidden, locked) name only when it is complete, just before the rename.
+    std::string temp;
+    int fd = OpenUnnamed(folder, mode);
+    if (fd >= 0) {
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        if (int err = WriteAndSync(fd, bytes, mode); err != 0) {
+            ::close(fd);
+            return Failure(err);
+        }
+        temp = NameUnnamed(fd, folder);
+        if (temp.empty()) {  // no /proc to name it through: write it again the other way
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (temp.empty()) {
+        // A file system without unnamed files: a hidden named one, locked so that the next save
+        // can remove it if this one is killed before its rename. A short name, so that a long
+        // target name does not make the temporary one too long.
+        temp = folder + "/" + kTempPrefix + "XXXXXX";
+        fd = ::mkstemp(temp.data());
+        if (fd < 0) return Failure(errno);
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        if (int err = WriteAndSync(fd, bytes, mode); err != 0) {
+            ::unlink(temp.c_str());
+            ::close(fd);
+            return Failure(err);
+        }
+    }
+
+    // The lock is held through the rename, so no other save takes the file for abandoned.
+    if (RenameFile(temp, path) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        ::close(fd);
+        return Failure(err);
+    }
+    const int closed = ::close(fd);
     SyncFolder(folder);
+    if (closed != 0) return Failure(errno);
     return {};
 }
 

@@ -22,8 +22,12 @@ class FileReplacer {
     virtual FileResult Replace(const std::string& path, std::string_view bytes) = 0;
 };
 
-// Writes a temporary file beside the target, flushes it to the disk, and renames it over the
-// target. The hooks let tests make a step fail the way a full disk or a refused rename does.
+// Writes the new content into an unnamed file beside the target (O_TMPFILE), flushes it to the
+// disk, names it and renames it over the target; where the file system has no unnamed files, a
+// hidden temporary file takes its place. A save killed part way leaves at most a locked hidden
+// file, which the next save into that folder removes. A target that is a symbolic link is
+// replaced through it: the file it leads to gets the content and the link stays. The hooks let
+// tests make a step fail the way a full disk, a refused rename or an old file system does.
 class AtomicFileReplacer : public FileReplacer {
   public:
     FileResult Replace(const std::string& path, std::string_view bytes) override;
@@ -33,6 +37,10 @@ class AtomicFileReplacer : public FileReplacer {
     virtual ssize_t WriteSome(int fd, const char* data, std::size_t size);
     virtual int SyncFile(int fd);
     virtual int RenameFile(const std::string& from, const std::string& to);
+    virtual int OpenUnnamed(const std::string& folder, mode_t mode);
+
+  private:
+    int WriteAndSync(int fd, std::string_view bytes, mode_t mode);
 };
 
 struct FileContent {

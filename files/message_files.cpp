@@ -7,8 +7,9 @@
 
 namespace letrador {
 
-std::string IncompleteFileText(int paragraphsRead) {
-    return "El archivo está incompleto: se leyeron " + DecimalText(paragraphsRead) + " párrafos.";
+std::string NotAMessageText(int line, const std::string& problem) {
+    return "El archivo no es un mensaje completo, línea " + std::to_string(line) + ": " + problem +
+           ".";
 }
 
 namespace {
@@ -81,17 +82,19 @@ bool MessageFiles::LeerMensaje(const std::string& ruta) {
         return false;
     }
 
-    // The whole file is taken apart first, so that only complete paragraph groups reach the
-    // commands and a broken end cannot leave a half-filled paragraph behind.
+    // The whole file is checked before anything changes: a file that is not a complete message
+    // is refused as a whole, so the message being edited and the options stay as they were.
     const ParsedMessage parsed =
         ParseMessageFile(content.bytes, FromUtf8(store_.ParagraphEndMarker));
+    if (!parsed.complete) {
+        dialogs_.information(NotAMessageText(parsed.problemLine, parsed.problem));
+        return false;
+    }
 
     commands_.ClearMessage();
-    if (parsed.hasSpaceWidth) {
-        options_.setSpaceWidthText(parsed.spaceWidthText);
-        store_.SpaceWidth = WholeValue(options_.spaceWidthText());
-    }
-    if (parsed.hasJoined) options_.setJoinedChecked(WholeValue(parsed.joinedText) != 0);
+    options_.setSpaceWidthText(parsed.spaceWidthText);
+    store_.SpaceWidth = WholeValue(options_.spaceWidthText());
+    options_.setJoinedChecked(WholeValue(parsed.joinedText) != 0);
 
     for (const ReadGroup& group : parsed.groups) {
         // After a group that "Guardar párrafo" refused, the window is in the new-paragraph state
@@ -106,9 +109,6 @@ bool MessageFiles::LeerMensaje(const std::string& ruta) {
 
     if (view_.paragraphItemCount() > 0) commands_.selectParagraph(0);
     store_.MessageModified = false;
-    if (!parsed.complete) {
-        dialogs_.information(IncompleteFileText(static_cast<int>(parsed.groups.size())));
-    }
     return true;
 }
 

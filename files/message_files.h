@@ -24,8 +24,8 @@ inline constexpr const char* kMsgTextoEsMarcador =
 inline constexpr const char* kMsgCaracteresReemplazados =
     "Algunos caracteres no se pueden guardar y se reemplazaron por ?.";
 
-// "El archivo está incompleto: se leyeron N párrafos."
-std::string IncompleteFileText(int paragraphsRead);
+// "El archivo no es un mensaje completo, línea N: " and what is wrong there.
+std::string NotAMessageText(int line, const std::string& problem);
 
 class MessageFiles {
   public:
@@ -39,8 +39,9 @@ class MessageFiles {
     // that was there untouched and MessageModified as it was.
     bool EscribirMensaje(const std::string& ruta);
 
-    // Rebuilds the message from `ruta`. False, with its message and the current message
-    // untouched, for an empty or unreadable file; true otherwise.
+    // Rebuilds the message from `ruta`. False, with one message and the current message, its
+    // name, the options and MessageModified untouched, for a file that is empty, unreadable or
+    // not a complete message; true otherwise.
     bool LeerMensaje(const std::string& ruta);
 
   private:

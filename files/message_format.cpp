@@ -1,5 +1,6 @@
 #include "files/message_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -113,7 +114,9 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     while (start < bytes.size()) {
         std::size_t lf = bytes.find('\n', start);
         if (lf == std::string_view::npos) {
-            lines.push_back(bytes.substr(start));
+            std::string_view last = bytes.substr(start);
+            if (last.back() == '\r') last.remove_suffix(1);
+            lines.push_back(last);
             break;
         }
         std::size_t end = (lf > start && bytes[lf - 1] == '\r') ? lf - 1 : lf;
@@ -123,30 +126,97 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     return lines;
 }
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trimmed(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number and nothing else (blanks around it allowed): a sign, digits, and when `decimals`, a
+// period and more digits.
+bool IsNumberLine(std::string_view line, bool decimals) {
+    line = Trimmed(line);
+    if (!line.empty() && (line.front() == '-' || line.front() == '+')) line.remove_prefix(1);
+    bool digit = false, period = false;
+    for (char c : line) {
+        if (IsDigit(c)) {
+            digit = true;
+        } else if (c == '.' && decimals && !period) {
+            period = true;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
+// A font file name between double quotes, possibly empty; never a folder part or a control
+// character, which no font in the font folder can have.
+bool IsFontNameLine(std::string_view line) {
+    if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
+    const std::string_view name = line.substr(1, line.size() - 2);
+    if (name.size() > 255 || name == "." || name == "..") return false;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '/' || c == '\\') return false;
+    }
+    return true;
+}
+
+std::string Numbered(const char* before, std::size_t k, const char* after) {
+    return before + DecimalText(static_cast<int>(std::min<std::size_t>(k, 32767))) + after;
+}
+
+}  // namespace
+
 ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMarker) {
     ParsedMessage parsed;
     const std::vector<std::string_view> lines = SplitLines(bytes);
     const std::string marker = ToCp1252(Quoted(endMarker));
     const std::size_t n = lines.size();
-    std::size_t i = 0;
+    std::size_t i = 0;  // the next line to read; its number in the file is i + 1
 
-    if (i >= n) return parsed;
-    parsed.hasSpaceWidth = true;
+    auto refuse = [&](std::size_t index, std::string what) {
+        parsed.groups.clear();
+        parsed.problemLine = static_cast<int>(std::min<std::size_t>(index + 1, 2147483647));
+        parsed.problem = std::move(what);
+        return parsed;
+    };
+
+    if (n == 0 || !IsNumberLine(lines[0], true)) {
+        return refuse(0, "no es un ancho de espacio (un número)");
+    }
     parsed.spaceWidthText = ToUtf8(FromCp1252(lines[i++]));
-    if (i >= n) return parsed;
-    parsed.hasJoined = true;
+    if (i >= n) return refuse(i, "falta la opción Párrafos unidos");
+    if (!IsNumberLine(lines[i], false)) {
+        return refuse(i, "no es la opción Párrafos unidos (un número entero)");
+    }
     parsed.joinedText = ToUtf8(FromCp1252(lines[i++]));
-    if (i >= n) return parsed;  // the two option lines and no paragraph
+    if (i >= n) return refuse(i, "falta el primer párrafo");
 
     while (i < n) {
+        const std::size_t k = parsed.groups.size() + 1;
+        const std::string cut = Numbered("el párrafo ", k, " está cortado");
         ReadGroup g;
         ++i;  // the paragraph's number: paragraphs are numbered by their order in the file
-        if (i >= n) return parsed;
+        if (i >= n) return refuse(i, cut);
+        if (!IsFontNameLine(lines[i])) {
+            return refuse(i, "no es un nombre de archivo de fuente entre comillas");
+        }
         g.fontFile = ToUtf8(QuitarComillas(FromCp1252(lines[i++])));
-        if (i >= n) return parsed;
+        if (i >= n) return refuse(i, cut);
 
         // The first text line is compared with the marker line too, so a text line that is
         // exactly the marker ends the text at once and is the text.
+        if (lines[i].empty() || lines[i].front() != '"') {
+            return refuse(i, Numbered("el texto del párrafo ", k, " no empieza con comillas"));
+        }
         std::string text(lines[i++]);
         if (text != marker) {
             bool ended = false;
@@ -159,15 +229,19 @@ ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMa
                 text += kCrLf;
                 text += line;
             }
-            if (!ended) return parsed;
+            if (!ended) return refuse(n, cut);
+            if (text.size() < 2 || text.back() != '"') {
+                return refuse(i - 2,
+                              Numbered("el texto del párrafo ", k, " no termina con comillas"));
+            }
         }
         g.text = DesdoblarComillas(QuitarComillas(FromCp1252(text)));
 
-        if (i >= n) return parsed;
+        if (i >= n) return refuse(i, cut);
         ++i;  // the column count: saving the paragraph counts it again
-        if (i >= n) return parsed;
+        if (i >= n) return refuse(i, cut);
         g.ignore = lines[i++] != "#FALSE#";
-        if (i >= n) return parsed;
+        if (i >= n) return refuse(i, cut);
         g.separation = ToUtf8(FromCp1252(lines[i++]));
         parsed.groups.push_back(std::move(g));
     }

@@ -50,19 +50,24 @@ struct ReadGroup {
 };
 
 struct ParsedMessage {
-    bool hasSpaceWidth = false;
-    std::string spaceWidthText;  // line 1 as read, UTF-8
-    bool hasJoined = false;
+    std::string spaceWidthText;     // line 1 as read, UTF-8
     std::string joinedText;         // line 2 as read, UTF-8
-    std::vector<ReadGroup> groups;  // the complete groups, in file order
-    // False when the file ended before line 2, inside a group, or right after line 2.
+    std::vector<ReadGroup> groups;  // in file order
+    // False when the bytes are not a whole message; `problem` then says what is wrong at
+    // `problemLine` (counted from 1) and nothing else is meant to be used.
     bool complete = false;
+    int problemLine = 0;
+    std::string problem;
 };
 
 // Lines end at CR LF; a lone LF ends one too (a file saved by a Unix editor). A last line without
-// an end counts. Work is linear in the size of `bytes`, whatever they hold.
+// an end counts, and so does one whose end was cut after its CR. Work is linear in the size of `bytes`, whatever they hold.
 std::vector<std::string_view> SplitLines(std::string_view bytes);
 
+// Takes the whole file apart and checks it is a complete message: the two option lines are
+// numbers, at least one paragraph group follows, every group has all its lines, its font line is
+// a quoted file name and its text is quoted. The value lines of a group are taken as they stand
+// (a line without a number reads as 0, any ignore line but #FALSE# as ignored).
 ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMarker);
 
 }  // namespace letrador

@@ -5,20 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <ctime>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "message/codepage.h"
 
 namespace letrador {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Decodes one 24-byte record. A trailing piece shorter than 24 bytes reads as if padded with
 // zero bytes, the way a record read past the end of a file comes back.
@@ -48,38 +44,85 @@ std::vector<RegistroCaracter> DecodeRecords(const std::string& bytes) {
     return out;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads the whole regular file at `path` when it holds at most `maxBytes`; false otherwise.
+bool ReadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<std::uintmax_t>(info.st_size) <= maxBytes;
+    if (ok) {
+        out.resize(maxBytes + 1);  // one more byte shows a file that grew past the limit
+        std::size_t got = 0;
+        while (got < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        ok = ok && got <= maxBytes;
+        out.resize(ok ? got : 0);
+        out.shrink_to_fit();
+    }
+    ::close(fd);
+    return ok;
 }
 
-// The file identity the cache trusts: size and modification time.
+// What identifies one content of the file: any rewrite or replacement changes the inode change
+// time (which, unlike the modification time, no copy tool can set back) or the inode itself.
 struct FileStamp {
-    std::uintmax_t size = 0;
-    fs::file_time_type modified{};
-    bool operator==(const FileStamp&) const = default;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed{};
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
 };
 
 bool StampOf(const std::string& path, FileStamp& out) {
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (ec || !fs::is_regular_file(status)) return false;
-    out.size = fs::file_size(path, ec);
-    if (ec) return false;
-    out.modified = fs::last_write_time(path, ec);
-    return !ec;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    out.device = info.st_dev;
+    out.inode = info.st_ino;
+    out.size = info.st_size;
+    out.changed = info.st_ctim;
+    return true;
 }
 
-// Fonts read so far, by path. Only a cache: an entry is used only while the file keeps the size
-// and modification time it had when read, and only once that time lies clearly before the
-// read, because a file rewritten within the clock's granularity would keep its stamp.
+timespec Now() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+// Fonts read so far, by path. Only a cache: an entry is used only while the file keeps the
+// stamp it had when read, and only once its change time lies clearly before the read, because
+// a file rewritten within the clock's granularity would keep its stamp.
 class FontCache {
 public:
     std::shared_ptr<const FontData> get(const std::string& path) {
+        try {
+            return load(path);
+        } catch (const std::bad_alloc&) {
+            // Out of memory while reading: the font counts as one without characters.
+            std::lock_guard lock(mutex_);
+            entries_.erase(path);
+            return Empty();
+        }
+    }
+
+    static std::shared_ptr<const FontData> Empty() {
+        static const auto empty = std::make_shared<const FontData>();
+        return empty;
+    }
+
+private:
+    std::shared_ptr<const FontData> load(const std::string& path) {
         FileStamp stamp;
-        if (!StampOf(path, stamp)) {
+        if (!StampOf(path, stamp) || stamp.size > static_cast<off_t>(kMaxFontFileBytes)) {
             std::lock_guard lock(mutex_);
             entries_.erase(path);
             return Empty();
@@ -91,29 +134,25 @@ public:
                 return it->second.font;
             }
         }
-        const auto readAt = fs::file_time_type::clock::now();
+        const timespec readAt = Now();
         std::string bytes;
-        if (!ReadWholeFile(path, bytes)) return Empty();
+        if (!ReadSmallFile(path, kMaxFontFileBytes, bytes)) return Empty();
         auto font = std::make_shared<FontData>();
         font->records = DecodeRecords(bytes);
         FileStamp after;
-        const bool stable = StampOf(path, after) && after == stamp && after.size == bytes.size();
+        const bool stable = StampOf(path, after) && after == stamp &&
+                            static_cast<std::size_t>(after.size) == bytes.size();
+        const bool settled = stamp.changed.tv_sec + kSettleSeconds < readAt.tv_sec;
         std::lock_guard lock(mutex_);
         if (stable) {
-            entries_[path] = Entry{stamp, stamp.modified + kSettle < readAt, font};
+            entries_[path] = Entry{stamp, settled, font};
         } else {
             entries_.erase(path);
         }
         return font;
     }
 
-    static std::shared_ptr<const FontData> Empty() {
-        static const auto empty = std::make_shared<const FontData>();
-        return empty;
-    }
-
-private:
-    static constexpr auto kSettle = std::chrono::seconds(2);
+    static constexpr time_t kSettleSeconds = 2;
     struct Entry {
         FileStamp stamp;
         bool settled = false;
@@ -249,6 +288,9 @@ FontCheck CheckFontFile(const std::string& archivoFuente) {
         if (r <= 0) break;
         got += static_cast<std::size_t>(r);
     }
+    struct stat info {};
+    const bool tooLarge = ::fstat(fd, &info) == 0 &&
+                          static_cast<std::uintmax_t>(info.st_size) > kMaxFontFileBytes;
     ::close(fd);
     if (readError != 0) {
         check.result = FontCheck::Result::Failure;
@@ -258,7 +300,9 @@ FontCheck CheckFontFile(const std::string& archivoFuente) {
     }
     // An empty or short file is accepted: record 1 read past the end comes back as zero bytes,
     // an empty key that fits; such a file simply draws no character.
-    if (!DecodeRecord(rec, got).fitsRecord()) check.result = FontCheck::Result::NotAFont;
+    if (tooLarge || !DecodeRecord(rec, got).fitsRecord()) {
+        check.result = FontCheck::Result::NotAFont;
+    }
     return check;
 }
 

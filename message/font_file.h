@@ -31,6 +31,10 @@ struct RegistroCaracter {
 // Number of the last non-zero column (1..10), 0 when all ten are 0.
 int GlyphWidth(const RegistroCaracter& record);
 
+// A real font holds a few hundred records; a file over this size is no font. It is refused by
+// the font check and counts as a font with no characters.
+inline constexpr std::uintmax_t kMaxFontFileBytes = 4u * 1024u * 1024u;
+
 // A whole font file read into memory; records in file order.
 struct FontData {
     std::vector<RegistroCaracter> records;
@@ -38,8 +42,9 @@ struct FontData {
     Int16 find(char32_t ch) const;
 };
 
-// Reads a font file, or gives a shared, unchanged copy when the file's size and modification
-// time are those of the last read. A missing or unreadable file reads as a font with no records.
+// Reads a font file, or gives a shared, unchanged copy when the file's inode, size and inode
+// change time are those of the last read. A missing, unreadable or too large file, or one that
+// memory cannot hold, reads as a font with no records.
 std::shared_ptr<const FontData> LoadFont(const std::string& archivoFuente);
 
 Int16 BuscarCaracter(const std::string& archivoFuente, char32_t caracter);
@@ -51,7 +56,8 @@ Int16 AnchoCaracter(char32_t caracter, const std::string& archivoFuente, Int16 s
 Int16 ContarColumnas(std::u32string_view texto, const std::string& archivoFuente, Int16 separacion,
                      Int16 spaceWidth);
 
-// The check made when the operator picks a font: record 1 must fit the 24-byte layout.
+// The check made when the operator picks a font: record 1 must fit the 24-byte layout, and the
+// file must be no larger than kMaxFontFileBytes.
 struct FontCheck {
     enum class Result { Ok, NotAFont, Failure };
     Result result = Result::Ok;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <fstream>
 
+#include "app/brand.h"
 #include "tests/app/app_rig.h"
 
 namespace letrador {
@@ -110,6 +111,20 @@ TEST(Brand, OnlyTheFirstLineIsShownDecodedFromWindows1252) {
     WriteBrand(rig.scratch.path(), "Carteles Pe\xF1" "a\r\nSegunda linea\r\n");
     ASSERT_TRUE(rig.load());
     EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text(), QStringLiteral("Carteles Peña"));
+}
+
+TEST(Brand, TheFirstLineEndsAtCrLfLfOrALoneCr) {
+    const struct {
+        const char* bytes;
+        const char* shown;
+    } cases[] = {{"Uno\r\nDos", "Uno"}, {"Uno\nDos", "Uno"}, {"Uno\rDos\r", "Uno"},
+                 {"Uno", "Uno"}, {"\rDos", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        testing::ScratchFolder work;
+        WriteBrand(work.path(), c.bytes);
+        EXPECT_EQ(ReadBrandText(work.path()), c.shown);
+    }
 }
 
 TEST(Brand, EmptyFirstLineMissingFileAndMissingLogoGiveEmptyControls) {

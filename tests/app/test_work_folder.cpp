@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -82,6 +83,24 @@ TEST(PortMapping, DefaultRangesAndPuertosEntries) {
     EXPECT_EQ(PortDevicePath(s.path(), 200), "/dev/pts/9");
     fs::create_symlink("/dev/ttyUSB4", s.path() / "puertos" / "COM2");
     EXPECT_EQ(PortDevicePath(s.path(), 2), (s.path() / "puertos" / "COM2").string());
+}
+
+// A `puertos/COMn` entry that is not a link or a small file names no device, and looking at it
+// never waits (a FIFO with no writer would block a plain read for ever).
+TEST(PortMapping, AnEntryOfAnyOtherKindIsNoDevice) {
+    ScratchFolder s;
+    const fs::path puertos = s.path() / "puertos";
+    fs::create_directories(puertos / "COM3");
+    ASSERT_EQ(::mkfifo((puertos / "COM1").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((puertos / "COM150").c_str(), 0600), 0);
+    std::ofstream(puertos / "COM40") << "/dev/pts/4" << std::string(5000, ' ') << "\n";
+    std::ofstream(puertos / "COM41") << "\n/dev/pts/4\n";
+    std::ofstream(puertos / "COM42") << "/dev/pts/4";
+    for (int n : {1, 3, 40, 41, 150}) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(PortDevicePath(s.path(), n), "");
+    }
+    EXPECT_EQ(PortDevicePath(s.path(), 42), "/dev/pts/4");
 }
 
 // A pseudo-terminal mapped as COM<n> opens; numbers without a device do not.

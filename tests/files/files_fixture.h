@@ -45,6 +45,21 @@ inline std::string Lines(const std::vector<std::string>& lines) {
     return s;
 }
 
+// Keeps what a save would write instead of writing it: for tests that save thousands of times.
+class MemoryReplacer : public FileReplacer {
+  public:
+    FileResult Replace(const std::string&, std::string_view bytes) override {
+        last = std::string(bytes);
+        return {};
+    }
+    std::string last;
+};
+
+// A base listed before MessageFixture, so that the replacer exists before the fixture uses it.
+struct InMemorySaves {
+    MemoryReplacer saved;
+};
+
 class MessageFixture {
   public:
     MessageFixture(FileReplacer* writer = nullptr)

@@ -292,19 +292,33 @@ TEST_F(FileCommandsTest, DoubleClickInOpenModeOpensAtOnce) {
     EXPECT_EQ(view.messageName(), "doble.fmv");
 }
 
-TEST_F(FileCommandsTest, OpenOfAnEmptyFileKeepsTheNameAndMenus) {
+TEST_F(FileCommandsTest, OpenOfAnEmptyOrBrokenFileKeepsTheNameMenusAndFlag) {
     compose();
     saveAs("actual");
-    WriteBytes(path("vacio.fmv"), "");
-    dialogs.clear();
-    view.setMessageText(U"cambio");
-    store.MessageModified = false;
-    open("vacio");
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"El archivo está vacío."});
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_TRUE(mainWindow.enabled());
-    EXPECT_EQ(view.messageName(), "actual.fmv");
-    EXPECT_EQ(view.messageText(), U"cambio");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"vacio", "", "El archivo está vacío."},
+        {"foto", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+         "El archivo no es un mensaje completo, línea 1: no es un ancho de espacio (un número)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(path(std::string(c.name) + ".fmv"), c.bytes);
+        dialogs.clear();
+        view.setMessageText(U"cambio");
+        store.MessageModified = false;
+        open(c.name);
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(chooser.isShown());
+        EXPECT_TRUE(mainWindow.enabled());
+        EXPECT_EQ(view.messageName(), "actual.fmv");
+        EXPECT_EQ(view.messageText(), U"cambio");
+        EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
+        EXPECT_FALSE(store.MessageModified);
+    }
 }
 
 // A replacer that always fails the way a read-only folder does.

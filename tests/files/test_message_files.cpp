@@ -4,6 +4,11 @@
 #include <cerrno>
 #include <filesystem>
 
+#include <csignal>
+#include <random>
+#include <tuple>
+
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "files/message_files.h"
@@ -235,46 +240,63 @@ TEST_F(MessageFilesTest, AFileThatCannotBeReadIsReportedAndTheMessageStays) {
     EXPECT_EQ(view.messageText(), U"Hola");
 }
 
-TEST_F(MessageFilesTest, ATruncatedFileKeepsItsCompleteGroupsAndSaysSo) {
-    ASSERT_TRUE(addParagraph(U"Hola"));
-    ASSERT_TRUE(addParagraph(U"Hola\r\nHola"));
-    ASSERT_TRUE(files.EscribirMensaje(path("t.fmv")));
-    std::string whole = ReadBytes(path("t.fmv"));
-    WriteBytes(path("cut.fmv"), whole.substr(0, whole.size() - 15));  // inside group 2
-    commands.ClearMessage();
-    ASSERT_TRUE(files.LeerMensaje(path("cut.fmv")));
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"El archivo está incompleto: se leyeron 1 párrafos."});
-    ASSERT_EQ(store.ParagraphCount, 1);
-    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
-    EXPECT_EQ(view.messageText(), U"Hola");
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
+// A file that is not a complete message is refused as a whole: one message saying where, and
+// the message being edited, its name, its options and MessageModified exactly as they were.
+struct BrokenFileCase {
+    const char* name;
+    std::string bytes;
+    std::string message;
+    friend void PrintTo(const BrokenFileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BrokenFileTest : public MessageFilesTest,
+                       public ::testing::WithParamInterface<BrokenFileCase> {};
+
+TEST_P(BrokenFileTest, LeavesTheMessageAsItWas) {
+    options.setSpaceWidthText("5");
+    store.SpaceWidth = 5;
+    options.setJoinedChecked(false);
+    ASSERT_TRUE(addParagraph(U"Hola Hola"));
+    ASSERT_TRUE(addParagraph(U"Hola\r\nHola", "a.ffv", true, "2"));
+    ASSERT_TRUE(files.EscribirMensaje(path("antes.fmv")));
+    const std::string before = ReadBytes(path("antes.fmv"));
+    view.setMessageName("antes.fmv");
+    view.setMessageText(U"Hola cambiado");
+    store.MessageModified = true;
+    dialogs.clear();
+
+    WriteBytes(path("roto.fmv"), GetParam().bytes);
+    EXPECT_FALSE(files.LeerMensaje(path("roto.fmv")));
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{GetParam().message});
+    EXPECT_EQ(view.messageName(), "antes.fmv");
+    EXPECT_EQ(view.messageText(), U"Hola cambiado");
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_EQ(options.spaceWidthText(), "5");
+    EXPECT_EQ(store.SpaceWidth, 5);
+    EXPECT_FALSE(options.joinedChecked());
+    ASSERT_TRUE(files.EscribirMensaje(path("despues.fmv")));
+    EXPECT_EQ(ReadBytes(path("despues.fmv")), before);
 }
 
-TEST_F(MessageFilesTest, OptionLinesOnlyGiveAnEmptyMessageAndSaySo) {
-    ASSERT_TRUE(addParagraph(U"Hola"));
-    WriteBytes(path("two.fmv"), "4\r\n1\r\n");
-    ASSERT_TRUE(files.LeerMensaje(path("two.fmv")));
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"El archivo está incompleto: se leyeron 0 párrafos."});
-    EXPECT_EQ(store.ParagraphCount, 0);
-    EXPECT_EQ(view.paragraphItemCount(), 0);
-    EXPECT_EQ(store.SpaceWidth, 4);
-    EXPECT_TRUE(options.joinedChecked());
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
-    EXPECT_FALSE(view.isEnabled(C::cmdParGuardar));
-}
-
-TEST_F(MessageFilesTest, ShortFontOrTextLinesReadAsEmpty) {
-    WriteBytes(path("short.fmv"),
-               Lines({"3", "0", "1", "\"", "\"Hola\"", "\"fin_parrafo\"", "0", "#FALSE#", "1", "2",
-                      "\"a.ffv\"", "x", "\"fin_parrafo\"", "0", "#FALSE#", "1"}));
-    ASSERT_TRUE(files.LeerMensaje(path("short.fmv")));
-    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{kMsgSinFuente, kMsgTextoVacio}));
-    // The second group goes into the paragraph that the refused first one left empty.
-    ASSERT_EQ(store.ParagraphCount, 1);
-    EXPECT_EQ(store.paragraph(1).Text, U"");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, BrokenFileTest,
+    ::testing::Values(
+        BrokenFileCase{"Jpeg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01", 16),
+                       "El archivo no es un mensaje completo, línea 1: no es un ancho de espacio "
+                       "(un número)."},
+        BrokenFileCase{"OptionLinesOnly", "4\r\n1\r\n",
+                       "El archivo no es un mensaje completo, línea 3: falta el primer párrafo."},
+        BrokenFileCase{"GoodHeaderAndOneCutGroup",
+                       Lines({"3", "1", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24",
+                              "#FALSE#", "1", "2", "\"a.ffv\"", "\"Hola"}),
+                       "El archivo no es un mensaje completo, línea 13: el párrafo 2 está "
+                       "cortado."},
+        BrokenFileCase{"ShortFontLine",
+                       Lines({"3", "0", "1", "\"", "\"Hola\"", "\"fin_parrafo\"", "0", "#FALSE#",
+                              "1"}),
+                       "El archivo no es un mensaje completo, línea 4: no es un nombre de archivo "
+                       "de fuente entre comillas."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MessageFilesTest, AGroupAfterARefusedOneFillsTheParagraphLeftEmpty) {
     WriteBytes(path("hole.fmv"),
@@ -345,8 +367,14 @@ class FaultyReplacer : public AtomicFileReplacer {
   public:
     enum class Fault { None, WriteAfter5Bytes, Sync, Rename };
     Fault fault = Fault::None;
+    bool unnamedFiles = true;  // false: a file system without O_TMPFILE
 
   protected:
+    int OpenUnnamed(const std::string& folder, mode_t mode) override {
+        if (unnamedFiles) return AtomicFileReplacer::OpenUnnamed(folder, mode);
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     ssize_t WriteSome(int fd, const char* data, std::size_t size) override {
         if (fault != Fault::WriteAfter5Bytes) return AtomicFileReplacer::WriteSome(fd, data, size);
         if (written_ >= 5) {
@@ -376,8 +404,10 @@ class FaultyReplacer : public AtomicFileReplacer {
     std::size_t written_ = 0;
 };
 
-class InterruptedSaveTest : public ::testing::TestWithParam<FaultyReplacer::Fault> {
+class InterruptedSaveTest
+    : public ::testing::TestWithParam<std::tuple<FaultyReplacer::Fault, bool>> {
   protected:
+    InterruptedSaveTest() { writer.unnamedFiles = std::get<1>(GetParam()); }
     FaultyReplacer writer;
     testing::MessageFixture m{&writer};
 };
@@ -390,7 +420,7 @@ TEST_P(InterruptedSaveTest, LeavesTheOldFileAndTheModifiedFlag) {
 
     ASSERT_TRUE(m.addParagraph(U"aloH"));
     m.store.MessageModified = true;
-    writer.fault = GetParam();
+    writer.fault = std::get<0>(GetParam());
     EXPECT_FALSE(m.files.EscribirMensaje(m.path("x.fmv")));
     EXPECT_EQ(ReadBytes(m.path("x.fmv")), before);
     EXPECT_TRUE(m.store.MessageModified);
@@ -408,9 +438,84 @@ TEST_P(InterruptedSaveTest, LeavesTheOldFileAndTheModifiedFlag) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, InterruptedSaveTest,
-                         ::testing::Values(FaultyReplacer::Fault::WriteAfter5Bytes,
-                                           FaultyReplacer::Fault::Sync,
-                                           FaultyReplacer::Fault::Rename));
+                         ::testing::Combine(::testing::Values(
+                                                FaultyReplacer::Fault::WriteAfter5Bytes,
+                                                FaultyReplacer::Fault::Sync,
+                                                FaultyReplacer::Fault::Rename),
+                                            ::testing::Bool()));
+
+// Hidden temporary files in the message folder.
+int HiddenFiles(const fs::path& folder) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        n += e.path().filename().string().rfind(".letrador-", 0) == 0;
+    }
+    return n;
+}
+
+// A save killed at any moment leaves the old or the new file whole, and no hidden file once
+// the next save into the folder is done; with or without unnamed files.
+class KilledSaveTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(KilledSaveTest, LeavesAWholeFileAndNoHiddenFiles) {
+    FaultyReplacer writer;
+    writer.unnamedFiles = GetParam();
+    testing::ScratchFolder scratch;
+    const std::string target = (scratch.path() / "m.fmv").string();
+    const std::string a(4 << 20, 'a'), b(4 << 20, 'b');
+    ASSERT_TRUE(writer.Replace(target, a).ok);
+    std::mt19937 rng(5u);
+    for (int kill = 0; kill < 30; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) writer.Replace(target, i % 2 ? a : b);
+        }
+        ::usleep(static_cast<useconds_t>(rng() % 40000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = ReadBytes(target);
+        ASSERT_TRUE(now == a || now == b) << "kill " << kill << ": " << now.size() << " bytes";
+    }
+    ASSERT_TRUE(writer.Replace(target, "fin").ok);
+    EXPECT_EQ(HiddenFiles(scratch.path()), 0);
+    EXPECT_EQ(ReadBytes(target), "fin");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, KilledSaveTest, ::testing::Bool(),
+                         [](const auto& info) {
+                             return std::string(info.param ? "Unnamed" : "NamedTemp");
+                         });
+
+// Saving through a symbolic link writes the file it leads to; the link stays a link.
+TEST_F(MessageFilesTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+    const fs::path other = scratch.path() / "otros";
+    fs::create_directories(other);
+    fs::create_symlink("../otros/real.fmv", messages / "relativo.fmv");
+    fs::create_symlink(other / "real2.fmv", messages / "absoluto.fmv");
+    fs::create_symlink("relativo.fmv", messages / "cadena.fmv");
+    fs::create_symlink("../otros/nuevo.fmv", messages / "colgante.fmv");
+    const struct {
+        const char* link;
+        fs::path target;
+    } cases[] = {{"relativo.fmv", other / "real.fmv"},
+                 {"absoluto.fmv", other / "real2.fmv"},
+                 {"cadena.fmv", other / "real.fmv"},
+                 {"colgante.fmv", other / "nuevo.fmv"}};
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        if (!fs::exists(c.target) && std::string(c.link) != "colgante.fmv") {
+            WriteBytes(c.target, "antes");
+        }
+        const fs::path linkTarget = fs::read_symlink(messages / c.link);
+        ASSERT_TRUE(files.EscribirMensaje(path(c.link)));
+        EXPECT_TRUE(fs::is_symlink(messages / c.link));
+        EXPECT_EQ(fs::read_symlink(messages / c.link), linkTarget);
+        EXPECT_EQ(ReadBytes(c.target), kSample);
+        EXPECT_EQ(HiddenFiles(other) + HiddenFiles(messages), 0);
+    }
+}
 
 TEST_F(MessageFilesTest, FullDiskReasonIsSpanish) {
     // Checked through the real writer's message for the error a full disk gives.

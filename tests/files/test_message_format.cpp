@@ -60,6 +60,8 @@ TEST(SplitLines, EndsLinesAtCrLfAndLoneLf) {
     // A lone CR is a character of the line.
     ASSERT_EQ(SplitLines("a\rb\r\n").size(), 1u);
     EXPECT_EQ(SplitLines("a\rb\r\n")[0], "a\rb");
+    // ... but not when the file was cut between a line's CR and its LF.
+    EXPECT_EQ(SplitLines("a\r\nb\r"), (std::vector<std::string_view>{"a", "b"}));
 }
 
 ParagraphRecord Record(int n, std::string font, std::u32string text, int columns, bool ignore,
@@ -132,41 +134,64 @@ TEST(ParseMessageFile, FirstTextLineEqualToTheMarkerIsTheText) {
     EXPECT_TRUE(parsed.complete);
 }
 
-TEST(ParseMessageFile, StopsAtTheLastCompleteGroup) {
-    const std::string one =
-        "1\r\n\"a.ffv\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n24\r\n#FALSE#\r\n1\r\n";
-    const std::string head = "3\r\n0\r\n";
-    const std::string whole = head + one + one;
-    // Every cut inside the second group keeps exactly the first.
-    for (std::size_t cut = head.size() + one.size() + 1; cut < whole.size() - 2; ++cut) {
-        auto parsed = ParseMessageFile(whole.substr(0, cut), kMarker);
-        EXPECT_EQ(parsed.groups.size(), 1u) << cut;
-        EXPECT_FALSE(parsed.complete) << cut;
+const std::string kHead = "3\r\n0\r\n";
+const std::string kGroup = "1\r\n\"a.ffv\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n24\r\n#FALSE#\r\n1\r\n";
+
+TEST(ParseMessageFile, ACutInTheLastLinesEndStillLeavesTheLineWhole) {
+    const std::string whole = kHead + kGroup + kGroup;
+    for (std::size_t drop : {1u, 2u}) {
+        auto parsed = ParseMessageFile(whole.substr(0, whole.size() - drop), kMarker);
+        EXPECT_TRUE(parsed.complete) << drop;
+        ASSERT_EQ(parsed.groups.size(), 2u) << drop;
+        EXPECT_EQ(parsed.groups[1].separation, "1") << drop;
     }
-    // A cut in the last line's CR LF still leaves the line whole.
-    auto nearly = ParseMessageFile(whole.substr(0, whole.size() - 1), kMarker);
-    EXPECT_EQ(nearly.groups.size(), 2u);
-    EXPECT_TRUE(nearly.complete);
 }
 
-TEST(ParseMessageFile, OptionLinesOnlyAreIncomplete) {
-    auto two = ParseMessageFile("3\r\n1\r\n", kMarker);
-    EXPECT_TRUE(two.hasSpaceWidth);
-    EXPECT_TRUE(two.hasJoined);
-    EXPECT_TRUE(two.groups.empty());
-    EXPECT_FALSE(two.complete);
-    auto one = ParseMessageFile("4", kMarker);
-    EXPECT_TRUE(one.hasSpaceWidth);
-    EXPECT_EQ(one.spaceWidthText, "4");
-    EXPECT_FALSE(one.hasJoined);
-    EXPECT_FALSE(one.complete);
-}
+struct NotAMessageCase {
+    const char* name;
+    std::string bytes;
+    int line;
+    const char* problem;
+    friend void PrintTo(const NotAMessageCase& c, std::ostream* os) { *os << c.name; }
+};
 
-TEST(ParseMessageFile, TextWithoutMarkerRunsToTheEndAndIsIncomplete) {
-    auto parsed = ParseMessageFile("3\r\n0\r\n1\r\n\"a\"\r\n\"x\r\ny\r\nz\"\r\n", kMarker);
-    EXPECT_TRUE(parsed.groups.empty());
+class NotAMessageTest : public ::testing::TestWithParam<NotAMessageCase> {};
+
+TEST_P(NotAMessageTest, IsRefusedWithTheLineAndWhatIsWrong) {
+    const NotAMessageCase& c = GetParam();
+    auto parsed = ParseMessageFile(c.bytes, kMarker);
     EXPECT_FALSE(parsed.complete);
+    EXPECT_EQ(parsed.problemLine, c.line);
+    EXPECT_EQ(parsed.problem, c.problem);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotAMessageTest,
+    ::testing::Values(
+        NotAMessageCase{"Jpeg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\r\n3\r\n", 17), 1,
+                        "no es un ancho de espacio (un número)"},
+        NotAMessageCase{"WordForSpaceWidth", "tres\r\n0\r\n" + kGroup, 1,
+                        "no es un ancho de espacio (un número)"},
+        NotAMessageCase{"OneLine", "4", 2, "falta la opción Párrafos unidos"},
+        NotAMessageCase{"DecimalJoined", "3\r\n0.5\r\n" + kGroup, 2,
+                        "no es la opción Párrafos unidos (un número entero)"},
+        NotAMessageCase{"OptionLinesOnly", kHead, 3, "falta el primer párrafo"},
+        NotAMessageCase{"NumberLineOnly", kHead + kGroup + "2\r\n", 11,
+                        "el párrafo 2 está cortado"},
+        NotAMessageCase{"NoSeparation", kHead + kGroup + kGroup.substr(0, kGroup.size() - 3), 16,
+                        "el párrafo 2 está cortado"},
+        NotAMessageCase{"TextWithoutMarker", kHead + "1\r\n\"a\"\r\n\"x\r\ny\r\nz\"\r\n", 8,
+                        "el párrafo 1 está cortado"},
+        NotAMessageCase{"LoneQuoteFont", kHead + "1\r\n\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n0\r\n1\r\n1\r\n",
+                        4, "no es un nombre de archivo de fuente entre comillas"},
+        NotAMessageCase{"FolderInFont", kHead + kGroup + "2\r\n\"../a.ffv\"\r\n\"Hola\"\r\n"
+                        "\"fin_parrafo\"\r\n0\r\n#FALSE#\r\n1\r\n",
+                        11, "no es un nombre de archivo de fuente entre comillas"},
+        NotAMessageCase{"UnquotedText", kHead + "1\r\n\"a\"\r\nHola\r\n\"fin_parrafo\"\r\n0\r\n1\r\n1\r\n",
+                        5, "el texto del párrafo 1 no empieza con comillas"},
+        NotAMessageCase{"TextNotClosed", kHead + "1\r\n\"a\"\r\n\"Uno\r\nDos\r\n\"fin_parrafo\"\r\n0\r\n1\r\n1\r\n",
+                        6, "el texto del párrafo 1 no termina con comillas"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseMessageFile, OnlyExactFalseIsNotIgnored) {
     std::string f = "3\r\n0\r\n";

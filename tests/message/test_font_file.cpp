@@ -249,19 +249,57 @@ TEST_F(FontFiles, ChangeOnDiskIsSeenAtTheNextCall) {
 }
 
 TEST_F(FontFiles, SettledFileIsCachedUntilItChanges) {
-    const std::string p = file("asentada.ffv");
+    // A file of the source tree: its inode has not changed since the checkout, so the copy
+    // already read is given again. (A scratch file cannot be made settled: no call sets back
+    // an inode's change time.)
+    const std::string settled = std::string(LETRADOR_SOURCE_DIR) + "/data/fonts/angosta.txt";
+    const auto once = LoadFont(settled);
+    ASSERT_FALSE(once->records.empty());
+    EXPECT_EQ(LoadFont(settled), once);
+
+    const std::string p = file("cambiada.ffv");
     WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
-    const auto old = fs::last_write_time(p) - std::chrono::hours(1);
-    fs::last_write_time(p, old);
     const auto first = LoadFont(p);
-    EXPECT_EQ(LoadFont(p), first);  // same size and time: the copy already read
     EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-    // Same size, content changed, and a time that is old as well but different.
     WriteFont(p, {{"A", {0x7E}}});
-    fs::last_write_time(p, old - std::chrono::minutes(5));
     EXPECT_NE(LoadFont(p), first);
     EXPECT_EQ(AnchoCaracter(U'A', p, 1), 2);
     EXPECT_EQ(first->records.at(0).Columna[3], 0x7E);  // a held copy never changes under a caller
+}
+
+// cp -p, rsync -t and tar keep the modification time: the cache must still see the new content.
+TEST_F(FontFiles, ASameSizeFontCopiedOverWithItsTimeKeptIsReadAgain) {
+    for (const bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced by a rename");
+        const std::string p = file("copiada.ffv");
+        WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+        const auto kept = fs::last_write_time(p) - std::chrono::hours(1);
+        fs::last_write_time(p, kept);
+        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
+        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
+        const std::string written = inPlace ? p : file("nueva.ffv");
+        WriteFont(written, {{"A", {0x7E, 0x09}}});
+        fs::last_write_time(written, kept);
+        if (!inPlace) fs::rename(written, p);
+        ASSERT_EQ(fs::file_size(p), 24u);
+        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 3);
+        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), 6);
+    }
+}
+
+// A "font" over 4 MiB is refused by the check and draws nothing, however it starts.
+TEST_F(FontFiles, AFileTooLargeToBeAFontIsRefusedAndHasNoCharacters) {
+    for (const std::uintmax_t size : {kMaxFontFileBytes, kMaxFontFileBytes + 1}) {
+        SCOPED_TRACE(size);
+        const bool font = size <= kMaxFontFileBytes;
+        const std::string p = file(font ? "grande.ffv" : "enorme.ffv");
+        WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+        fs::resize_file(p, size);  // sparse: zero records after the first
+        EXPECT_EQ(CheckFontFile(p).result,
+                  font ? FontCheck::Result::Ok : FontCheck::Result::NotAFont);
+        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), font ? 10 : 0);
+        EXPECT_EQ(BuscarCaracter(p, U'A'), font ? 1 : 0);
+    }
 }
 
 TEST_F(FontFiles, CheckAcceptsFontsAndEmptyFiles) {

@@ -350,6 +350,27 @@ TEST_F(CliTest, GrabarWithAnEchoErrorEndsWithErrors) {
     EXPECT_TRUE(Contains(run.out, "Error de comparación. E: ")) << run.out;
 }
 
+TEST_F(CliTest, AFileThatIsNotACompleteMessageIsAFileErrorAndNothingIsRecorded) {
+    const std::string whole = ReadBytes(work / "mensajes" / "bienvenida.fmv");
+    WriteBytes(work / "mensajes" / "foto.fmv", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10));
+    WriteBytes(work / "mensajes" / "corto.fmv", whole.substr(0, whole.size() - 5));
+    PtyThreadSign sign{CompatibleSign()};
+    ASSERT_TRUE(sign.ok());
+    mapPort(9, sign.slave());
+    for (const char* file : {"foto.fmv", "corto.fmv"}) {
+        for (const char* command : {"contar", "grabar"}) {
+            SCOPED_TRACE(std::string(command) + " " + file);
+            std::vector<std::string> args = {command, file, "--carpeta", carpeta()};
+            if (std::string(command) == "grabar") args.insert(args.end(), {"--puerto", "9"});
+            const CliRun run = RunCli(args);
+            EXPECT_EQ(run.exitCode, 3);
+            EXPECT_EQ(run.out, "");
+            EXPECT_TRUE(Contains(run.err, "El archivo no es un mensaje completo, línea ")) << run.err;
+        }
+    }
+    EXPECT_TRUE(sign.received().empty());
+}
+
 // ---- turnero ----
 
 TEST_F(CliTest, TurneroWithoutSiIsAnsweredNoAndSendsNothing) {
