@@ -2,8 +2,6 @@
 // goes after it, Esc, the recording log's lines, the help without a browser, Qt's own texts.
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -18,7 +16,6 @@
 
 #include "app/frm_ayuda.h"
 #include "app/program.h"
-#include "files/frm_archivo.h"
 #include "platform/qt_dialogs.h"
 #include "tests/app/app_rig.h"
 
@@ -87,32 +84,6 @@ INSTANTIATE_TEST_SUITE_P(Windows, BoxOwnerTest,
                          ::testing::Values(SecondaryWindow{"frmArchivo", "MenArchAbrir"},
                                            SecondaryWindow{"frmAvanzadas", "menOpcAvanzadas"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The real flow: "Sobreescribir?" answered No leaves the operator typing in the chooser.
-TEST(BoxOwner, OverwriteAnsweredNoLeavesTheKeyboardInTheChooser) {
-    AppRig rig;
-    platform::QtDialogs boxes;
-    ASSERT_TRUE(rig.load(&boxes));
-    boxes.setParent(rig.window.get());
-    rig.window->show();
-    rig.addParagraph(QStringLiteral("AB"));
-    std::ofstream(rig.scratch.path() / "mensajes" / "viejo.fmv") << "x";
-    rig.action("menArchGuardarComo")->trigger();
-    frmArchivo& chooser = rig.window->archivo();
-    ASSERT_TRUE(Activate(chooser));
-    auto* name = chooser.findChild<QLineEdit*>(QStringLiteral("txtNombre"));
-    name->setFocus();
-    name->setText(QStringLiteral("viejo"));
-    QString title;
-    WhenBoxShows([&](QMessageBox& box) { title = box.windowTitle(); });
-    QTest::keyClick(name, Qt::Key_Return);
-    EXPECT_EQ(title, QStringLiteral("Sobreescribir?"));
-    EXPECT_TRUE(chooser.isVisible());
-    QTRY_VERIFY(chooser.isActiveWindow());
-    EXPECT_EQ(QApplication::focusWidget(), name);
-    QTest::keyClicks(name, QStringLiteral("2"));
-    EXPECT_EQ(name->text(), QStringLiteral("viejo.fmv2"));
-}
 
 // A box with a short text is still wide enough to show its whole title.
 TEST(MessageBox, IsWideEnoughForItsTitle) {
