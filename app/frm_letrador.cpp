@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "app/brand.h"
+#include "app/frm_ayuda.h"
 #include "app/led_preview.h"
 #include "files/file_commands.h"
 #include "files/frm_archivo.h"
@@ -417,6 +418,7 @@ void frmLetrador::Form_Unload() {
     // The commands and the serial layer refer to the windows: they go first.
     grabador_.reset();
     puertoSerie_.reset();
+    frmAyuda_.reset();
     fileCommands_.reset();
     messageFiles_.reset();
     frmGraba_.reset();
@@ -483,14 +485,29 @@ void frmLetrador::refreshFontList() {
     QStringList shown;
     for (int i = 0; i < filArchArchivos_->count(); ++i) shown << filArchArchivos_->item(i)->text();
     if (names == shown) return;
-    QString current =
-        filArchArchivos_->currentItem() ? filArchArchivos_->currentItem()->text() : QString();
-    // Rebuilding the list is not a choice of the operator's.
+    {
+        // Rebuilding the list is not a choice of the operator's.
+        QSignalBlocker block(filArchArchivos_);
+        filArchArchivos_->clear();
+        filArchArchivos_->addItems(names);
+    }
+    showFontInList();
+}
+
+void frmLetrador::showFontInList() {
+    const QList<QListWidgetItem*> found =
+        filArchArchivos_->findItems(txtMsjArchivo_->text(), Qt::MatchExactly);
+    QListWidgetItem* item = txtMsjArchivo_->text().isEmpty() ? nullptr : found.value(0);
+    if (filArchArchivos_->currentItem() == item && (item || filArchArchivos_->selectedItems().isEmpty()))
+        return;
+    // Showing the paragraph's font is not a choice: nothing is checked or marked as changed.
     QSignalBlocker block(filArchArchivos_);
-    filArchArchivos_->clear();
-    filArchArchivos_->addItems(names);
-    int row = static_cast<int>(names.indexOf(current));
-    if (row >= 0) filArchArchivos_->setCurrentRow(row);
+    if (item) {
+        filArchArchivos_->setCurrentItem(item);
+    } else {
+        filArchArchivos_->setCurrentItem(nullptr);
+        filArchArchivos_->clearSelection();
+    }
 }
 
 void frmLetrador::schedulePreview() { previewTimer_->start(); }
@@ -522,7 +539,11 @@ void frmLetrador::returnFromSecondaryWindow() {
 std::u32string frmLetrador::messageText() const { return ToStoreText(txtMsjMensaje_->toPlainText()); }
 
 void frmLetrador::setMessageText(const std::u32string& text) {
-    txtMsjMensaje_->setPlainText(ToEditorText(text));
+    // Qt reports a change even when the box already holds the text; that is no change of the
+    // message, and keeping the box as it is keeps its undo history too.
+    const QString shown = ToEditorText(text);
+    if (shown == txtMsjMensaje_->toPlainText()) return;
+    txtMsjMensaje_->setPlainText(shown);
 }
 
 std::u32string frmLetrador::selectedMessageText() const {
@@ -530,12 +551,15 @@ std::u32string frmLetrador::selectedMessageText() const {
 }
 
 std::string frmLetrador::fontFileText() const { return txtMsjArchivo_->text().toStdString(); }
-void frmLetrador::setFontFileText(const std::string& text) { txtMsjArchivo_->setText(Q(text)); }
+void frmLetrador::setFontFileText(const std::string& text) {
+    if (txtMsjArchivo_->text() != Q(text)) txtMsjArchivo_->setText(Q(text));
+    showFontInList();
+}
 std::string frmLetrador::separationText() const {
     return txtMsjSeparSepar_->text().toStdString();
 }
 void frmLetrador::setSeparationText(const std::string& text) {
-    txtMsjSeparSepar_->setText(Q(text));
+    if (txtMsjSeparSepar_->text() != Q(text)) txtMsjSeparSepar_->setText(Q(text));
 }
 bool frmLetrador::ignoreChecked() const { return chkMsjIgnora_->isChecked(); }
 void frmLetrador::setIgnoreChecked(bool checked) { chkMsjIgnora_->setChecked(checked); }
@@ -608,15 +632,12 @@ void frmLetrador::cmdMsjFxAgrega_Click() {
         services_.dialogs.information("Debe seleccionar un efecto de la lista.");
         return;
     }
-    int p = txtMsjMensaje_->textCursor().selectionStart();
-    const QString plain = txtMsjMensaje_->toPlainText();
-    std::u32string editorText = plain.toStdU32String();
-    std::u32string tag = EffectTag(index);
-    // The caret counts UTF-16 units; the text is handled in characters.
-    const std::size_t at = plain.left(p).toStdU32String().size();
-    txtMsjMensaje_->setPlainText(QString::fromStdU32String(InsertarEfecto(tag, editorText, at)));
+    // Typed in at the start of the selection, which stays behind the tag: one step that Ctrl+Z
+    // takes back, with the earlier typing still undoable.
     QTextCursor cursor = txtMsjMensaje_->textCursor();
-    cursor.setPosition(p + 3);
+    const int p = cursor.selectionStart();
+    cursor.setPosition(p);
+    cursor.insertText(QString::fromStdU32String(EffectTag(index)));
     txtMsjMensaje_->setTextCursor(cursor);
     txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
 }
@@ -660,6 +681,10 @@ void frmLetrador::filArchArchivos_Click(const QString& name) {
                                           check.description);
             break;
     }
+    // A refused file does not stay marked as the paragraph's font; the list finishes handling
+    // the click first.
+    if (check.result != FontCheck::Result::Ok)
+        QTimer::singleShot(0, this, [this] { showFontInList(); });
 }
 
 void frmLetrador::menOpcAvanzadas_Click() {
@@ -670,7 +695,11 @@ void frmLetrador::menOpcAvanzadas_Click() {
 }
 
 void frmLetrador::menAyudaGeneral_Click() {
-    services_.desktop.openFile((services_.workFolder / "ayuda" / "letrador.html").string());
+    const std::string page = (services_.workFolder / "ayuda" / "letrador.html").string();
+    if (services_.desktop.openFile(page)) return;
+    // No browser or opener on this machine: the page still shows, in a window of our own.
+    if (!frmAyuda_) frmAyuda_ = std::make_unique<frmAyuda>();
+    frmAyuda_->showPage(page);
 }
 
 }  // namespace letrador

@@ -37,6 +37,7 @@ class Grabador;
 class MessageFiles;
 class PuertoSerie;
 class TagHighlighter;
+class frmAyuda;
 class frmArchivo;
 class frmAvanzadas;
 class frmGraba;
@@ -70,6 +71,8 @@ public:
     frmAvanzadas& avanzadas() { return *frmAvanzadas_; }
     frmArchivo& archivo() { return *frmArchivo_; }
     frmGraba& graba() { return *frmGraba_; }
+    // The help window, once "&Ayuda general" has needed it; null before.
+    frmAyuda* ayuda() const { return frmAyuda_.get(); }
     ParagraphCommands& paragraphCommands() { return commands_; }
     FileCommands& fileCommands() { return *fileCommands_; }
     PuertoSerie& puertoSerie() { return *puertoSerie_; }
@@ -121,6 +124,8 @@ public:
 
     // Fills filArchArchivos with the font files that are in FontFolder now.
     void refreshFontList();
+    // Makes the paragraph's font (txtMsjArchivo) the list's current entry, or none.
+    void showFontInList();
     // Redraws the LED preview and its figures from the editor now (changes ask for it to be
     // redrawn once the current event is handled).
     void updatePreview();
@@ -150,6 +155,7 @@ private:
     std::unique_ptr<frmAvanzadas> frmAvanzadas_;
     std::unique_ptr<frmGraba> frmGraba_;
     std::unique_ptr<frmArchivo> frmArchivo_;
+    std::unique_ptr<frmAyuda> frmAyuda_;  // made the first time the help needs it
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
     std::unique_ptr<FileCommands> fileCommands_;

@@ -22,8 +22,11 @@ public:
     Program& operator=(const Program&) = delete;
 
     frmLetrador& window() { return window_; }
+    platform::Dialogs& dialogs() { return dialogs_; }
 
 private:
+    // Qt's own texts in Spanish before any window is made.
+    platform::SpanishQtTexts qtTexts_;
     std::function<std::string(int)> deviceOf_;
     ParagraphStore store_;
     platform::QtDialogs dialogs_;

@@ -23,19 +23,23 @@ const QTextCharFormat& TagHighlighter::tagFormat(char32_t code) {
 }
 
 void TagHighlighter::highlightBlock(const QString& text) {
-    const int n = static_cast<int>(text.size());
-    int i = 0;
-    int plainFrom = 0;  // start of the run of plain characters before i
-    while (i < n) {
-        if (text[i] == QLatin1Char('<') && i + 2 < n && text[i + 2] == QLatin1Char('>')) {
-            if (i > plainFrom) setFormat(plainFrom, i - plainFrom, plain_);
-            setFormat(i, 3, tagFormat(static_cast<char32_t>(text[i + 1].unicode())));
-            i += 3;
-            plainFrom = i;
-        } else {
-            ++i;
-        }
+    // Tags are found in characters, as the count and the preview find them; the formats are
+    // laid on the block's UTF-16 units, where a character beyond the BMP takes two.
+    const std::u32string chars = text.toStdU32String();
+    std::size_t ch = 0;
+    int unit = 0;
+    auto unitAt = [&](std::size_t target) {
+        for (; ch < target; ++ch) unit += QChar::requiresSurrogates(chars[ch]) ? 2 : 1;
+        return unit;
+    };
+    int plainFrom = 0;  // start of the run of plain characters before the next tag
+    for (const TagSpan& tag : FindTags(chars)) {
+        const int from = unitAt(tag.start);
+        if (from > plainFrom) setFormat(plainFrom, from - plainFrom, plain_);
+        plainFrom = unitAt(tag.start + 3);
+        setFormat(from, plainFrom - from, tagFormat(tag.code));
     }
+    const int n = static_cast<int>(text.size());
     if (n > plainFrom) setFormat(plainFrom, n - plainFrom, plain_);
 }
 

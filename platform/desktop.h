@@ -8,8 +8,9 @@ namespace platform {
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Opens a local file with the desktop's default program; the result is not looked at.
-    virtual void openFile(const std::string& path) = 0;
+    // Opens a local file with the desktop's default program; false when no program could be
+    // started for it (no browser or opener installed).
+    virtual bool openFile(const std::string& path) = 0;
 };
 
 }  // namespace platform

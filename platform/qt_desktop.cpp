@@ -6,8 +6,8 @@
 
 namespace platform {
 
-void QtDesktop::openFile(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+bool QtDesktop::openFile(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 }  // namespace platform

@@ -6,7 +6,7 @@ namespace platform {
 
 class QtDesktop : public Desktop {
 public:
-    void openFile(const std::string& path) override;
+    bool openFile(const std::string& path) override;
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "settings/options_commands.h"
@@ -87,6 +88,11 @@ frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
     connect(cmdParEspaMas_, &QPushButton::clicked, this, [this] { cmdParEspaMas_Click(); });
     connect(cmdParEspaMenos_, &QPushButton::clicked, this, [this] { cmdParEspaMenos_Click(); });
     connect(cmdCerrar_, &QPushButton::clicked, this, [this] { cmdCerrar_Click(); });
+    // Esc is "Cerrar", when that is allowed.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (cmdCerrar_->isEnabled()) cmdCerrar_Click();
+    });
 }
 
 std::string frmAvanzadas::spaceWidthText() const { return txtParEspacio_->text().toStdString(); }

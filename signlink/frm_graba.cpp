@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
@@ -22,8 +23,10 @@ frmGraba::frmGraba(MainWindowHooks hooks, QWidget* parent)
     txtLog_ = new QPlainTextEdit;
     txtLog_->setObjectName(QStringLiteral("txtLog"));
     txtLog_->setReadOnly(true);
-    txtLog_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtLog_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A long line wraps, even inside a word, so that each line's start stays in sight.
+    txtLog_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtLog_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    txtLog_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtLog_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblProgreso_ = new QLabel(QStringLiteral("Grabando"));
     lblProgreso_->setObjectName(QStringLiteral("lblProgreso"));
@@ -45,6 +48,11 @@ frmGraba::frmGraba(MainWindowHooks hooks, QWidget* parent)
     resize(460, 320);
 
     connect(cmdCerrar_, &QPushButton::clicked, this, [this] { cmdCerrar_Click(); });
+    // Esc is the Close button, once it shows.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (cmdCerrar_->isVisible()) cmdCerrar_Click();
+    });
 }
 
 void frmGraba::prepare() {

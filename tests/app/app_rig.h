@@ -35,8 +35,12 @@ inline QApplication& TestApp() {
 
 class RecordingDesktop : public platform::Desktop {
 public:
-    void openFile(const std::string& path) override { opened.push_back(path); }
+    bool openFile(const std::string& path) override {
+        opened.push_back(path);
+        return opens;
+    }
     std::vector<std::string> opened;
+    bool opens = true;  // false: as on a machine with no browser or opener
 };
 
 struct AppRig {
@@ -48,11 +52,11 @@ struct AppRig {
         link.setResponder(CompatibleSign());
     }
 
-    // Builds the window and runs its load sequence.
-    bool load() {
+    // Builds the window and runs its load sequence; message boxes go to `boxes` when given.
+    bool load(platform::Dialogs* boxes = nullptr) {
         const std::filesystem::path folder = scratch.path();
         window = std::make_unique<frmLetrador>(frmLetrador::Services{
-            store, dialogs, desktop, link, pump, ticker, folder,
+            store, boxes ? *boxes : dialogs, desktop, link, pump, ticker, folder,
             [folder](int n) { return PortDevicePath(folder, n); }});
         return window->Form_Load();
     }

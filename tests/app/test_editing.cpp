@@ -113,6 +113,109 @@ TEST_F(EditingTest, DanglingTagAndGreedyWalk) {
     EXPECT_EQ(rig.window->messageText(), U"<9>\r\n<5>");
 }
 
+// Tags are found in characters, as the count finds them: a character beyond the BMP (two
+// UTF-16 units in the editor) can be a tag's middle character.
+TEST_F(EditingTest, TagsAreFoundInCharactersNotUtf16Units) {
+    struct Case {
+        const char* text;
+        int unit;  // position in the editor, UTF-16 units
+        QColor colour;
+        bool bold;
+    };
+    const QColor green(0, 150, 0), black(0, 0, 0), red(255, 0, 0);
+    for (const Case& c : std::initializer_list<Case>{
+             {"a<😀>b", 1, green, true},
+             {"a<😀>b", 2, green, true},
+             {"a<😀>b", 4, green, true},
+             {"a<😀>b", 5, black, false},
+             {"<😀😀>", 0, black, false},  // four characters between the brackets: no tag
+             {"😀<3>😀", 2, red, true},
+             {"😀<3>😀", 5, black, false},
+         }) {
+        SCOPED_TRACE(std::string(c.text) + " at " + std::to_string(c.unit));
+        editor->setPlainText(QString::fromUtf8(c.text));
+        const Look look = LookAt(editor, c.unit);
+        EXPECT_EQ(look.colour, c.colour);
+        EXPECT_EQ(look.bold, c.bold);
+    }
+}
+
+TEST_F(EditingTest, CtrlZUndoesExactlyTheInsertedTagAndTypingStaysUndoable) {
+    editor->setFocus();
+    QTest::keyClicks(editor, QStringLiteral("HOLA"));
+    select(2, 2);
+    chooseEffect(3);
+    rig.store.MessageModified = false;
+    rig.child<QPushButton>("cmdMsjFxAgrega")->click();
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("HO<3>LA"));
+    EXPECT_EQ(editor->textCursor().position(), 5);
+    EXPECT_TRUE(rig.store.MessageModified);
+    EXPECT_EQ(LookAt(editor, 2).colour, QColor(255, 0, 0));
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("HOLA"));
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NE(editor->toPlainText(), QStringLiteral("HOLA"));
+    EXPECT_TRUE(QStringLiteral("HOLA").startsWith(editor->toPlainText()));
+}
+
+// Only a real change of the text marks the message: loading what a box already holds is none.
+TEST_F(EditingTest, WritingTheTextABoxAlreadyHoldsIsNoChange) {
+    // "Nuevo Párrafo" right after start-up (SetUp) changed nothing the operator could lose.
+    EXPECT_FALSE(rig.store.MessageModified);
+    rig.action("menArchNuevo")->trigger();
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+
+    rig.addParagraph(QStringLiteral("AB"));
+    rig.store.MessageModified = false;
+    auto* list = rig.child<QComboBox>("cboParParrafos");
+    list->setCurrentIndex(0);
+    emit list->activated(0);
+    EXPECT_FALSE(rig.store.MessageModified);
+    rig.action("menArchNuevo")->trigger();
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+}
+
+// The list marks the paragraph's font, or none, without choosing it again.
+TEST_F(EditingTest, FontListShowsTheCurrentParagraphsFont) {
+    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
+    rig.window->refreshFontList();
+    auto* fonts = rig.child<QListWidget>("filArchArchivos");
+    auto* paragraphs = rig.child<QComboBox>("cboParParrafos");
+    auto current = [&] { return fonts->currentItem() ? fonts->currentItem()->text() : QString(); };
+    rig.child<QPushButton>("cmdParNuevo")->click();  // the first paragraph, in a.ffv
+    editor->setPlainText(QStringLiteral("AB"));
+    rig.window->setFontFileText("a.ffv");
+    rig.child<QPushButton>("cmdParGuardar")->click();
+    rig.child<QPushButton>("cmdParNuevo")->click();
+    EXPECT_EQ(current(), QString());
+    EXPECT_TRUE(fonts->selectedItems().isEmpty());
+    QTest::mouseClick(fonts->viewport(), Qt::LeftButton, {},
+                      fonts->visualItemRect(fonts->item(1)).center());
+    editor->setPlainText(QStringLiteral("BA"));
+    rig.child<QPushButton>("cmdParGuardar")->click();
+    ASSERT_EQ(rig.store.paragraph(2).FontFile, "b.ffv");
+    rig.dialogs.clear();
+    for (const auto& [index, font] : {std::pair{0, "a.ffv"}, std::pair{1, "b.ffv"}}) {
+        SCOPED_TRACE(font);
+        paragraphs->setCurrentIndex(index);
+        emit paragraphs->activated(index);
+        EXPECT_EQ(current(), QString::fromUtf8(font));
+        EXPECT_EQ(fonts->selectedItems().size(), 1);
+    }
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+    // A refused file does not stay marked: the list goes back to the paragraph's font, and the
+    // message is as unchanged as before.
+    std::ofstream(rig.scratch.path() / "tipografias" / "roto.ffv") << "x";
+    rig.window->refreshFontList();
+    rig.store.MessageModified = false;
+    QTest::mouseClick(fonts->viewport(), Qt::LeftButton, {},
+                      fonts->visualItemRect(fonts->item(2)).center());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+    QTRY_COMPARE(current(), QStringLiteral("b.ffv"));
+    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
+    EXPECT_FALSE(rig.store.MessageModified);
+}
+
 TEST_F(EditingTest, SeparationButtonsStayWithinZeroToFive) {
     auto* box = rig.child<QLineEdit>("txtMsjSeparSepar");
     auto* plus = rig.child<QPushButton>("cmdMsjSeparMas");
