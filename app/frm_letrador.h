@@ -39,6 +39,7 @@ class PuertoSerie;
 class TagHighlighter;
 class frmArchivo;
 class frmAvanzadas;
+class frmFuentes;
 class frmGraba;
 
 class frmLetrador : public QMainWindow, public EditorView {
@@ -70,6 +71,8 @@ public:
     frmAvanzadas& avanzadas() { return *frmAvanzadas_; }
     frmArchivo& archivo() { return *frmArchivo_; }
     frmGraba& graba() { return *frmGraba_; }
+    // The font editor, made the first time it is opened (nullptr before).
+    frmFuentes* fuentes() { return frmFuentes_.get(); }
     ParagraphCommands& paragraphCommands() { return commands_; }
     FileCommands& fileCommands() { return *fileCommands_; }
     PuertoSerie& puertoSerie() { return *puertoSerie_; }
@@ -109,6 +112,7 @@ public:
     void filArchArchivos_Click(const QString& name);
     void txtMsjArchivo_Change();
     void menOpcAvanzadas_Click();
+    void menEditorFuentes_Click();
     void menAyudaGeneral_Click();
     void menArchNuevo_Click();
     void MenArchAbrir_Click();
@@ -150,6 +154,7 @@ private:
     std::unique_ptr<frmAvanzadas> frmAvanzadas_;
     std::unique_ptr<frmGraba> frmGraba_;
     std::unique_ptr<frmArchivo> frmArchivo_;
+    std::unique_ptr<frmFuentes> frmFuentes_;
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
     std::unique_ptr<FileCommands> fileCommands_;
@@ -196,6 +201,7 @@ private:
     QAction* menArchGuardarComo_;
     QMenu* menConfiguracion_;
     QAction* menOpcAvanzadas_;
+    QAction* menEditorFuentes_;
     QMenu* menGrabacion_;
     QAction* menGrabTotal_;
     QAction* menGrabParcial_;

@@ -38,6 +38,10 @@ struct FontData {
     Int16 find(char32_t ch) const;
 };
 
+// The records of a font file's bytes; a trailing piece shorter than a record reads as if padded
+// with zero bytes.
+FontData DecodeFont(std::string_view bytes);
+
 // Reads a font file, or gives a shared, unchanged copy when the file's size and modification
 // time are those of the last read. A missing or unreadable file reads as a font with no records.
 std::shared_ptr<const FontData> LoadFont(const std::string& archivoFuente);
