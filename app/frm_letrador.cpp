@@ -26,6 +26,7 @@
 
 #include "app/brand.h"
 #include "app/frm_ayuda.h"
+#include "app/frm_fuentes.h"
 #include "app/led_preview.h"
 #include "files/file_commands.h"
 #include "files/frm_archivo.h"
@@ -330,6 +331,8 @@ void frmLetrador::buildMenus() {
     menOpcAvanzadas_ = action(menConfiguracion_, "menOpcAvanzadas",
                               QStringLiteral("&Opciones Avanzadas"),
                               QKeySequence(Qt::CTRL | Qt::Key_O));
+    menEditorFuentes_ = action(menConfiguracion_, "menEditorFuentes",
+                               QStringLiteral("Editor de &fuentes…"));
 
     menGrabacion_ = Named(menuBar()->addMenu(QStringLiteral("&Grabación")), "menGrabacion");
     menGrabTotal_ = action(menGrabacion_, "menGrabTotal", QStringLiteral("&Total"),
@@ -352,6 +355,7 @@ void frmLetrador::buildMenus() {
     connect(menArchGuardarComo_, &QAction::triggered, this,
             [this] { menArchGuardarComo_Click(); });
     connect(menOpcAvanzadas_, &QAction::triggered, this, [this] { menOpcAvanzadas_Click(); });
+    connect(menEditorFuentes_, &QAction::triggered, this, [this] { menEditorFuentes_Click(); });
     connect(menGrabTotal_, &QAction::triggered, this, [this] { menGrabTotal_Click(); });
     connect(menGrabParcial_, &QAction::triggered, this, [this] { menGrabParcial_Click(); });
     connect(menTurn1_, &QAction::triggered, this, [this] { menTurn_Click(1); });
@@ -424,6 +428,7 @@ void frmLetrador::Form_Unload() {
     frmGraba_.reset();
     frmAvanzadas_.reset();
     frmArchivo_.reset();
+    frmFuentes_.reset();
 }
 
 void frmLetrador::closeEvent(QCloseEvent* event) {
@@ -691,6 +696,23 @@ void frmLetrador::menOpcAvanzadas_Click() {
     frmAvanzadas_->show();
     frmAvanzadas_->raise();
     frmAvanzadas_->activateWindow();
+    QMainWindow::setEnabled(false);
+}
+
+void frmLetrador::menEditorFuentes_Click() {
+    if (!frmFuentes_) {
+        frmFuentes_ = std::make_unique<frmFuentes>(frmFuentes::Services{
+            services_.dialogs, [this] { return services_.store.FontFolder; },
+            services_.store.SpaceWidth, [this] { returnFromSecondaryWindow(); },
+            [this] {
+                refreshFontList();
+                schedulePreview();  // the paragraph's own font may be the one just saved
+            }});
+    }
+    frmFuentes_->refreshFiles();
+    frmFuentes_->show();
+    frmFuentes_->raise();
+    frmFuentes_->activateWindow();
     QMainWindow::setEnabled(false);
 }
 

@@ -40,6 +40,7 @@ class TagHighlighter;
 class frmAyuda;
 class frmArchivo;
 class frmAvanzadas;
+class frmFuentes;
 class frmGraba;
 
 class frmLetrador : public QMainWindow, public EditorView {
@@ -73,6 +74,8 @@ public:
     frmGraba& graba() { return *frmGraba_; }
     // The help window, once "&Ayuda general" has needed it; null before.
     frmAyuda* ayuda() const { return frmAyuda_.get(); }
+    // The font editor, made the first time it is opened (nullptr before).
+    frmFuentes* fuentes() { return frmFuentes_.get(); }
     ParagraphCommands& paragraphCommands() { return commands_; }
     FileCommands& fileCommands() { return *fileCommands_; }
     PuertoSerie& puertoSerie() { return *puertoSerie_; }
@@ -112,6 +115,7 @@ public:
     void filArchArchivos_Click(const QString& name);
     void txtMsjArchivo_Change();
     void menOpcAvanzadas_Click();
+    void menEditorFuentes_Click();
     void menAyudaGeneral_Click();
     void menArchNuevo_Click();
     void MenArchAbrir_Click();
@@ -156,6 +160,7 @@ private:
     std::unique_ptr<frmGraba> frmGraba_;
     std::unique_ptr<frmArchivo> frmArchivo_;
     std::unique_ptr<frmAyuda> frmAyuda_;  // made the first time the help needs it
+    std::unique_ptr<frmFuentes> frmFuentes_;
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
     std::unique_ptr<FileCommands> fileCommands_;
@@ -202,6 +207,7 @@ private:
     QAction* menArchGuardarComo_;
     QMenu* menConfiguracion_;
     QAction* menOpcAvanzadas_;
+    QAction* menEditorFuentes_;
     QMenu* menGrabacion_;
     QAction* menGrabTotal_;
     QAction* menGrabParcial_;

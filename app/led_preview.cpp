@@ -22,6 +22,7 @@ const QColor kLitGlow(0xff, 0x60, 0x40, 0x60);
 const QColor kDarkDot(0x3a, 0x22, 0x22);
 const QColor kEffectMark(0xf0, 0xc0, 0x30);
 const QColor kRefusedMark(0x90, 0x90, 0x90);
+const QColor kMissingMark(0x40, 0xa0, 0xff);
 
 constexpr int kRows = 7;
 
@@ -122,8 +123,10 @@ void LedStrip::paintEvent(QPaintEvent* event) {
     for (std::size_t m = 0; m < markers_.size(); ++m) {
         const QRect r = markRect(m);
         if (r.right() < area.left() || r.left() > area.right()) continue;
-        const QColor colour =
-            markers_[m].kind == PreviewMarker::Kind::Effect ? kEffectMark : kRefusedMark;
+        const PreviewMarker::Kind kind = markers_[m].kind;
+        const QColor colour = kind == PreviewMarker::Kind::Effect    ? kEffectMark
+                              : kind == PreviewMarker::Kind::Missing ? kMissingMark
+                                                                     : kRefusedMark;
         // A small downward triangle in the band above the dots, and a thin line through them.
         const qreal cx = r.left() + r.width() / 2.0;
         QPolygonF arrow;
@@ -156,10 +159,13 @@ LedPreview::LedPreview(QWidget* parent)
       strip_(new LedStrip),
       scroll_(new QScrollArea),
       lblColumnas_(new QLabel),
-      lblTotal_(new QLabel) {
+      lblTotal_(new QLabel),
+      lblSinDibujo_(new QLabel) {
     strip_->setObjectName(QStringLiteral("ledPreviewStrip"));
     lblColumnas_->setObjectName(QStringLiteral("lblPreviewColumnas"));
     lblTotal_->setObjectName(QStringLiteral("lblPreviewTotal"));
+    lblSinDibujo_->setObjectName(QStringLiteral("lblPreviewSinDibujo"));
+    lblSinDibujo_->setStyleSheet(QStringLiteral("color: #0050a0;"));
 
     scroll_->setWidget(strip_);
     scroll_->setWidgetResizable(false);
@@ -175,6 +181,7 @@ LedPreview::LedPreview(QWidget* parent)
 
     auto* figures = new QHBoxLayout;
     figures->addWidget(lblColumnas_);
+    figures->addWidget(lblSinDibujo_);
     figures->addStretch();
     figures->addWidget(lblTotal_);
 
@@ -190,6 +197,7 @@ LedPreview::LedPreview(QWidget* parent)
 void LedPreview::setPreview(const SignPreview& preview) {
     strip_->setPreview(preview);
     lblColumnas_->setText(QStringLiteral("Columnas del párrafo: %1").arg(preview.count));
+    lblSinDibujo_->setText(QString::fromStdString(MissingLine(preview)));
 }
 
 void LedPreview::setTotal(Int16 total, Int16 capacity) {

@@ -66,12 +66,14 @@ public:
     QScrollArea* scrollArea() const { return scroll_; }
     QLabel* paragraphLabel() const { return lblColumnas_; }
     QLabel* totalLabel() const { return lblTotal_; }
+    QLabel* missingLabel() const { return lblSinDibujo_; }
 
 private:
     LedStrip* strip_;
     QScrollArea* scroll_;
     QLabel* lblColumnas_;
     QLabel* lblTotal_;
+    QLabel* lblSinDibujo_;
 };
 
 }  // namespace letrador

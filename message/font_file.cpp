@@ -34,7 +34,7 @@ RegistroCaracter DecodeRecord(const unsigned char* bytes, std::size_t size) {
     return r;
 }
 
-std::vector<RegistroCaracter> DecodeRecords(const std::string& bytes) {
+std::vector<RegistroCaracter> DecodeRecords(std::string_view bytes) {
     std::vector<RegistroCaracter> out;
     out.reserve((bytes.size() + kFontRecordSize - 1) / kFontRecordSize);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -223,6 +223,12 @@ Int16 FontData::find(char32_t ch) const {
         if (records[n].matches(ch)) return Saturate16(static_cast<long long>(n) + 1);
     }
     return 0;
+}
+
+FontData DecodeFont(std::string_view bytes) {
+    FontData font;
+    font.records = DecodeRecords(bytes);
+    return font;
 }
 
 std::shared_ptr<const FontData> LoadFont(const std::string& archivoFuente) {

@@ -42,6 +42,10 @@ struct FontData {
     Int16 find(char32_t ch) const;
 };
 
+// The records of a font file's bytes; a trailing piece shorter than a record reads as if padded
+// with zero bytes.
+FontData DecodeFont(std::string_view bytes);
+
 // Reads a font file, or gives a shared, unchanged copy when the file's inode, size and inode
 // change time are those of the last read. A missing, unreadable or too large file, or one that
 // memory cannot hold, reads as a font with no records.

@@ -7,6 +7,7 @@ namespace letrador {
 
 GlyphColumns GlyphColumnsOf(const RegistroCaracter& record) {
     GlyphColumns g;
+    g.present = true;
     g.width = GlyphWidth(record);
     if (g.width == 0) return g;
     for (int k = 0; k < g.width; ++k) {
@@ -14,6 +15,7 @@ GlyphColumns GlyphColumnsOf(const RegistroCaracter& record) {
         // A value that does not fit in one byte would reach the sign as some other pattern.
         if (v < 0 || v > 255) {
             g.kind = GlyphColumns::Kind::Refused;
+            g.present = true;
             g.values = {};
             return g;
         }
@@ -54,9 +56,17 @@ std::string TagToolTip(char32_t code) {
     return "<" + ToUtf8(std::u32string_view(&code, 1)) + ">: no es un efecto (se graba 0)";
 }
 
+std::string MissingLine(const SignPreview& preview) {
+    if (preview.missing.empty()) return {};
+    std::string line = "Sin dibujo en «" + preview.fontName + "»:";
+    for (char32_t c : preview.missing) line += " " + ToUtf8(std::u32string_view(&c, 1));
+    return line;
+}
+
 SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyphs,
-                               Int16 separacion, Int16 spaceWidth) {
+                               Int16 separacion, Int16 spaceWidth, std::string_view fontName) {
     SignPreview p;
+    p.fontName.assign(fontName);
     p.columns.reserve(texto.size() * 4);
     const std::size_t n = texto.size();
     // The same walk as the recording's: a tag, a blank, or a character of the font.
@@ -73,6 +83,16 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
             p.count = Add16(p.count, spaceWidth);
         } else {
             const GlyphColumns& g = glyphs.of(c);
+            // Line breaks only lay the text out in the editor; every other character the font
+            // lacks would vanish from the sign without a trace, so it is marked (once a font is
+            // chosen: before that, nothing is drawn at all).
+            if (!g.present && !p.fontName.empty() && c != U'\r' && c != U'\n') {
+                const std::string shown = "«" + ToUtf8(std::u32string_view(&c, 1)) + "»";
+                p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
+                                     shown + " no está en «" + p.fontName +
+                                         "»: no se ve ni se graba"});
+                if (p.missing.find(c) == std::u32string::npos) p.missing.push_back(c);
+            }
             if (g.width > 0) p.count = Add16(p.count, static_cast<long long>(g.width) + separacion);
             if (g.kind == GlyphColumns::Kind::Refused) {
                 p.markers.push_back({PreviewMarker::Kind::Refused, p.columns.size(), i, c,
@@ -89,13 +109,23 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
 }
 
 SignPreview ComputeSignPreview(std::u32string_view texto, const FontData& fuente,
-                               Int16 separacion, Int16 spaceWidth) {
-    return ComputeSignPreview(texto, GlyphTable(fuente), separacion, spaceWidth);
+                               Int16 separacion, Int16 spaceWidth, std::string_view fontName) {
+    return ComputeSignPreview(texto, GlyphTable(fuente), separacion, spaceWidth, fontName);
 }
+
+namespace {
+
+std::string FileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 SignPreview ComputeSignPreview(std::u32string_view texto, const std::string& archivoFuente,
                                Int16 separacion, Int16 spaceWidth) {
-    return ComputeSignPreview(texto, *LoadFont(archivoFuente), separacion, spaceWidth);
+    return ComputeSignPreview(texto, *LoadFont(archivoFuente), separacion, spaceWidth,
+                              FileName(archivoFuente));
 }
 
 namespace {
@@ -119,7 +149,8 @@ bool SignPreviewCache::update(std::u32string_view texto, const std::string& arch
     // read afresh (just written, say) may still hold the same records.
     std::shared_ptr<const FontData> font = LoadFont(archivoFuente);
     const bool fontChanged = !valid_ || (font != font_ && !SameRecords(*font, *font_));
-    if (!fontChanged && texto == text_ && separacion == separation_ && spaceWidth == spaceWidth_)
+    const std::string name = FileName(archivoFuente);
+    if (!fontChanged && name == preview_.fontName && texto == text_ && separacion == separation_ && spaceWidth == spaceWidth_)
         return false;
     if (fontChanged) glyphs_ = font ? GlyphTable(*font) : GlyphTable();
     font_ = std::move(font);
@@ -127,7 +158,7 @@ bool SignPreviewCache::update(std::u32string_view texto, const std::string& arch
     separation_ = separacion;
     spaceWidth_ = spaceWidth;
     valid_ = true;
-    preview_ = ComputeSignPreview(texto, glyphs_, separacion, spaceWidth);
+    preview_ = ComputeSignPreview(texto, glyphs_, separacion, spaceWidth, name);
     return true;
 }
 

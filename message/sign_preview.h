@@ -32,6 +32,7 @@ struct GlyphColumns {
         Refused,  // a column up to the width does not fit in a byte: nothing is sent
     };
     Kind kind = Kind::Nothing;
+    bool present = false;  // the font has a record for it (Nothing may still mean all dark)
     int width = 0;  // the glyph's width (last non-zero column), also for Refused
     std::array<std::uint8_t, kGlyphColumns> values{};  // columns 1..width, font values 0..255
 };
@@ -53,9 +54,9 @@ private:
     std::array<GlyphColumns, 256> glyphs_{};
 };
 
-// A tag (or a character the recording refuses) at a place among the columns.
+// A tag, a character the recording refuses, or one the font lacks, at a place among the columns.
 struct PreviewMarker {
-    enum class Kind { Effect, Refused };
+    enum class Kind { Effect, Refused, Missing };
     Kind kind = Kind::Effect;
     std::size_t column = 0;    // how many columns stand before it
     std::size_t position = 0;  // 0-based position in the text (the tag's "<")
@@ -70,7 +71,13 @@ struct SignPreview {
     std::vector<PreviewMarker> markers;
     // The paragraph's column count as ContarColumnas gives it (tags 1 unit, "<9>" 2).
     Int16 count = 0;
+    // Characters the font has no record for, each once, in order of appearance.
+    std::u32string missing;
+    std::string fontName;  // the font file's name, for the texts that name it
 };
+
+// "Sin dibujo en «normal.ffv»: – €", or "" when no character is missing.
+std::string MissingLine(const SignPreview& preview);
 
 // Whether dot `row` (0 = top, 6 = bottom) of a column byte is lit. kBlankColumn lights none.
 constexpr bool DotLit(std::uint8_t column, int row) {
@@ -80,10 +87,11 @@ constexpr bool DotLit(std::uint8_t column, int row) {
 // The tool tip of a tag whose middle character is `code`.
 std::string TagToolTip(char32_t code);
 
+// Characters the font lacks are marked only when `fontName` names the font.
 SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyphs,
-                               Int16 separacion, Int16 spaceWidth);
+                               Int16 separacion, Int16 spaceWidth, std::string_view fontName = {});
 SignPreview ComputeSignPreview(std::u32string_view texto, const FontData& fuente,
-                               Int16 separacion, Int16 spaceWidth);
+                               Int16 separacion, Int16 spaceWidth, std::string_view fontName = {});
 // The font read from `archivoFuente` (full path), as the recording reads it.
 SignPreview ComputeSignPreview(std::u32string_view texto, const std::string& archivoFuente,
                                Int16 separacion, Int16 spaceWidth);

@@ -131,13 +131,22 @@ TEST_F(SignPreviewTest, SpacesAreSpaceWidthDarkColumnsWithoutSeparation) {
     EXPECT_EQ(preview(U"A A", 1, 3).count, 13);
 }
 
-TEST_F(SignPreviewTest, MissingAndDarkCharactersAreLeftOut) {
-    for (const std::u32string& text : {std::u32string(U"B"), std::u32string(U"C"),
-                                       std::u32string(U"\r\n"), std::u32string(U"中")}) {
-        const SignPreview p = preview(text);
+TEST_F(SignPreviewTest, MissingAndDarkCharactersAreLeftOutAndOnlyMissingOnesMarked) {
+    struct Case {
+        std::u32string text;
+        bool marked;  // the font has no record for it
+    };
+    for (const Case& c : {Case{U"B", false}, Case{U"C", true}, Case{U"\r\n", false},
+                          Case{U"中", true}}) {
+        SCOPED_TRACE(ToUtf8(c.text));
+        const SignPreview p = preview(c.text);
         EXPECT_TRUE(p.columns.empty());
-        EXPECT_TRUE(p.markers.empty());
         EXPECT_EQ(p.count, 0);
+        ASSERT_EQ(p.markers.size(), c.marked ? 1u : 0u);
+        if (c.marked) {
+            EXPECT_EQ(p.markers[0].kind, PreviewMarker::Kind::Missing);
+            EXPECT_EQ(MissingLine(p), "Sin dibujo en «prueba.ffv»: " + ToUtf8(c.text));
+        }
     }
     EXPECT_EQ(preview(U"BAB", 1).columns, preview(U"A", 1).columns);
 }
@@ -186,7 +195,8 @@ TEST_F(SignPreviewTest, EveryEffectHasItsListTextAsToolTip) {
 TEST_F(SignPreviewTest, HalfTagsAreOrdinaryCharacters) {
     // "<" has one column in this font; "<3" at the end and "A<" form no tag.
     EXPECT_EQ(preview(U"<3", 0).columns, Columns({0x10}));
-    EXPECT_TRUE(preview(U"<3", 0).markers.empty());
+    ASSERT_EQ(preview(U"<3", 0).markers.size(), 1u);  // the font has no "3"
+    EXPECT_EQ(preview(U"<3", 0).markers[0].kind, PreviewMarker::Kind::Missing);
     EXPECT_EQ(preview(U"A<", 0).columns, Columns({0x7E, 0x09, 0x09, 0x7E, 0x10}));
     // "<<>" is a tag whose middle character is "<".
     const SignPreview p = preview(U"<<>", 0);

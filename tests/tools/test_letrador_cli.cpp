@@ -154,6 +154,23 @@ TEST_F(CliTest, BoxesRaisedWhileReadingGoToStandardError) {
     EXPECT_EQ(run.out, libraryCount(work / "mensajes" / "sinfuente.fmv"));
 }
 
+TEST_F(CliTest, ContarWarnsOncePerParagraphOfCharactersItsFontLacks) {
+    MessageFixture m;
+    m.store.FontFolder = (work / "tipografias").string();
+    ASSERT_TRUE(m.addParagraph(U"Oferta – 5 € – ya", "normal.ffv"));
+    ASSERT_TRUE(m.addParagraph(U"Hola €", "normal.ffv"));
+    ASSERT_TRUE(m.addParagraph(U"— ‰ —", "angosta.ffv", true));
+    const fs::path file = work / "mensajes" / "faltan.fmv";
+    ASSERT_TRUE(m.files.EscribirMensaje(file.string()));
+
+    const CliRun run = RunCli({"contar", "faltan.fmv", "--carpeta", carpeta()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, libraryCount(file));
+    EXPECT_EQ(run.err,
+              "letrador-cli: Párrafo 1: Sin dibujo en «normal.ffv»: –\n"
+              "letrador-cli: Párrafo 3: Sin dibujo en «angosta.ffv»: — ‰\n");
+}
+
 // ---- help and usage ----
 
 TEST_F(CliTest, HelpIsInSpanishAndListsCommandsOptionsCodesAndPorts) {

@@ -17,6 +17,7 @@
 #include "message/numeric.h"
 #include "message/paragraph_commands.h"
 #include "message/plain_editor_view.h"
+#include "message/sign_preview.h"
 #include "platform/console_dialogs.h"
 #include "platform/qt_event_pump.h"
 #include "platform/qt_serial_link.h"
@@ -60,6 +61,8 @@ void PrintHelp(std::FILE* to) {
         "  contar   Lee el mensaje como lo abre el programa (\"Nuevo Párrafo\" y \"Guardar\n"
         "           párrafo\" por cada párrafo) y muestra las columnas de cada párrafo, el\n"
         "           total y la línea de capacidad tal como la muestra la ventana principal.\n"
+        "           Por cada párrafo con caracteres que su fuente no tiene, escribe en la\n"
+        "           salida de error \"Párrafo N: Sin dibujo en «fuente.ffv»: ...\".\n"
         "  grabar   Lee el mensaje y lo graba entero en el cartel como \"Grabación > Total\":\n"
         "           los mismos bytes y las mismas líneas del registro, que se escriben en la\n"
         "           salida estándar a medida que se completan.\n"
@@ -230,6 +233,13 @@ int Contar(const Arguments& a, const fs::path& work) {
         const ParagraphRecord& p = m.store.paragraph(k);
         std::cout << "Párrafo " << k << ": " << p.Columns << " columnas"
                   << (p.Ignore ? " (ignorado)" : "") << '\n';
+        // Characters the font lacks take no room and are not sent: say so, once per paragraph.
+        const std::string missing = MissingLine(ComputeSignPreview(
+            p.Text, m.store.fontPath(p.FontFile), p.Separation, m.store.SpaceWidth));
+        if (!missing.empty()) {
+            std::cout.flush();
+            std::cerr << kName << ": Párrafo " << k << ": " << missing << '\n';
+        }
     }
     std::cout << "Total: " << m.commands.TotalColumns() << " columnas de " << m.store.SignCapacity
               << '\n';

@@ -1,0 +1,213 @@
+// The font editor window over the real main window, the glyphs drawn from DejaVu Sans, and the
+// marks of characters a shipped font lacks in the LED preview.
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest/QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "app/frm_fuentes.h"
+#include "app/glyph_raster.h"
+#include "app/led_preview.h"
+#include "message/codepage.h"
+#include "message/glyph_cut.h"
+#include "message/sign_preview.h"
+#include "tests/app/app_rig.h"
+#include "tests/support/odd_fonts.h"
+#include "tests/support/shipped_fonts.h"
+
+namespace letrador::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string FileText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class FontEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.load());
+        rig.action("menEditorFuentes")->trigger();
+        editor = rig.window->fuentes();
+        ASSERT_NE(editor, nullptr);
+    }
+    template <typename W>
+    W* get(const char* name) const {
+        W* w = editor->findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void click(const char* button) { get<QPushButton>(button)->click(); }
+    fs::path folder() const { return rig.scratch.path() / "tipografias"; }
+
+    AppRig rig;
+    frmFuentes* editor = nullptr;
+};
+
+TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
+    EXPECT_FALSE(rig.window->isEnabled());
+    EXPECT_TRUE(editor->isVisible());
+    click("cmdFuenteNueva");
+    struct Drawn {
+        QString ch;
+        std::vector<std::pair<int, int>> clicks;  // column, row; a second click darkens
+        GlyphDots dots;
+        int width;
+    };
+    const std::vector<Drawn> drawn = {
+        {QStringLiteral("€"), {{0, 3}, {2, 6}, {1, 0}}, {0x08, 0x01, 0x40}, 3},
+        {QStringLiteral("i"), {{1, 2}, {1, 4}, {1, 5}, {1, 6}, {1, 2}, {1, 0}}, {0, 0x71}, 2},
+        {QStringLiteral("Z"), {}, {}, 0},
+        {QStringLiteral("q"), {{9, 0}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10},
+    };
+    auto* grid = get<DotGrid>("grdFuentePuntos");
+    for (const Drawn& d : drawn) {
+        get<QLineEdit>("txtFuenteCaracter")->setText(d.ch);
+        click("cmdFuenteAgregar");
+        for (auto [c, r] : d.clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
+        EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QStringLiteral("Ancho: %1").arg(d.width));
+    }
+    // A character already there is refused with its reason, and nothing is added.
+    get<QLineEdit>("txtFuenteCaracter")->setText(QStringLiteral("i"));
+    click("cmdFuenteAgregar");
+    ASSERT_EQ(rig.dialogs.texts().size(), 1u);
+    EXPECT_EQ(rig.dialogs.texts()[0], AddRefusal(FontModel::AddResult::AlreadyThere, U'i'));
+
+    get<QLineEdit>("txtFuenteNombre")->setText(QStringLiteral("nueva"));
+    click("cmdFuenteGuardar");
+    const std::string path = (folder() / "nueva.ffv").string();
+    const auto font = LoadFont(path);
+    ASSERT_EQ(font->records.size(), drawn.size());
+    for (std::size_t k = 0; k < drawn.size(); ++k) {
+        SCOPED_TRACE(drawn[k].ch.toStdString());
+        const char32_t ch = FromUtf8(drawn[k].ch.toStdString())[0];
+        ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1));
+        EXPECT_EQ(font->records[k].Columna, drawn[k].dots);
+        EXPECT_EQ(GlyphWidth(font->records[k]), drawn[k].width);
+    }
+    // The main window lists it at once.
+    EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
+
+    // Saving over it asks first; No leaves the file as it was.
+    const std::string before = FileText(path);
+    QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(5, 5));
+    rig.dialogs.clear();
+    rig.dialogs.answerNext(false);
+    click("cmdFuenteGuardar");
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.shown[0].isQuestion);
+    EXPECT_EQ(rig.dialogs.shown[0].text, "El archivo «nueva.ffv» ya existe. ¿Desea reemplazarlo?");
+    EXPECT_EQ(FileText(path), before);
+
+    // Closing with the change unsaved asks too; Yes gives the main window back.
+    rig.dialogs.clear();
+    click("cmdFuenteCerrar");
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(rig.window->isEnabled());
+    EXPECT_FALSE(editor->isVisible());
+}
+
+TEST_F(FontEditorTest, EveryFontOpenedAndSavedUnchangedKeepsItsBytes) {
+    std::vector<OddFont> fonts = OddFonts();
+    for (const auto& path : ShippedFonts()) fonts.push_back({path.filename().string(), FileText(path), -1, 0});
+    for (const OddFont& f : fonts) {
+        SCOPED_TRACE(f.name);
+        WriteBytes(folder() / f.name, f.bytes);
+        editor->refreshFiles();
+        auto* files = get<QComboBox>("cboFuenteArchivo");
+        files->setCurrentIndex(files->findText(QString::fromStdString(f.name)));
+        click("cmdFuenteAbrir");
+        EXPECT_EQ(get<QLabel>("lblFuenteRegistros")->text().contains(QStringLiteral("%1 registro").arg(f.odd)),
+                  f.odd > 0);
+        if (f.shown >= 0) {
+            EXPECT_EQ(get<QListWidget>("lstFuenteCaracteres")->count(), f.shown);
+        }
+        rig.dialogs.clear();
+        click("cmdFuenteGuardar");
+        EXPECT_EQ(rig.dialogs.texts(),
+                  std::vector<std::string>{"El archivo «" + f.name + "» ya existe. ¿Desea reemplazarlo?"});
+        EXPECT_EQ(FileText(folder() / f.name), f.bytes);
+    }
+}
+
+TEST_F(FontEditorTest, DrawnGlyphsAreShownForReviewAndOnlyThenPutIntoTheFont) {
+    click("cmdFuenteNueva");
+    get<QRadioButton>("optFuenteTodos")->setChecked(true);
+    click("cmdFuenteDibujar");
+    const int all = static_cast<int>(SpanishCharacters().size());
+    EXPECT_EQ(get<QListWidget>("lstFuenteRevision")->count(), all);
+    EXPECT_TRUE(editor->model().characters().empty());
+    click("cmdFuentePoner");
+    EXPECT_EQ(static_cast<int>(editor->model().characters().size()), all);
+    EXPECT_EQ(get<QListWidget>("lstFuenteRevision")->count(), 0);
+    // One character drawn again replaces its dots, at a smaller height.
+    get<QRadioButton>("optFuenteUno")->setChecked(true);
+    get<QLineEdit>("txtFuenteRelleno")->setText(QStringLiteral("Ñ"));
+    get<QSpinBox>("spnFuenteAltura")->setValue(4);
+    click("cmdFuenteDibujar");
+    click("cmdFuentePoner");
+    const GlyphSource small{get<QComboBox>("cboFuenteFamilia")->currentText(),
+                            get<QComboBox>("cboFuenteEstilo")->currentText(), 4, 40};
+    EXPECT_EQ(editor->model().dots(U'Ñ'), DrawGlyph(small, U'Ñ'));
+    EXPECT_EQ(static_cast<int>(editor->model().characters().size()), all);
+}
+
+TEST(GlyphRasterTest, DejaVuSansGivesDistinctGlyphsWithinTheSignsRows) {
+    TestApp();
+    ASSERT_TRUE(QFontDatabase::families().contains(QStringLiteral("DejaVu Sans")))
+        << "fonts-dejavu-core is not installed";
+    std::u32string chars;
+    for (char32_t c = U'A'; c <= U'Z'; ++c) chars += c;
+    for (char32_t c = U'a'; c <= U'z'; ++c) chars += c;
+    for (char32_t c = U'0'; c <= U'9'; ++c) chars += c;
+    chars += U"ñÑáéíóúü¿¡";
+    std::map<GlyphDots, char32_t> seen;
+    const GlyphSource dejaVu{QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), kSignRows, 40};
+    for (const CutResult& g : DrawGlyphs(dejaVu, chars)) {
+        SCOPED_TRACE(ToUtf8(std::u32string(1, g.ch)));
+        EXPECT_TRUE(std::any_of(g.dots.begin(), g.dots.end(), [](Int16 v) { return v != 0; }));
+        for (Int16 v : g.dots) EXPECT_TRUE(v >= 0 && v < (1 << kSignRows)) << v;
+        const auto [it, added] = seen.emplace(g.dots, g.ch);
+        EXPECT_TRUE(added) << "same dots as " << ToUtf8(std::u32string(1, it->second));
+    }
+    EXPECT_EQ(seen.size(), chars.size());
+}
+
+TEST(MissingCharacterTest, ThePreviewMarksAndNamesWhatAShippedFontLacks) {
+    TestApp();
+    const std::string normal = (fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / "normal.ffv").string();
+    const std::u32string text = U"5 € – 7 → –";
+    const SignPreview p = ComputeSignPreview(text, normal, 1, 3);
+    const SignPreview without = ComputeSignPreview(std::u32string(U"5 €  7  "), normal, 1, 3);
+    EXPECT_EQ(p.columns, without.columns);  // nothing drawn and nothing counted for them
+    EXPECT_EQ(p.count, without.count);
+    std::vector<std::size_t> positions;
+    for (const PreviewMarker& m : p.markers) {
+        ASSERT_EQ(m.kind, PreviewMarker::Kind::Missing);
+        EXPECT_NE(m.toolTip.find("«normal.ffv»"), std::string::npos) << m.toolTip;
+        positions.push_back(m.position);
+    }
+    EXPECT_EQ(positions, (std::vector<std::size_t>{4, 8, 10}));
+    LedPreview preview;
+    preview.setPreview(p);
+    EXPECT_EQ(preview.missingLabel()->text(), QStringLiteral("Sin dibujo en «normal.ffv»: – →"));
+    EXPECT_EQ(preview.strip()->toolTipAt(preview.strip()->markRect(1).center()),
+              QString::fromStdString(p.markers[1].toolTip));
+}
+
+}  // namespace
+}  // namespace letrador::testing
