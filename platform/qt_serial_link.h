@@ -25,6 +25,7 @@ class QtSerialLink : public SerialLink {
     bool open(std::string* reason = nullptr) override;
     void close() override;
     bool isOpen() const override;
+    bool isLost() const override { return lost_; }
 
     void writeByte(std::uint8_t byte) override;
     int bytesToWrite() const override;
@@ -36,6 +37,7 @@ class QtSerialLink : public SerialLink {
   private:
     std::function<std::string(int)> resolver_;
     int port_ = 1;
+    bool lost_ = false;
     std::unique_ptr<QSerialPort> serial_;
     std::function<void()> onReceive_;
 };

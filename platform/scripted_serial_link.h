@@ -100,6 +100,7 @@ class ScriptedSerialLink : public SerialLink {
         open_ = false;
     }
     bool isOpen() const override { return open_; }
+    bool isLost() const override { return lost_; }
 
     void writeByte(std::uint8_t byte) override {
         written.push_back(byte);
@@ -166,6 +167,7 @@ class ScriptedSerialLink : public SerialLink {
     std::set<int> openable_;
     int port_ = 1;
     bool open_ = false;
+    bool lost_ = false;
     int pendingDrain_ = 0;
     std::deque<Arrival> arrivals_;
     std::deque<std::uint8_t> inBuffer_;

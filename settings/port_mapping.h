@@ -1,8 +1,10 @@
 // Which Linux device a port number 1..255 stands for.
 //
 // `puertos/COMn` in the working folder, a symbolic link or a file whose first line is a device
-// path, names the device of port n. Without it, COM1-COM32 are /dev/ttyS0-31, COM33-COM64
-// /dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31; other numbers have no device.
+// path, names the device of port n; a first line `tcp://HOST:PORT` or `rfc2217://HOST:PORT`
+// names a sign on the network instead, and is given back as it stands. Without it, COM1-COM32
+// are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31; other numbers
+// have no device.
 #pragma once
 
 #include <filesystem>
