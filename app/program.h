@@ -11,7 +11,7 @@
 #include "platform/qt_desktop.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_event_pump.h"
-#include "platform/qt_serial_link.h"
+#include "platform/qt_port_link.h"
 
 namespace letrador {
 
@@ -31,7 +31,7 @@ private:
     ParagraphStore store_;
     platform::QtDialogs dialogs_;
     platform::QtDesktop desktop_;
-    platform::QtSerialLink link_;
+    platform::QtPortLink link_;
     platform::QtEventPump pump_;
     platform::QtTicker ticker_;
     frmLetrador window_;

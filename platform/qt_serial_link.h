@@ -39,6 +39,7 @@ class QtSerialLink : public SerialLink {
 
     std::function<std::string(int)> resolver_;
     int port_ = 1;
+    bool lost_ = false;
     std::unique_ptr<QSerialPort> serial_;
     std::function<void()> onReceive_;
     bool lost_ = false;

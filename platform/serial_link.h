@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +36,20 @@ public:
 
     // Called on the event loop whenever bytes have arrived.
     virtual void setReceiveHandler(std::function<void()> handler) = 0;
+
+    // Those of `numbers` that open and close again, in the same order; leaves the link set to
+    // the last number. The port search asks for all of them in one call so that a link whose
+    // opening may wait (a network connection) can try them side by side.
+    virtual std::vector<int> probePorts(const std::vector<int>& numbers) {
+        std::vector<int> found;
+        for (int n : numbers) {
+            setPort(n);
+            if (!open()) continue;
+            close();
+            found.push_back(n);
+        }
+        return found;
+    }
 };
 
 }  // namespace platform

@@ -14,8 +14,9 @@ bool ProbarPuerto(platform::SerialLink& link, int numero) {
 Int16 BuscarPuertos(platform::SerialLink& link, OptionsView& options,
                     const std::function<std::string(int)>& deviceOf) {
     Int16 count = 0;
-    for (int numero = kFirstPort; numero <= kLastPort; ++numero) {
-        if (!ProbarPuerto(link, numero)) continue;
+    std::vector<int> candidates;
+    for (int numero = kFirstPort; numero <= kLastPort; ++numero) candidates.push_back(numero);
+    for (int numero : link.probePorts(candidates)) {
         options.addPort(DecimalText(numero), deviceOf ? deviceOf(numero) : std::string());
         count = Add16(count, 1);
     }

@@ -11,6 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev xdg-utils qt6-translations-l10n fonts-dejavu-core)
+# The end-to-end tests put a real serial device server in front of the virtual sign.
+packages+=(ser2net)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,4 +1,4 @@
-// The program's serial stack as a recording uses it (QtSerialLink, QtEventPump, QtTicker,
+// The program's serial stack as a recording uses it (QtPortLink, QtEventPump, QtTicker,
 // PuertoSerie, Grabador), the port resolved through the port mapping of a scratch work folder,
 // and cartel-virtual running as a separate process behind WORK/puertos/COMn.
 #pragma once
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/qt_event_pump.h"
-#include "platform/qt_serial_link.h"
+#include "platform/qt_port_link.h"
 #include "settings/port_mapping.h"
 #include "signlink/grabacion.h"
 #include "signlink/puerto_serie.h"
@@ -85,7 +85,7 @@ class E2eBench {
     VirtualSignProcess sign;
     std::string portText;
     std::string font;
-    platform::QtSerialLink link{[this](int n) { return PortDevicePath(work.path(), n); }};
+    platform::QtPortLink link{[this](int n) { return PortDevicePath(work.path(), n); }};
     platform::QtEventPump pump;
     platform::QtTicker ticker;
     PlainRecordingView view;

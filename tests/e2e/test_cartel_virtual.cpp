@@ -111,7 +111,8 @@ TEST(CartelVirtual, HelpInSpanish) {
         EXPECT_EQ(run.out.rfind("Uso: cartel-virtual", 0), 0u) << run.out;
         for (const char* word :
              {"--enlace RUTA", "--registro ARCHIVO", "--silencio N", "--silencio-solo N",
-              "--tarde N:MS", "--eco-erroneo N", "--otro-modelo", "--rechazar-inicio"}) {
+              "--tarde N:MS", "--eco-erroneo N", "--otro-modelo", "--rechazar-inicio",
+              "--tcp PUERTO", "--rfc2217"}) {
             EXPECT_NE(run.out.find(word), std::string::npos) << word;
         }
     }
@@ -121,7 +122,9 @@ TEST(CartelVirtual, WrongOptionsEndWithCode2) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--nada"},
                                                  {"--silencio"},
                                                  {"--tarde", "5"},
-                                                 {"--eco-erroneo", "3:300"}}) {
+                                                 {"--eco-erroneo", "3:300"},
+                                                 {"--tcp", "70000"},
+                                                 {"--rfc2217"}}) {
         const ProgramRun run = RunToEnd(args);
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_NE(run.err.find("cartel-virtual: "), std::string::npos);

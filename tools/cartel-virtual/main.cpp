@@ -1,6 +1,7 @@
 // cartel-virtual: a compatible sign on a pseudo-terminal. Prints the device path as its first
 // line, answers whatever the program sends there, and ends on SIGTERM, SIGINT or SIGHUP, or
-// when the process that started it is gone. With --ventana it also shows what it received in a
+// when the process that started it is gone. With --tcp it stands behind a network address
+// instead of the pseudo-terminal (with --rfc2217 speaking Telnet there). With --ventana it also shows what it received in a
 // window, served by the Qt event loop instead of the ppoll() loop below.
 #include <errno.h>
 #include <poll.h>
@@ -37,6 +38,11 @@ constexpr const char* kHelp =
     "  --registro ARCHIVO     escribe en ARCHIVO lo recibido, decodificado (grabaciones,\n"
     "                         párrafos, efectos, columnas, entradas del turnero), y en\n"
     "                         ARCHIVO.bin los bytes recibidos tal cual\n"
+    "  --tcp PUERTO           escucha en 127.0.0.1:PUERTO en lugar de usar un\n"
+    "                         pseudo-terminal, un cliente por vez; la primera línea es\n"
+    "                         entonces la dirección (tcp://127.0.0.1:PUERTO) y --enlace crea\n"
+    "                         un archivo cuya primera línea es esa dirección\n"
+    "  --rfc2217              con --tcp, habla Telnet con COM-PORT-CONTROL (RFC 2217)\n"
     "  --ventana              muestra lo recibido en la ventana «Cartel virtual»: cada\n"
     "                         párrafo con sus puntos y efectos, los números del turnero y el\n"
     "                         estado; sin pantalla sigue trabajando sin ventana\n"
@@ -65,6 +71,8 @@ struct Options {
     bool help = false;
     bool window = false;
 };
+
+constexpr long long kMaxTcpPort = 65535;
 
 std::optional<long long> Number(std::string_view text) {
     if (text.empty()) return std::nullopt;
@@ -160,12 +168,22 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             const auto ms = v ? Number(*v) : std::nullopt;
             if (!ms) return bad("--reposo necesita los milisegundos");
             o.reposoMs = *ms;
+        } else if (a == "--tcp") {
+            const auto v = value();
+            const auto port = v ? Number(*v) : std::nullopt;
+            if (!port || *port < 1 || *port > kMaxTcpPort)
+                return bad("--tcp necesita un puerto de 1 a 65535");
+            o.server.tcpPort = static_cast<int>(*port);
+        } else if (a == "--rfc2217") {
+            o.server.telnet = true;
         } else if (a == "--ventana") {
             o.window = true;
         } else {
             return bad("opción desconocida: " + std::string(a));
         }
     }
+    if (o.server.telnet && o.server.tcpPort == 0) return bad("--rfc2217 va con --tcp PUERTO");
+    if (o.window && o.server.tcpPort != 0) return bad("--ventana no se puede usar con --tcp");
     return o;
 }
 
@@ -250,6 +268,8 @@ int main(int argc, char** argv) {
             std::perror("cartel-virtual: ppoll");
             break;
         }
+        // A client's connection that ends is read to its end (0 bytes) and dropped.
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP)) && server.network()) p.revents |= POLLIN;
         if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) {
             // Cannot happen while the server holds the slave side open; never spin on it.
             std::fprintf(stderr, "cartel-virtual: el pseudo-terminal se cerró\n");

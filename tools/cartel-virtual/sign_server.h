@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/telnet_codec.h"
 #include "tools/cartel-virtual/sign_decoder.h"
 #include "tools/cartel-virtual/virtual_sign.h"
 
@@ -28,6 +30,11 @@ struct ServerOptions {
     std::string recordPath;
     // How long the listing may lag behind the bytes received.
     int listingDelayMs = 100;
+    // Not 0: listens on 127.0.0.1 at this TCP port instead of making a pseudo-terminal, one
+    // client at a time; the link then becomes a file whose first line is the address.
+    int tcpPort = 0;
+    // With tcpPort: speaks Telnet with COM-PORT-CONTROL (RFC 2217) there.
+    bool telnet = false;
 };
 
 class SignServer {
@@ -37,15 +44,19 @@ class SignServer {
     SignServer(const SignServer&) = delete;
     SignServer& operator=(const SignServer&) = delete;
 
-    // Makes the pseudo-terminal, the link and the record files. False with `error` filled when
+    // Makes the pseudo-terminal (or the listening socket), the link and the record files. False with `error` filled when
     // one of them could not be made.
     bool open(std::string* error);
     // Writes the record, removes the link and closes the pseudo-terminal. Also run by the
     // destructor.
     void finish();
 
+    // The slave device, or the network address ("tcp://127.0.0.1:PORT").
     const std::string& devicePath() const { return device_; }
-    int fd() const { return master_; }
+    // What to wait on: the line, or on the network the client's connection (the listening
+    // socket while there is none). It changes as clients come and go.
+    int fd() const { return network() ? (client_ >= 0 ? client_ : listen_) : master_; }
+    bool network() const { return options_.tcpPort != 0; }
     // Replies are due but the line did not take them yet.
     bool wantsWrite() const { return blocked_; }
     // Milliseconds until due() has something to do: 0 at once, -1 nothing waiting.
@@ -65,11 +76,21 @@ class SignServer {
   private:
     void sendDue(long long nowMs);
     void writeListing();
+    bool openLine(std::string* error);
+    bool openListener(std::string* error);
+    void accept();
+    void dropClient();
+    void takeBytes(const std::uint8_t* bytes, std::size_t count, long long nowMs, bool& ended);
+    // The fd the bytes travel on: the master side, or the client's connection.
+    int line() const { return network() ? client_ : master_; }
 
     VirtualSign& sign_;
     ServerOptions options_;
     int master_ = -1;
     int slaveKeep_ = -1;
+    int listen_ = -1;
+    int client_ = -1;
+    std::optional<platform::telnet::Codec> telnet_;
     int binFd_ = -1;
     std::string device_;
     bool linked_ = false;

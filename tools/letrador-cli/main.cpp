@@ -20,7 +20,7 @@
 #include "message/sign_preview.h"
 #include "platform/console_dialogs.h"
 #include "platform/qt_event_pump.h"
-#include "platform/qt_serial_link.h"
+#include "platform/qt_port_link.h"
 #include "settings/plain_options_view.h"
 #include "settings/port_discovery.h"
 #include "settings/port_mapping.h"
@@ -86,12 +86,15 @@ void PrintHelp(std::FILE* to) {
         "\n"
         "Puertos: el número N corresponde a un dispositivo así:\n"
         "  puertos/COMN en la carpeta de trabajo, si existe: el dispositivo que nombra (un\n"
-        "    enlace simbólico a él, o un archivo cuya primera línea es su ruta);\n"
+        "    enlace simbólico a él, o un archivo cuya primera línea es su ruta), o un cartel\n"
+        "    en la red si esa primera línea es tcp://HOST:PUERTO (bytes tal cual) o\n"
+        "    rfc2217://HOST:PUERTO (Telnet con COM-PORT-CONTROL, p. ej. ser2net);\n"
         "  COM1-COM32   /dev/ttyS0-/dev/ttyS31\n"
         "  COM33-COM64  /dev/ttyUSB0-/dev/ttyUSB31\n"
         "  COM65-COM96  /dev/ttyACM0-/dev/ttyACM31\n"
         "  otros números no tienen dispositivo.\n"
-        "  Un puerto existe cuando su dispositivo se puede abrir y cerrar.\n"
+        "  Un puerto existe cuando su dispositivo se puede abrir y cerrar (uno en la red,\n"
+        "  cuando la conexión se abre en poco tiempo).\n"
         "\n"
         "Los mensajes que el programa mostraría en una ventana se escriben en la salida de\n"
         "error, precedidos de \"letrador-cli: \".\n"
@@ -299,7 +302,7 @@ struct Link {
     }
 
     std::function<std::string(int)> deviceOf;
-    platform::QtSerialLink link;
+    platform::QtPortLink link;
     platform::QtEventPump pump;
     platform::QtTicker ticker;
     PlainRecordingView view;

@@ -1,0 +1,61 @@
+#include "platform/qt_port_link.h"
+
+#include "platform/net_address.h"
+
+namespace platform {
+
+QtPortLink::QtPortLink(std::function<std::string(int)> resolver)
+    : resolver_(std::move(resolver)), serial_(resolver_), network_(resolver_) {}
+
+void QtPortLink::setPort(int number) {
+    port_ = number;
+    serial_.setPort(number);
+    network_.setPort(number);
+}
+
+bool QtPortLink::open(std::string* reason) {
+    active_->close();
+    const std::string target = resolver_ ? resolver_(port_) : std::string();
+    active_ = LooksLikeNetAddress(target) ? static_cast<SerialLink*>(&network_) : &serial_;
+    return active_->open(reason);
+}
+
+void QtPortLink::setReceiveHandler(std::function<void()> handler) {
+    serial_.setReceiveHandler(handler);
+    network_.setReceiveHandler(std::move(handler));
+}
+
+std::vector<int> QtPortLink::probePorts(const std::vector<int>& numbers) {
+    std::vector<int> serialPorts, netPorts;
+    std::vector<NetAddress> addresses;
+    for (int n : numbers) {
+        const std::string target = resolver_ ? resolver_(n) : std::string();
+        if (!LooksLikeNetAddress(target)) {
+            serialPorts.push_back(n);
+        } else if (const auto a = ParseNetAddress(target)) {
+            netPorts.push_back(n);
+            addresses.push_back(*a);
+        }
+    }
+    std::vector<int> serialFound;
+    const std::vector<bool> connected = ConnectAll(addresses, probeWaitMs, [&] {
+        active_ = &serial_;
+        serialFound = serial_.probePorts(serialPorts);
+    });
+    std::vector<int> found;
+    auto s = serialFound.begin();
+    std::size_t k = 0;
+    for (int n : numbers) {
+        if (s != serialFound.end() && *s == n) {
+            found.push_back(n);
+            ++s;
+        } else if (k < netPorts.size() && netPorts[k] == n) {
+            if (connected[k]) found.push_back(n);
+            ++k;
+        }
+    }
+    if (!numbers.empty()) setPort(numbers.back());
+    return found;
+}
+
+}  // namespace platform
