@@ -40,6 +40,7 @@ class TagHighlighter;
 class frmArchivo;
 class frmAvanzadas;
 class frmGraba;
+class frmVarios;
 
 class frmLetrador : public QMainWindow, public EditorView {
 public:
@@ -118,6 +119,9 @@ public:
     void menGrabParcial_Click();
     // "Turnero 1" to "Turnero 3".
     void menTurn_Click(int estilo);
+    // "Varios carteles…": opens the window that records several signs at once.
+    void menGrabVarios_Click();
+    frmVarios* varios() { return frmVarios_.get(); }
 
     // Fills filArchArchivos with the font files that are in FontFolder now.
     void refreshFontList();
@@ -149,6 +153,7 @@ private:
     ParagraphCommands commands_;
     std::unique_ptr<frmAvanzadas> frmAvanzadas_;
     std::unique_ptr<frmGraba> frmGraba_;
+    std::unique_ptr<frmVarios> frmVarios_;
     std::unique_ptr<frmArchivo> frmArchivo_;
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
@@ -199,6 +204,7 @@ private:
     QMenu* menGrabacion_;
     QAction* menGrabTotal_;
     QAction* menGrabParcial_;
+    QAction* menGrabVarios_;
     QMenu* menTurneros_;
     QAction* menTurn1_;
     QAction* menTurn2_;
