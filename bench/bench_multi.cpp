@@ -33,7 +33,8 @@ namespace {
 using namespace letrador;
 
 constexpr int kDemoraMs = 2;
-// Bytes of the sign's life answered late: more than one recording of kMensaje sends.
+// Bytes of the sign's life answered late: more than one recording of Mensaje() sends (4000
+// late bytes would take 8 s, far more than one recording lasts).
 constexpr int kBytesDemorados = 4000;
 
 QCoreApplication& App() {
@@ -122,7 +123,10 @@ std::vector<ParrafoAGrabar> Mensaje() {
     const std::string font = std::string(LETRADOR_FONT_DIR) + "/normal.ffv";
     return {{U"<4>Bienvenidos al banco", font, 1, false},
             {U"Atención de 8 a 13 hs.<2>", font, 1, false},
-            {U"<5>Turnos por la web<7>", font, 1, false}};
+            {U"<5>Turnos por la web<7>", font, 1, false},
+            {U"Pague sus impuestos aquí<3>", font, 1, false},
+            {U"<6>Cajeros automáticos 24 hs.", font, 1, false},
+            {U"Gracias por su visita<A>", font, 1, false}};
 }
 
 std::map<int, double> g_secondsPerRecording;
