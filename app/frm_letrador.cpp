@@ -36,7 +36,9 @@
 #include "message/tag_highlighter.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_discovery.h"
+#include "platform/qt_link_thread.h"
 #include "signlink/frm_graba.h"
+#include "signlink/frm_varios.h"
 #include "signlink/grabacion.h"
 #include "signlink/puerto_serie.h"
 #include "signlink/recording_commands.h"
@@ -339,6 +341,7 @@ void frmLetrador::buildMenus() {
                            QKeySequence(Qt::CTRL | Qt::Key_T));
     menGrabParcial_ = action(menGrabacion_, "menGrabParcial", QStringLiteral("&Parcial"),
                              QKeySequence(Qt::CTRL | Qt::Key_P));
+    menGrabVarios_ = action(menGrabacion_, "menGrabVarios", QStringLiteral("&Varios carteles…"));
 
     menTurneros_ = Named(menuBar()->addMenu(QStringLiteral("&Turneros")), "menTurneros");
     menTurn1_ = action(menTurneros_, "menTurn1", QStringLiteral("Turnero &1"));
@@ -358,6 +361,7 @@ void frmLetrador::buildMenus() {
     connect(menEditorFuentes_, &QAction::triggered, this, [this] { menEditorFuentes_Click(); });
     connect(menGrabTotal_, &QAction::triggered, this, [this] { menGrabTotal_Click(); });
     connect(menGrabParcial_, &QAction::triggered, this, [this] { menGrabParcial_Click(); });
+    connect(menGrabVarios_, &QAction::triggered, this, [this] { menGrabVarios_Click(); });
     connect(menTurn1_, &QAction::triggered, this, [this] { menTurn_Click(1); });
     connect(menTurn2_, &QAction::triggered, this, [this] { menTurn_Click(2); });
     connect(menTurn3_, &QAction::triggered, this, [this] { menTurn_Click(3); });
@@ -420,6 +424,7 @@ bool frmLetrador::Form_Load() {
 
 void frmLetrador::Form_Unload() {
     // The commands and the serial layer refer to the windows: they go first.
+    frmVarios_.reset();
     grabador_.reset();
     puertoSerie_.reset();
     frmAyuda_.reset();
@@ -433,7 +438,8 @@ void frmLetrador::Form_Unload() {
 
 void frmLetrador::closeEvent(QCloseEvent* event) {
     // A recording runs inside its command; the program ends only after it has closed.
-    if (frmGraba_ && frmGraba_->recordingRunning()) {
+    if ((frmGraba_ && frmGraba_->recordingRunning()) ||
+        (frmVarios_ && frmVarios_->recordingRunning())) {
         event->ignore();
         return;
     }
@@ -765,6 +771,25 @@ void frmLetrador::menGrabParcial_Click() {
 
 void frmLetrador::menTurn_Click(int estilo) {
     GrabarTurneroConfirmado(services_.dialogs, *grabador_, estilo, frmAvanzadas_->chosenPortText());
+}
+
+void frmLetrador::menGrabVarios_Click() {
+    if (!frmVarios_) {
+        frmVarios_ = std::make_unique<frmVarios>(frmVarios::Services{
+            commands_, services_.store, *this, services_.dialogs,
+            [this] { return frmAvanzadas_->joinedChecked(); },
+            platform::QtLinkThread::maker(services_.deviceOf),
+            [this](bool enabled) { QMainWindow::setEnabled(enabled); },
+            [this] {
+                show();
+                returnFromSecondaryWindow();
+                if (txtMsjMensaje_->isEnabled()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+            }});
+    }
+    std::vector<frmVarios::Puerto> puertos;
+    for (int k = 0; k < frmAvanzadas_->portCount(); ++k)
+        puertos.push_back({frmAvanzadas_->portText(k), frmAvanzadas_->portDevice(k)});
+    frmVarios_->mostrar(puertos);
 }
 
 }  // namespace letrador

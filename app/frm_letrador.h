@@ -42,6 +42,7 @@ class frmArchivo;
 class frmAvanzadas;
 class frmFuentes;
 class frmGraba;
+class frmVarios;
 
 class frmLetrador : public QMainWindow, public EditorView {
 public:
@@ -125,6 +126,9 @@ public:
     void menGrabParcial_Click();
     // "Turnero 1" to "Turnero 3".
     void menTurn_Click(int estilo);
+    // "Varios carteles…": opens the window that records several signs at once.
+    void menGrabVarios_Click();
+    frmVarios* varios() { return frmVarios_.get(); }
 
     // Fills filArchArchivos with the font files that are in FontFolder now.
     void refreshFontList();
@@ -158,6 +162,7 @@ private:
     ParagraphCommands commands_;
     std::unique_ptr<frmAvanzadas> frmAvanzadas_;
     std::unique_ptr<frmGraba> frmGraba_;
+    std::unique_ptr<frmVarios> frmVarios_;
     std::unique_ptr<frmArchivo> frmArchivo_;
     std::unique_ptr<frmAyuda> frmAyuda_;  // made the first time the help needs it
     std::unique_ptr<frmFuentes> frmFuentes_;
@@ -211,6 +216,7 @@ private:
     QMenu* menGrabacion_;
     QAction* menGrabTotal_;
     QAction* menGrabParcial_;
+    QAction* menGrabVarios_;
     QMenu* menTurneros_;
     QAction* menTurn1_;
     QAction* menTurn2_;

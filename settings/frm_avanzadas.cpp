@@ -107,6 +107,15 @@ void frmAvanzadas::addPort(const std::string& number, const std::string& device)
     QString tip = device.empty() ? QStringLiteral("Sin dispositivo")
                                  : QStringLiteral("Dispositivo: ") + Q(device);
     cboPuertoCom_->setItemData(cboPuertoCom_->count() - 1, tip, Qt::ToolTipRole);
+    cboPuertoCom_->setItemData(cboPuertoCom_->count() - 1, Q(device), Qt::UserRole);
+}
+
+std::string frmAvanzadas::portText(int index) const {
+    return cboPuertoCom_->itemText(index).toStdString();
+}
+
+std::string frmAvanzadas::portDevice(int index) const {
+    return cboPuertoCom_->itemData(index, Qt::UserRole).toString().toStdString();
 }
 
 void frmAvanzadas::choosePort(int index) {

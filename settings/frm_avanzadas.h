@@ -39,6 +39,8 @@ public:
     void addPort(const std::string& number, const std::string& device) override;
     void choosePort(int index) override;
     std::string chosenPortText() const override;
+    std::string portText(int index) const override;
+    std::string portDevice(int index) const override;
     void setEnabled(OptionsControl control, bool enabled) override;
     bool isEnabled(OptionsControl control) const override;
 

@@ -24,6 +24,9 @@ public:
     virtual void addPort(const std::string& number, const std::string& device) = 0;
     virtual void choosePort(int index) = 0;
     virtual std::string chosenPortText() const = 0;  // "" when none is chosen
+    // Entry `index` (0-based) of the list: its text and its device.
+    virtual std::string portText(int index) const = 0;
+    virtual std::string portDevice(int index) const = 0;
 
     virtual void setEnabled(OptionsControl control, bool enabled) = 0;
     virtual bool isEnabled(OptionsControl control) const = 0;

@@ -35,6 +35,14 @@ public:
     std::string chosenPortText() const override {
         return chosen_ >= 0 ? ports_[static_cast<std::size_t>(chosen_)].number : std::string();
     }
+    std::string portText(int index) const override {
+        return index >= 0 && index < portCount() ? ports_[static_cast<std::size_t>(index)].number
+                                                 : std::string();
+    }
+    std::string portDevice(int index) const override {
+        return index >= 0 && index < portCount() ? ports_[static_cast<std::size_t>(index)].device
+                                                 : std::string();
+    }
     const std::vector<Port>& ports() const { return ports_; }
 
     void setEnabled(OptionsControl control, bool enabled) override { enabled_[control] = enabled; }

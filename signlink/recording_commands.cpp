@@ -31,20 +31,29 @@ bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& p
     return grabador.CerrarGrabacion(r);
 }
 
-bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
-                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
-                        const std::string& textoPuerto, bool joined) {
+std::optional<std::vector<ParrafoAGrabar>> PrepararMensajeTotal(ParagraphCommands& commands,
+                                                                 const ParagraphStore& store,
+                                                                 const EditorView& view,
+                                                                 platform::Dialogs& dialogs) {
     commands.cmdParGuardar_Click();
     if (store.CapacityExceeded) {
         dialogs.information("No se puede grabar el mensaje porque excede la capacidad del cartel.");
-        return false;
+        return std::nullopt;
     }
     std::vector<ParrafoAGrabar> parrafos;
     for (int k = 1; k <= view.paragraphItemCount() && store.hasParagraph(k); ++k) {
         const ParagraphRecord& r = store.paragraph(k);
         parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
     }
-    RecordWholeMessage(grabador, parrafos, {textoPuerto, joined, store.SpaceWidth});
+    return parrafos;
+}
+
+bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
+                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
+                        const std::string& textoPuerto, bool joined) {
+    const auto parrafos = PrepararMensajeTotal(commands, store, view, dialogs);
+    if (!parrafos) return false;
+    RecordWholeMessage(grabador, *parrafos, {textoPuerto, joined, store.SpaceWidth});
     return true;
 }
 
@@ -69,10 +78,13 @@ bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
     return grabador.CerrarGrabacion(r);
 }
 
+bool ConfirmarTurnero(platform::Dialogs& dialogs) {
+    return Confirmar(dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo));
+}
+
 bool GrabarTurneroConfirmado(platform::Dialogs& dialogs, Grabador& grabador, int estilo,
                              std::string_view textoPuerto) {
-    if (!Confirmar(dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo)))
-        return false;
+    if (!ConfirmarTurnero(dialogs)) return false;
     Turnero(grabador).GrabarTurnero(estilo, textoPuerto);
     return true;
 }

@@ -2,6 +2,7 @@
 // Shared by the main window's menu commands and the command-line recorder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,13 @@ struct OpcionesGrabacion {
 bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
                         const OpcionesGrabacion& opciones);
 
+// The first steps of "&Total": presses "Guardar párrafo" and refuses a message over the capacity
+// with its message box. The paragraphs of the list to record, or nothing when it was refused.
+std::optional<std::vector<ParrafoAGrabar>> PrepararMensajeTotal(ParagraphCommands& commands,
+                                                                 const ParagraphStore& store,
+                                                                 const EditorView& view,
+                                                                 platform::Dialogs& dialogs);
+
 // "&Total" from its first step: presses "Guardar párrafo", refuses a message over the capacity
 // with its message box, and otherwise records the paragraphs of the list on port `textoPuerto`.
 // False when it was refused and nothing was sent.
@@ -47,6 +55,9 @@ bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store
 bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
                             std::u32string_view seleccion, const std::string& fontPath,
                             Int16 separacion, const OpcionesGrabacion& opciones);
+
+// Asks "Grabación de turnero"; true on Yes.
+bool ConfirmarTurnero(platform::Dialogs& dialogs);
 
 // "Turnero 1" to "Turnero 3": asks "Grabación de turnero" and, on Yes, records the turn display
 // in `estilo` on port `textoPuerto`. False when the operator answered No and nothing was sent.

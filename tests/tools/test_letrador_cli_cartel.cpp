@@ -39,9 +39,10 @@ class CliCartelTest : public ::testing::Test {
         }
     }
 
-    // Starts the sign on port kPort with `faults`.
-    std::unique_ptr<VirtualSignProcess> startSign(std::vector<std::string> faults = {}) {
-        auto sign = std::make_unique<VirtualSignProcess>(work, kPort, std::move(faults));
+    // Starts the sign on port `port` with `faults`.
+    std::unique_ptr<VirtualSignProcess> startSign(std::vector<std::string> faults = {},
+                                                  int port = kPort) {
+        auto sign = std::make_unique<VirtualSignProcess>(work, port, std::move(faults));
         std::string problem;
         EXPECT_TRUE(sign->start(&problem)) << problem;
         return sign;
@@ -63,14 +64,15 @@ struct LibraryRecording {
 
 // "&Total" of `file` by the library against a scripted sign answering as `sign` does.
 LibraryRecording RecordWithLibrary(const fs::path& file, const fs::path& fonts,
-                                   platform::ScriptedSerialLink::Responder sign) {
+                                   platform::ScriptedSerialLink::Responder sign,
+                                   int port = kPort) {
     MessageFixture m;
     m.store.FontFolder = fonts.string();
     EXPECT_TRUE(m.files.LeerMensaje(file.string()));
     SignRig rig;
     rig.link.setResponder(std::move(sign));
     EXPECT_TRUE(GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, rig.grabador,
-                                   std::to_string(kPort), m.options.joinedChecked()));
+                                   std::to_string(port), m.options.joinedChecked()));
     return {rig.view.lines(), rig.link.written};
 }
 
@@ -183,6 +185,67 @@ TEST_F(CliCartelTest, TurneroOneSendsTheOpeningAHundredEntriesOfFifteenBytesAndT
         EXPECT_EQ(turn.entries[static_cast<std::size_t>(k)].number, k);
         EXPECT_TRUE(turn.entries[static_cast<std::size_t>(k)].complete);
     }
+}
+
+// Three signs at once, the middle one silent: each sign gets the one-sign recording's bytes and
+// log lines (prefixed with its port), the summary gives each verdict, and one failure makes the
+// exit code 1.
+TEST_F(CliCartelTest, GrabarToSeveralPortsRecordsEachSignAsAloneAndSumsUp) {
+    struct Sign {
+        int port;
+        bool silent;
+        std::unique_ptr<VirtualSignProcess> process;
+    };
+    Sign signs[] = {{3, false, {}}, {7, true, {}}, {12, false, {}}};
+    for (Sign& s : signs) {
+        s.process = startSign(s.silent ? std::vector<std::string>{"--silencio", "0"}
+                                       : std::vector<std::string>{},
+                              s.port);
+        ASSERT_TRUE(s.process->running());
+    }
+    const CliRun run = RunCli(
+        {"grabar", "bienvenida.fmv", "--puerto", "3,7,12", "--carpeta", work.string()});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_EQ(run.err, "");
+
+    const std::vector<std::string> lines = run.outLines();
+    ASSERT_GE(lines.size(), 4u) << run.out;
+    const std::vector<std::string> summary(lines.end() - 4, lines.end());
+    EXPECT_EQ(summary, (std::vector<std::string>{"Resumen:",
+                                                 "COM 3: La grabación se realizó sin errores.",
+                                                 "COM 7: Hubo errores en la grabación.",
+                                                 "COM 12: La grabación se realizó sin errores."}));
+    for (Sign& s : signs) {
+        SCOPED_TRACE("COM " + std::to_string(s.port));
+        const auto rec = s.process->stop();
+        const LibraryRecording expected = RecordWithLibrary(
+            work / "mensajes" / "bienvenida.fmv", work / "tipografias",
+            s.silent ? platform::ScriptedSerialLink::Responder(
+                           [](std::uint8_t) { return platform::ScriptedSerialLink::Silence(); })
+                     : platform::ScriptedSerialLink::Responder(CompatibleSign()),
+            s.port);
+        const std::string prefix = "COM " + std::to_string(s.port) + ": ";
+        std::vector<std::string> own;
+        for (auto it = lines.begin(); it != lines.end() - 4; ++it)
+            if (it->rfind(prefix, 0) == 0) own.push_back(it->substr(prefix.size()));
+        EXPECT_EQ(own, expected.lines);
+        EXPECT_EQ(rec.bytes, expected.bytes);
+    }
+}
+
+TEST_F(CliCartelTest, TurneroToTwoPortsRecordsBothSigns) {
+    auto first = startSign({}, 3);
+    auto second = startSign({}, 7);
+    const CliRun run =
+        RunCli({"turnero", "2", "--puerto", "3,7", "--si", "--carpeta", work.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    SignRig rig;
+    Turnero(rig.grabador).GrabarTurnero(2, "3");
+    for (auto* sign : {first.get(), second.get()}) EXPECT_EQ(sign->stop().bytes, rig.link.written);
+    const auto lines = run.outLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 1], "COM 7: La grabación se realizó sin errores.");
+    EXPECT_EQ(lines[lines.size() - 2], "COM 3: La grabación se realizó sin errores.");
 }
 
 }  // namespace

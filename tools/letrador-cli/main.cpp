@@ -20,11 +20,13 @@
 #include "message/sign_preview.h"
 #include "platform/console_dialogs.h"
 #include "platform/qt_event_pump.h"
+#include "platform/qt_link_thread.h"
 #include "platform/qt_port_link.h"
 #include "settings/plain_options_view.h"
 #include "settings/port_discovery.h"
 #include "settings/port_mapping.h"
 #include "signlink/grabacion.h"
+#include "signlink/multi_recording.h"
 #include "signlink/puerto_serie.h"
 #include "signlink/recording_commands.h"
 #include "signlink/recording_log.h"
@@ -53,8 +55,8 @@ void PrintHelp(std::FILE* to) {
     std::fputs(
         "Uso:\n"
         "  letrador-cli contar MENSAJE.fmv [--carpeta DIR]\n"
-        "  letrador-cli grabar MENSAJE.fmv [--puerto N] [--carpeta DIR]\n"
-        "  letrador-cli turnero ESTILO [--puerto N] [--si] [--carpeta DIR]\n"
+        "  letrador-cli grabar MENSAJE.fmv [--puerto N[,N...]] [--carpeta DIR]\n"
+        "  letrador-cli turnero ESTILO [--puerto N[,N...]] [--si] [--carpeta DIR]\n"
         "  letrador-cli --help\n"
         "\n"
         "Comandos:\n"
@@ -72,6 +74,10 @@ void PrintHelp(std::FILE* to) {
         "Opciones:\n"
         "  --puerto N     Puerto COM del cartel, un número de 1 a 255. Sin esta opción se usa,\n"
         "                 como en el programa, el puerto más alto de los que se pueden abrir.\n"
+        "                 Varios números separados por comas (--puerto 3,7,12) graban todos\n"
+        "                 esos carteles a la vez: cada línea del registro lleva delante su\n"
+        "                 puerto (\"COM 7: Grabando párrafo 1 de 3... OK.\") y al final un\n"
+        "                 resumen da una línea por cartel con su resultado.\n"
         "  --si           Responde \"Sí\" a la pregunta de turnero. Sin --si la pregunta se\n"
         "                 contesta por el terminal (s, si o sí es Sí; cualquier otra cosa, No);\n"
         "                 cuando la entrada no es un terminal, la respuesta es No.\n"
@@ -101,8 +107,10 @@ void PrintHelp(std::FILE* to) {
         "\n"
         "Códigos de salida:\n"
         "  0  contar: el mensaje se leyó. grabar y turnero: la grabación terminó con\n"
-        "     \"La grabación se realizó sin errores.\"\n"
-        "  1  La grabación terminó con \"Hubo errores en la grabación.\"\n"
+        "     \"La grabación se realizó sin errores.\" (con varios puertos, la de todos\n"
+        "     los carteles)\n"
+        "  1  La grabación terminó con \"Hubo errores en la grabación.\" (con varios\n"
+        "     puertos, la de al menos un cartel)\n"
         "  2  Uso incorrecto: comando, opción o valor no válido.\n"
         "  3  Error de archivo: el mensaje no existe, está vacío o no se puede leer, o la\n"
         "     carpeta de --carpeta no existe.\n"
@@ -136,6 +144,8 @@ struct Arguments {
     std::vector<std::string> operands;
     std::optional<fs::path> carpeta;
     std::optional<int> puerto;
+    // Every number of --puerto; more than one records all those signs at once.
+    std::vector<int> puertos;
     bool si = false;
     bool help = false;
 };
@@ -159,11 +169,27 @@ Arguments Parse(int argc, char** argv, std::string& error) {
         } else if (arg == "--puerto") {
             auto v = value("--puerto");
             if (!v) return a;
-            a.puerto = StrictNumber(*v, kFirstPort, kLastPort);
-            if (!a.puerto) {
-                error = "el puerto debe ser un número de 1 a 255: " + *v;
-                return a;
+            a.puertos.clear();
+            std::size_t start = 0;
+            while (true) {
+                const std::size_t comma = v->find(',', start);
+                const std::string one = v->substr(start, comma - start);
+                const auto n = StrictNumber(one, kFirstPort, kLastPort);
+                if (!n) {
+                    error = "el puerto debe ser un número de 1 a 255: " + one;
+                    return a;
+                }
+                for (int seen : a.puertos) {
+                    if (seen == *n) {
+                        error = "el puerto " + one + " está repetido.";
+                        return a;
+                    }
+                }
+                a.puertos.push_back(*n);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
             }
+            a.puerto = a.puertos.front();
         } else if (arg == "--carpeta") {
             auto v = value("--carpeta");
             if (!v) return a;
@@ -265,22 +291,8 @@ struct Link {
     // the given one when it opens, else the highest one that opens.
     int choosePort(const std::optional<int>& given, Message& m) {
         if (given) {
-            const std::string device = deviceOf(*given);
-            const std::string text = DecimalText(*given);
-            if (device.empty()) {
-                std::fprintf(stderr, "%s: el puerto COM %s no tiene dispositivo.\n", kName,
-                             text.c_str());
-                return kPortError;
-            }
-            link.setPort(*given);
-            std::string reason;
-            if (!link.open(&reason)) {
-                std::fprintf(stderr, "%s: no se pudo abrir el puerto COM %s (%s): %s\n", kName,
-                             text.c_str(), device.c_str(), reason.c_str());
-                return kPortError;
-            }
-            link.close();
-            m.options.addPort(text, device);
+            if (int r = checkPort(*given); r != kOk) return r;
+            m.options.addPort(DecimalText(*given), deviceOf(*given));
             m.options.choosePort(0);
             return kOk;
         }
@@ -290,6 +302,26 @@ struct Link {
             return kPortError;
         }
         m.options.choosePort(m.options.portCount() - 1);
+        return kOk;
+    }
+
+    // Port `n` has a device and it opens and closes.
+    int checkPort(int n) {
+        const std::string device = deviceOf(n);
+        const std::string text = DecimalText(n);
+        if (device.empty()) {
+            std::fprintf(stderr, "%s: el puerto COM %s no tiene dispositivo.\n", kName,
+                         text.c_str());
+            return kPortError;
+        }
+        link.setPort(n);
+        std::string reason;
+        if (!link.open(&reason)) {
+            std::fprintf(stderr, "%s: no se pudo abrir el puerto COM %s (%s): %s\n", kName,
+                         text.c_str(), device.c_str(), reason.c_str());
+            return kPortError;
+        }
+        link.close();
         return kOk;
     }
 
@@ -310,12 +342,44 @@ struct Link {
     Grabador grabador;
 };
 
+// Every port of --puerto has a device that opens.
+int CheckPorts(const std::vector<int>& puertos, Link& l) {
+    for (int n : puertos)
+        if (int r = l.checkPort(n); r != kOk) return r;
+    return kOk;
+}
+
+// `job` on every sign of `puertos` at once, each on a thread of its own; the log lines prefixed
+// with their port, then the summary. 0 only when every sign's recording was clean.
+int RecordEverySign(const std::vector<int>& puertos, const fs::path& work, const SignJob& job) {
+    std::vector<std::string> textos;
+    for (int n : puertos) textos.push_back(DecimalText(n));
+    PrefixedLogPrinter printer(std::cout, textos);
+    {
+        MultiRecording recording(
+            platform::QtLinkThread::maker([work](int n) { return PortDevicePath(work, n); }),
+            printer);
+        recording.start(textos, job);
+        recording.wait();
+    }
+    printer.printSummary();
+    return printer.allClean() ? kOk : kRecordingErrors;
+}
+
 int Grabar(const Arguments& a, const fs::path& work) {
     if (a.operands.size() != 1) return UsageError("grabar necesita un archivo de mensaje.");
     if (a.si) return UsageError("grabar no usa --si.");
     Message m(work);
     if (int r = ReadMessage(m, a.operands[0], work); r != kOk) return r;
     Link l(work);
+    if (a.puertos.size() > 1) {
+        if (int r = CheckPorts(a.puertos, l); r != kOk) return r;
+        auto parrafos = PrepararMensajeTotal(m.commands, m.store, m.view, m.dialogs);
+        if (!parrafos) return kRefused;
+        return RecordEverySign(a.puertos, work,
+                               WholeMessageJob(std::move(*parrafos), m.options.joinedChecked(),
+                                               m.store.SpaceWidth));
+    }
     if (int r = l.choosePort(a.puerto, m); r != kOk) return r;
     if (!GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, l.grabador,
                             m.options.chosenPortText(), m.options.joinedChecked())) {
@@ -330,13 +394,19 @@ int GrabarTurnero(const Arguments& a, const fs::path& work) {
     if (!estilo) return UsageError("el estilo de turnero debe ser 1, 2 o 3: " + a.operands[0]);
     Message m(work);
     Link l(work);
-    if (int r = l.choosePort(a.puerto, m); r != kOk) return r;
+    const bool varios = a.puertos.size() > 1;
+    if (int r = varios ? CheckPorts(a.puertos, l) : l.choosePort(a.puerto, m); r != kOk)
+        return r;
     if (a.si) {
         m.dialogs.setRule(platform::ConsoleDialogs::Rule::Yes);
     } else if (::isatty(STDIN_FILENO)) {
         m.dialogs.setRule(platform::ConsoleDialogs::Rule::AskWhenInteractive, &std::cin);
     } else {
         m.dialogs.setRule(platform::ConsoleDialogs::Rule::No);
+    }
+    if (varios) {
+        if (!ConfirmarTurnero(m.dialogs)) return kRefused;
+        return RecordEverySign(a.puertos, work, TurneroJob(*estilo));
     }
     if (!GrabarTurneroConfirmado(m.dialogs, l.grabador, *estilo, m.options.chosenPortText()))
         return kRefused;
