@@ -227,11 +227,10 @@ double ProcessCpuSeconds() {
     return s(u.ru_utime) + s(u.ru_stime);
 }
 
-
 // Exchanges over `device`; `recording` first makes the opening handshakes (attention, model,
-// attention, start), after which a compatible sign echoes every byte.
-// Each exchange of the program's stack is followed by one of the floor with the same answer
-// delay, so that both meet the same load of the machine; only the stack's exchanges are timed.
+// attention, start), after which a compatible sign echoes every byte. Each exchange of the
+// program's stack is followed by one of the floor with the same answer delay, so that both meet
+// the same load of the machine; only the stack's exchanges are timed.
 void RunExchanges(benchmark::State& state, const std::string& device, bool recording,
                   std::chrono::milliseconds delay) {
     FloorProbe floor(delay);
