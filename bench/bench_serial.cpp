@@ -7,6 +7,9 @@
 //  - BM_EnviarComparar_Demora50ms_*: the sign answers 50 ms after each byte; the figure is the
 //    processor time of this process (user + system, every thread) over the wall time, which
 //    shows whether the wait blocks or spins. cartel-virtual's own time is not in it.
+//  - BM_Suelo_SinQt/D: the machine's floor for one exchange with an echo D ms late, plain
+//    system calls without Qt; every exchange benchmark reports x_suelo, its time per exchange
+//    over that floor, since absolute figures differ from machine to machine.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -55,6 +58,12 @@ class CountingLog : public LogWriter {
     void AgregarLog(std::string_view, bool) override { ++lines; }
     long long lines = 0;
 };
+
+double WallSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 // Echoes every byte from the master side of a pty, after `delay`.
 class PtyEcho {
@@ -155,6 +164,43 @@ class CartelVirtual {
 };
 #endif
 
+// The machine's floor for one exchange with an echo that answers after `delay`: plain
+// stop-and-wait over a pty without Qt (write one byte, drain, poll, read the echo that a
+// thread sends back).
+class FloorProbe {
+  public:
+    explicit FloorProbe(std::chrono::milliseconds delay) : sign_(delay) {
+        if (!sign_.ok()) return;
+        fd_ = ::open(sign_.slave().c_str(), O_RDWR | O_NOCTTY);
+        if (fd_ < 0) return;
+        termios t{};
+        ::tcgetattr(fd_, &t);
+        ::cfmakeraw(&t);
+        ::cfsetispeed(&t, B9600);
+        ::cfsetospeed(&t, B9600);
+        ::tcsetattr(fd_, TCSANOW, &t);
+    }
+    ~FloorProbe() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    // One exchange; its wall time in seconds, or a negative value when it failed.
+    double exchange() {
+        const double start = WallSeconds();
+        unsigned char echo = 0;
+        if (::write(fd_, &byte_, 1) != 1 || ::tcdrain(fd_) != 0) return -1;
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 1000) != 1 || ::read(fd_, &echo, 1) != 1 || echo != byte_) return -1;
+        ++byte_;
+        return WallSeconds() - start;
+    }
+
+  private:
+    PtyEcho sign_;
+    int fd_ = -1;
+    unsigned char byte_ = 0;
+};
+
 // The serial stack of the program, open on the pty.
 struct Stack {
     explicit Stack(const std::string& device)
@@ -181,17 +227,15 @@ double ProcessCpuSeconds() {
     return s(u.ru_utime) + s(u.ru_stime);
 }
 
-double WallSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
 // Exchanges over `device`; `recording` first makes the opening handshakes (attention, model,
-// attention, start), after which a compatible sign echoes every byte.
-void RunExchanges(benchmark::State& state, const std::string& device, bool recording) {
+// attention, start), after which a compatible sign echoes every byte. Each exchange of the
+// program's stack is followed by one of the floor with the same answer delay, so that both meet
+// the same load of the machine; only the stack's exchanges are timed.
+void RunExchanges(benchmark::State& state, const std::string& device, bool recording,
+                  std::chrono::milliseconds delay) {
+    FloorProbe floor(delay);
     Stack stack(device);
-    if (!stack.opened) {
+    if (!stack.opened || !floor.ok()) {
         state.SkipWithError(("the pty does not open: " + stack.reason).c_str());
         return;
     }
@@ -204,23 +248,30 @@ void RunExchanges(benchmark::State& state, const std::string& device, bool recor
     }
     std::uint8_t b = 0;
     long long failed = 0;
-    const double cpu0 = ProcessCpuSeconds();
-    const double wall0 = WallSeconds();
+    double wall = 0, cpu = 0, floorWall = 0;
     for (auto _ : state) {
+        const double cpu0 = ProcessCpuSeconds();
+        const double wall0 = WallSeconds();
         if (!stack.puerto.EnviarComparar(b)) ++failed;
+        const double took = WallSeconds() - wall0;
+        cpu += ProcessCpuSeconds() - cpu0;
+        wall += took;
+        state.SetIterationTime(took);
         b = static_cast<std::uint8_t>(b + 1);
+        const double f = floor.exchange();
+        if (f < 0) ++failed;
+        floorWall += f;
     }
-    const double wall = WallSeconds() - wall0;
-    const double cpu = ProcessCpuSeconds() - cpu0;
     if (failed > 0 || stack.log.lines > 0 || stack.puerto.ErrorGrabacion) {
         state.SkipWithError("an exchange timed out or was echoed wrong");
         return;
     }
-    state.counters["intercambios/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["intercambios/s"] = wall > 0 ? n / wall : 0.0;
     state.counters["cpu_%"] = wall > 0 ? 100.0 * cpu / wall : 0.0;
-    state.counters["cpu_us/intercambio"] =
-        state.iterations() > 0 ? 1e6 * cpu / static_cast<double>(state.iterations()) : 0.0;
+    state.counters["cpu_us/intercambio"] = n > 0 ? 1e6 * cpu / n : 0.0;
+    state.counters["suelo_us"] = n > 0 ? 1e6 * floorWall / n : 0.0;
+    state.counters["x_suelo"] = floorWall > 0 ? wall / floorWall : 0.0;
 }
 
 void WithThread(benchmark::State& state, std::chrono::milliseconds delay) {
@@ -230,16 +281,34 @@ void WithThread(benchmark::State& state, std::chrono::milliseconds delay) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    RunExchanges(state, sign.slave(), false);
+    RunExchanges(state, sign.slave(), false, delay);
 }
 
 constexpr int kDelayedIterations = 60;
+
+// The floor alone, as its own line of the report.
+void BM_Suelo_SinQt(benchmark::State& state) {
+    FloorProbe floor(std::chrono::milliseconds(state.range(0)));
+    if (!floor.ok()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    for (auto _ : state) {
+        const double took = floor.exchange();
+        if (took < 0) {
+            state.SkipWithError("the echo did not come back");
+            return;
+        }
+        state.SetIterationTime(took);
+    }
+}
+BENCHMARK(BM_Suelo_SinQt)->Arg(0)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
 void BM_EnviarComparar_Inmediato_Hilo(benchmark::State& state) {
     WithThread(state, std::chrono::milliseconds(0));
 }
 BENCHMARK(BM_EnviarComparar_Inmediato_Hilo)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 
@@ -247,26 +316,27 @@ void BM_EnviarComparar_Demora50ms_Hilo(benchmark::State& state) {
     WithThread(state, std::chrono::milliseconds(50));
 }
 BENCHMARK(BM_EnviarComparar_Demora50ms_Hilo)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kDelayedIterations);
 
 #ifdef LETRADOR_CARTEL_VIRTUAL_PATH
-void WithCartelVirtual(benchmark::State& state, const std::vector<std::string>& faults) {
+void WithCartelVirtual(benchmark::State& state, const std::vector<std::string>& faults,
+                       std::chrono::milliseconds delay) {
     App();
     CartelVirtual sign(faults);
     if (!sign.ok()) {
         state.SkipWithError("cartel-virtual did not start");
         return;
     }
-    RunExchanges(state, sign.slave(), true);
+    RunExchanges(state, sign.slave(), true, delay);
 }
 
 void BM_EnviarComparar_Inmediato_CartelVirtual(benchmark::State& state) {
-    WithCartelVirtual(state, {});
+    WithCartelVirtual(state, {}, std::chrono::milliseconds(0));
 }
 BENCHMARK(BM_EnviarComparar_Inmediato_CartelVirtual)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 
@@ -277,10 +347,10 @@ void BM_EnviarComparar_Demora50ms_CartelVirtual(benchmark::State& state) {
         faults.push_back("--tarde");
         faults.push_back(std::to_string(n) + ":50");
     }
-    WithCartelVirtual(state, faults);
+    WithCartelVirtual(state, faults, std::chrono::milliseconds(50));
 }
 BENCHMARK(BM_EnviarComparar_Demora50ms_CartelVirtual)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kDelayedIterations);
 #endif

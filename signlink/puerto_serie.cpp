@@ -31,8 +31,8 @@ Int16 PuertoSerie::Intercambio(std::uint8_t codigo) {
     }
     if (ByteRecibido == -1 && LineaPerdida() && !perdidaAvisada_) {
         perdidaAvisada_ = true;
-        log_.AgregarLog("Se perdió la conexión con el puerto COM " + DecimalText(link_.port()) + ".",
-                        true);
+        log_.AgregarLog(
+            "Se perdió la conexión con el puerto COM " + DecimalText(link_.port()) + ".", true);
     }
     return ByteRecibido;
 }

@@ -128,12 +128,14 @@ TEST(RecordingMenus, ALostLineEndsTheRecordingAndCloseGivesTheWindowBack) {
     const std::string lost = "Se perdió la conexión con el puerto COM 3.";
     // Byte 6 is the third column of the first A; byte 30 is in the turn entry 02.
     const std::vector<Case> cases = {
-        {"menGrabTotal", 6,
+        {"menGrabTotal",
+         6,
          {"Usando puerto COM 3.", "Reconociendo dispositivo...", "Cartel electrónico compatible.",
           "Comenzando grabación...", "Grabando párrafo 1 de 1...", lost, "Error de Timeout.",
           "Error: caracter 1 (A) no se grabó correctamente.", "Hubo errores en la grabación.",
           "Grabación finalizada."}},
-        {"menTurn2", 30,
+        {"menTurn2",
+         30,
          {"Usando puerto COM 3.", "Reconociendo modelo de cartel...",
           "Cartel electrónico compatible.", "Comenzando grabación...", lost, "Error de Timeout.",
           "Hubo errores en la grabación.", "Grabación finalizada."}},

@@ -17,9 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::vector<std::string> kRecognised = {
-    "Usando puerto COM 5.", "Reconociendo dispositivo...", "Cartel electrónico compatible.",
-    "Comenzando grabación..."};
+const std::vector<std::string> kRecognised = {"Usando puerto COM 5.", "Reconociendo dispositivo...",
+                                              "Cartel electrónico compatible.",
+                                              "Comenzando grabación..."};
 const std::vector<std::string> kLost = {"Se perdió la conexión con el puerto COM 5.",
                                         "Error de Timeout."};
 const std::vector<std::string> kEnd = {"Hubo errores en la grabación.", "Grabación finalizada."};
@@ -36,8 +36,8 @@ bool RecordTwoParagraphs(E2eBench& b) {
     o.spaceWidth = 3;
     // "<4>HE A" with separation 2 (bytes 4 to 26, then the separator 27), "I<A>I<3>" (28 to
     // 32, separator 33), closing 34 to 36.
-    return RecordWholeMessage(
-        b.grabador, {{U"<4>HE A", b.font, 2, false}, {U"I<A>I<3>", b.font, 0, false}}, o);
+    return RecordWholeMessage(b.grabador,
+                              {{U"<4>HE A", b.font, 2, false}, {U"I<A>I<3>", b.font, 0, false}}, o);
 }
 
 bool RecordTurnDisplay(E2eBench& b) {
@@ -48,8 +48,8 @@ TEST(E2eLostLink, TheRecordingEndsSoonAfterTheSignVanishes) {
     struct Case {
         const char* name;
         std::function<bool(E2eBench&)> record;
-        long long atByte;   // the byte whose reply the sign holds when it goes
-        bool stopOutput;    // the program's next byte is still waiting to drain when it goes
+        long long atByte;  // the byte whose reply the sign holds when it goes
+        bool stopOutput;   // the program's next byte is still waiting to drain when it goes
         std::chrono::milliseconds bound;
         std::vector<std::string> lines;
     };
@@ -69,12 +69,14 @@ TEST(E2eLostLink, TheRecordingEndsSoonAfterTheSignVanishes) {
          Lines({kRecognised,
                 {"Grabando párrafo 1 de 2... OK.", "Grabando párrafo 2 de 2... OK.",
                  "Finalizando grabación..."},
-                kLost, kEnd})},
+                kLost,
+                kEnd})},
         // Byte 62 is a column of the entry 05.
         {"turn display", RecordTurnDisplay, 62, false, 1500ms,
          Lines({{"Usando puerto COM 5.", "Reconociendo modelo de cartel...",
                  "Cartel electrónico compatible.", "Comenzando grabación..."},
-                kLost, kEnd})},
+                kLost,
+                kEnd})},
         // Byte 11 is the first column of E; its second one never leaves.
         {"output draining", RecordTwoParagraphs, 11, true, 1500ms,
          Lines({kRecognised, {"Grabando párrafo 1 de 2..."}, kLost, {error5}, kEnd})},
@@ -82,9 +84,10 @@ TEST(E2eLostLink, TheRecordingEndsSoonAfterTheSignVanishes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // The held reply outlasts the kill; when the output is stopped it comes first.
-        E2eBench bench(5, {"--tarde", std::to_string(c.atByte) + (c.stopOutput ? ":100" : ":800")});
+        const std::string hold = c.stopOutput ? ":400" : ":800";
+        E2eBench bench(5, {"--tarde", std::to_string(c.atByte) + hold});
         ASSERT_TRUE(bench.startSign());
-        SignLoss loss(bench.sign, {c.atByte, c.stopOutput ? 600ms : 150ms, c.stopOutput});
+        SignLoss loss(bench.sign, {c.atByte, c.stopOutput ? 900ms : 150ms, c.stopOutput});
         EXPECT_FALSE(c.record(bench));
         const auto ended = SignLoss::Clock::now();
         loss.join();

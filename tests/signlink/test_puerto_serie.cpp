@@ -137,8 +137,8 @@ TEST_F(PuertoSerieTest, LostLineEndsEveryExchangeAtOnce) {
              r.link.queue(ScriptedSerialLink::Lost());
          },
          0, 1},
-        {"hang-up while waiting", [](SignRig& r) { r.link.queue(ScriptedSerialLink::Lost(4)); },
-         4, 1},
+        {"hang-up while waiting", [](SignRig& r) { r.link.queue(ScriptedSerialLink::Lost(4)); }, 4,
+         1},
         {"lost between exchanges",
          [](SignRig& r) {
              r.link.loseLine();

@@ -136,7 +136,8 @@ TEST_F(CliCartelTest, ASignThatVanishesEndsTheCommandWithErrors) {
         long long atByte;
     };
     // Byte 10 is in the first paragraph of bienvenida.fmv, byte 62 in the turn entry 05.
-    for (const Case& c : {Case{{"grabar", "bienvenida.fmv"}, 10}, Case{{"turnero", "2", "--si"}, 62}}) {
+    for (const Case& c :
+         {Case{{"grabar", "bienvenida.fmv"}, 10}, Case{{"turnero", "2", "--si"}, 62}}) {
         SCOPED_TRACE(c.args[0]);
         auto sign = startSign({"--tarde", std::to_string(c.atByte) + ":800"});
         ASSERT_TRUE(sign->running());
@@ -158,8 +159,9 @@ TEST_F(CliCartelTest, ASignThatVanishesEndsTheCommandWithErrors) {
         const auto at = std::find(lines.begin(), lines.end(), lossLine);
         ASSERT_LT(at + 1, lines.end()) << run.out;
         EXPECT_EQ(at[1], "Error de Timeout.");
-        EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
-                  (std::vector<std::string>{"Hubo errores en la grabación.", "Grabación finalizada."}));
+        EXPECT_EQ(
+            std::vector<std::string>(lines.end() - 2, lines.end()),
+            (std::vector<std::string>{"Hubo errores en la grabación.", "Grabación finalizada."}));
         EXPECT_EQ(sign->stop().bytes.size(), static_cast<std::size_t>(c.atByte + 1));
     }
 }
