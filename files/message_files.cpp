@@ -1,6 +1,7 @@
 #include "files/message_files.h"
 
 #include <algorithm>
+#include <new>
 
 #include "message/codepage.h"
 #include "message/numeric.h"
@@ -72,7 +73,19 @@ void MessageFiles::ReadGroupIntoEditor(const ReadGroup& group) {
 }
 
 bool MessageFiles::LeerMensaje(const std::string& ruta) {
-    const FileContent content = ReadWholeFile(ruta);
+    // The whole file is checked before anything changes: a file that is not a complete message
+    // is refused as a whole, so the message being edited and the options stay as they were.
+    FileContent content;
+    ParsedMessage parsed;
+    try {
+        content = ReadWholeFile(ruta);
+        if (content.result.ok && !content.bytes.empty()) {
+            parsed = ParseMessageFile(content.bytes, FromUtf8(store_.ParagraphEndMarker));
+        }
+    } catch (const std::bad_alloc&) {
+        dialogs_.information(std::string(kMsgNoSeAbrio) + "No hay memoria suficiente.");
+        return false;
+    }
     if (!content.result.ok) {
         dialogs_.information(kMsgNoSeAbrio + content.result.reason);
         return false;
@@ -81,11 +94,6 @@ bool MessageFiles::LeerMensaje(const std::string& ruta) {
         dialogs_.information(kMsgArchivoVacio);
         return false;
     }
-
-    // The whole file is checked before anything changes: a file that is not a complete message
-    // is refused as a whole, so the message being edited and the options stay as they were.
-    const ParsedMessage parsed =
-        ParseMessageFile(content.bytes, FromUtf8(store_.ParagraphEndMarker));
     if (!parsed.complete) {
         dialogs_.information(NotAMessageText(parsed.problemLine, parsed.problem));
         return false;

@@ -157,14 +157,14 @@ bool IsNumberLine(std::string_view line, bool decimals) {
 }
 
 // A font file name between double quotes, possibly empty; never a folder part or a control
-// character, which no font in the font folder can have.
+// character, which no font picked from the font folder has.
 bool IsFontNameLine(std::string_view line) {
     if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
     const std::string_view name = line.substr(1, line.size() - 2);
     if (name.size() > 255 || name == "." || name == "..") return false;
     for (char c : name) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || c == '/' || c == '\\') return false;
+        if (b < 0x20 || b == 0x7F || c == '/') return false;
     }
     return true;
 }

@@ -42,7 +42,6 @@ class QtSerialLink : public SerialLink {
     bool lost_ = false;
     std::unique_ptr<QSerialPort> serial_;
     std::function<void()> onReceive_;
-    bool lost_ = false;
 };
 
 }  // namespace platform

@@ -462,16 +462,16 @@ TEST_P(KilledSaveTest, LeavesAWholeFileAndNoHiddenFiles) {
     writer.unnamedFiles = GetParam();
     testing::ScratchFolder scratch;
     const std::string target = (scratch.path() / "m.fmv").string();
-    const std::string a(4 << 20, 'a'), b(4 << 20, 'b');
+    const std::string a(256 << 10, 'a'), b(256 << 10, 'b');
     ASSERT_TRUE(writer.Replace(target, a).ok);
     std::mt19937 rng(5u);
-    for (int kill = 0; kill < 30; ++kill) {
+    for (int kill = 0; kill < 20; ++kill) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (int i = 0;; ++i) writer.Replace(target, i % 2 ? a : b);
         }
-        ::usleep(static_cast<useconds_t>(rng() % 40000));
+        ::usleep(static_cast<useconds_t>(rng() % 20000));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         const std::string now = ReadBytes(target);

@@ -109,6 +109,7 @@ TEST(ParseMessageFile, ReadsBackWhatComposeWrote) {
         Record(3, "c.ffv", U"\"\"", 7, false, 1),
         Record(4, "d.ffv", U"fin_parrafo\r\n\"fin_parrafo\"", 7, false, 1),
         Record(5, "", U"", 0, false, 1),
+        Record(6, "con\\barra \"y\" comillas.ffv", U"x", 1, false, 1),
     };
     auto m = ComposeMessageFile({4, false}, ps, kMarker);
     auto parsed = ParseMessageFile(m.bytes, kMarker);
