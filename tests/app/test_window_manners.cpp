@@ -47,6 +47,7 @@ struct SecondaryWindow {
     const char* name;
     const char* menu;  // the main window's menu item that opens it
 };
+void PrintTo(const SecondaryWindow& w, std::ostream* os) { *os << w.name; }
 
 class BoxOwnerTest : public ::testing::TestWithParam<SecondaryWindow> {};
 
@@ -68,7 +69,7 @@ TEST_P(BoxOwnerTest, BelongsToTheWindowInUseAndGivesTheFocusBack) {
     ASSERT_NE(focus, nullptr);
     QWidget* parent = nullptr;
     WhenBoxShows([&](QMessageBox& box) { parent = box.parentWidget(); });
-    EXPECT_TRUE(boxes.question("El archivo existe, desea sobreescribirlo?", "Sobreescribir?") == false);
+    EXPECT_FALSE(boxes.question("El archivo existe, desea sobreescribirlo?", "Sobreescribir?"));
     EXPECT_EQ(parent, inUse);
     QTRY_VERIFY(inUse->isActiveWindow());
     EXPECT_EQ(QApplication::focusWidget(), focus);
@@ -115,6 +116,7 @@ struct EscCase {
     bool recordingOver;  // the recording window's Close button shows
     bool closes;
 };
+void PrintTo(const EscCase& c, std::ostream* os) { *os << c.name; }
 
 class EscTest : public ::testing::TestWithParam<EscCase> {};
 
