@@ -87,6 +87,13 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     ASSERT_EQ(rig.dialogs.texts().size(), 1u);
     EXPECT_EQ(rig.dialogs.texts()[0], AddRefusal(FontModel::AddResult::AlreadyThere, U'i'));
 
+    // The sample line is the font as it stands, at the chosen separation.
+    get<QSpinBox>("spnFuenteSepar")->setValue(2);
+    get<QLineEdit>("txtFuenteMuestra")->setText(QStringLiteral("i€ i"));
+    EXPECT_EQ(get<LedStrip>("ledFuenteMuestra")->columns(),
+              ComputeSignPreview(U"i€ i", editor->model().data(), 2, rig.store.SpaceWidth).columns);
+    EXPECT_EQ(get<LedStrip>("ledFuenteMuestra")->columns().size(), 2u + 2 + 3 + 2 + 3 + 2 + 2);
+
     get<QLineEdit>("txtFuenteNombre")->setText(QStringLiteral("nueva"));
     click("cmdFuenteGuardar");
     const std::string path = (folder() / "nueva.ffv").string();
