@@ -37,9 +37,6 @@ class QtPortLink : public SerialLink {
     std::vector<int> probePorts(const std::vector<int>& numbers) override;
     int probeWaitMs = 500;
 
-    QtSerialLink& serial() { return serial_; }
-    QtNetworkLink& network() { return network_; }
-
   private:
     std::function<std::string(int)> resolver_;
     int port_ = 1;
