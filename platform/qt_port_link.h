@@ -35,10 +35,7 @@ class QtPortLink : public SerialLink {
     // Network ports are tried all at once while the serial ones are tried in turn, so that
     // servers that do not answer cost one short wait together.
     std::vector<int> probePorts(const std::vector<int>& numbers) override;
-    int probeWaitMs = 800;
-
-    QtSerialLink& serial() { return serial_; }
-    QtNetworkLink& network() { return network_; }
+    int probeWaitMs = 500;
 
   private:
     std::function<std::string(int)> resolver_;

@@ -156,6 +156,9 @@ TEST_P(NetworkLoss, KilledServerEndsTheRecording) {
     EXPECT_FALSE(net.link.isOpen());
     const auto afterLoss = endedAt - Clock::time_point(Clock::duration(killedAt.load()));
     EXPECT_LT(afterLoss, std::chrono::milliseconds(2000));
+    RecordProperty("ms_from_loss_to_end",
+                   static_cast<int>(
+                       std::chrono::duration_cast<std::chrono::milliseconds>(afterLoss).count()));
     // Nothing after the held byte reached the sign.
     EXPECT_EQ(net.sign.stop().bytes.size(), static_cast<std::size_t>(kHeldByte + 1));
 }

@@ -61,10 +61,10 @@ Bytes AllValues() {
 
 // The request of one line setting as it goes on the wire.
 Bytes Sb(std::uint8_t command, Bytes value) {
-    Bytes out{kIAC, kSB, kOptComPort, command};
-    out.insert(out.end(), value.begin(), value.end());
-    out.insert(out.end(), {kIAC, kSE});
-    return out;
+    value.insert(value.begin(), {kIAC, kSB, kOptComPort, command});
+    value.push_back(kIAC);
+    value.push_back(kSE);
+    return value;
 }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
