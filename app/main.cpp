@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
+#include "letrador/version.h"
 
 namespace {
 
@@ -18,9 +19,12 @@ constexpr int kVirtualSignPort = 255;
 void PrintHelp() {
     std::puts(
         "Uso: letrador [--cartel-virtual]\n"
+        "     letrador --help | --version\n"
         "\n"
         "  --cartel-virtual   inicia un cartel simulado y lo ofrece como puerto 255,\n"
         "                     para probar el programa sin un cartel conectado.\n"
+        "  --ayuda, --help    muestra esta ayuda.\n"
+        "  --version          muestra la versión.\n"
         "\n"
         "La carpeta de trabajo es la actual cuando contiene tipografias/; si no,\n"
         "~/.local/share/letrador, que se crea la primera vez.");
@@ -31,6 +35,8 @@ void PrintHelp() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Letrador de Mensajes"));
+    // Lets the desktop match the window to its installed entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(LETRADOR_APP_ID));
 
     bool virtualSign = false;
     QStringList signArgs;
@@ -40,6 +46,9 @@ int main(int argc, char** argv) {
             virtualSign = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("--ayuda")) {
             PrintHelp();
+            return 0;
+        } else if (a == QLatin1String("--version")) {
+            std::puts("letrador " LETRADOR_VERSION);
             return 0;
         } else {
             std::fprintf(stderr, "Opción desconocida: %s\n", qPrintable(a));
