@@ -67,6 +67,8 @@ appstreamcli validate-tree --no-net "$root" >"$scratch/as.log" 2>&1 \
 mkdir -p "$scratch/home" "$scratch/vacia"
 cd "$scratch/vacia"
 run() { env -u XDG_DATA_HOME HOME="$scratch/home" "$@"; }
+# --help and --version are read on a console, with no display at all.
+console() { run env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$@"; }
 
 # Long options a --help text lists, and those of a manual page's OPCIONES section.
 help_options() { grep -oE -- '--[a-z][a-z0-9-]*' | sort -u; }
@@ -75,7 +77,7 @@ man_options() {
         | sed 's/\\-/-/g' | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u
 }
 for p in "${programs[@]}"; do
-    out=$(run "$root/usr/bin/$p" --version) || fail "$p --version terminó con error"
+    out=$(console "$root/usr/bin/$p" --version) || fail "$p --version terminó con error"
     [ "$out" = "$p $version" ] || fail "$p --version dice \"$out\", no \"$p $version\""
 
     page="$root/usr/share/man/man1/$p.1.gz"
@@ -84,7 +86,7 @@ for p in "${programs[@]}"; do
         || fail "man no puede mostrar $p.1: $warnings"
     [ -z "$warnings" ] || fail "man --warnings en $p.1: $warnings"
 
-    run "$root/usr/bin/$p" --help >"$scratch/ayuda" 2>/dev/null || fail "$p --help terminó con error"
+    console "$root/usr/bin/$p" --help >"$scratch/ayuda" 2>/dev/null || fail "$p --help terminó con error"
     help_options <"$scratch/ayuda" >"$scratch/en-ayuda"
     man_options "$page" >"$scratch/en-manual"
     [ -s "$scratch/en-ayuda" ] || fail "$p --help no lista ninguna opción"
