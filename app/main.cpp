@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
+#include "letrador/version.h"
 
 namespace {
 
@@ -18,19 +20,37 @@ constexpr int kVirtualSignPort = 255;
 void PrintHelp() {
     std::puts(
         "Uso: letrador [--cartel-virtual]\n"
+        "     letrador --help | --version\n"
         "\n"
         "  --cartel-virtual   inicia un cartel simulado y lo ofrece como puerto 255,\n"
         "                     para probar el programa sin un cartel conectado.\n"
+        "  --ayuda, --help    muestra esta ayuda.\n"
+        "  --version          muestra la versión.\n"
         "\n"
         "La carpeta de trabajo es la actual cuando contiene tipografias/; si no,\n"
-        "~/.local/share/letrador, que se crea la primera vez.");
+        "$XDG_DATA_HOME/letrador (normalmente ~/.local/share/letrador), que se crea y se\n"
+        "llena con los datos instalados la primera vez.");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so that they work on a console without a display.
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view a = argv[k];
+        if (a == "--help" || a == "--ayuda") {
+            PrintHelp();
+            return 0;
+        }
+        if (a == "--version") {
+            std::puts("letrador " LETRADOR_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Letrador de Mensajes"));
+    // Lets the desktop match the window to its installed entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(LETRADOR_APP_ID));
 
     bool virtualSign = false;
     QStringList signArgs;
@@ -38,9 +58,6 @@ int main(int argc, char** argv) {
     for (const QString& a : args) {
         if (a == QLatin1String("--cartel-virtual")) {
             virtualSign = true;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("--ayuda")) {
-            PrintHelp();
-            return 0;
         } else {
             std::fprintf(stderr, "Opción desconocida: %s\n", qPrintable(a));
             PrintHelp();

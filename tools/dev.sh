@@ -10,7 +10,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xdg-utils qt6-translations-l10n fonts-dejavu-core)
+          libgtest-dev libgmock-dev libbenchmark-dev xdg-utils qt6-translations-l10n fonts-dejavu-core
+          lintian appstream man-db groff-base)
 # The end-to-end tests put a real serial device server in front of the virtual sign.
 packages+=(ser2net)
 

@@ -20,6 +20,7 @@
 #include "tools/cartel-virtual/sign_server.h"
 #include "tools/cartel-virtual/sign_window.h"
 #include "tools/cartel-virtual/virtual_sign.h"
+#include "letrador/version.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ constexpr const char* kHelp =
     "                         párrafo con sus puntos y efectos, los números del turnero y el\n"
     "                         estado; sin pantalla sigue trabajando sin ventana\n"
     "  --ayuda, --help        muestra esta ayuda\n"
+    "  --version              muestra la versión\n"
     "\n"
     "Fallas simuladas (N es la posición de un byte recibido, contando desde 0 a lo largo de\n"
     "toda la vida del cartel; las opciones con N pueden repetirse):\n"
@@ -69,6 +71,7 @@ struct Options {
     Faults faults;
     long long reposoMs = letrador::cartel::kReposoMs;
     bool help = false;
+    bool version = false;
     bool window = false;
 };
 
@@ -121,6 +124,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         };
         if (a == "--ayuda" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--enlace" || a == "--registro") {
             const auto v = value();
             if (!v || v->empty()) return bad(std::string(a) + " necesita una ruta");
@@ -209,6 +214,10 @@ int main(int argc, char** argv) {
     if (!options) return 2;
     if (options->help) {
         std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::puts("cartel-virtual " LETRADOR_VERSION);
         return 0;
     }
 

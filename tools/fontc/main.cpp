@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "letrador/version.h"
 #include "tools/fontc/font_source.h"
 
 namespace {
@@ -17,9 +18,29 @@ bool ReadFile(const std::string& path, std::string& out) {
     return !in.bad();
 }
 
+constexpr const char* kUsage =
+    "Uso: letrador-fontc compilar FUENTE.txt SALIDA.ffv\n"
+    "     letrador-fontc volcar ARCHIVO.ffv\n"
+    "     letrador-fontc --help | --version\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "Comandos:\n"
+    "  compilar  Convierte la fuente dibujada FUENTE.txt en el archivo de tipografía\n"
+    "            SALIDA.ffv; si hay un error dice el archivo y la línea, y no deja SALIDA.ffv\n"
+    "            a medias.\n"
+    "  volcar    Escribe en la salida estándar los caracteres de ARCHIVO.ffv dibujados como\n"
+    "            una fuente, que compilar vuelve a convertir en el mismo archivo.\n"
+    "\n"
+    "Opciones:\n"
+    "  --ayuda, --help  muestra esta ayuda\n"
+    "  --version        muestra la versión\n"
+    "\n"
+    "Termina con 0 si hizo lo pedido, 1 si no pudo leer, convertir o escribir, y 2 si el\n"
+    "uso no es correcto.\n";
+
 int Usage() {
-    std::cerr << "Uso: letrador-fontc compilar FUENTE.txt SALIDA.ffv\n"
-                 "     letrador-fontc volcar ARCHIVO.ffv\n";
+    std::cerr << kUsage;
     return 2;
 }
 
@@ -66,6 +87,14 @@ int Dump(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "--ayuda")) {
+        std::cout << kUsage << kHelp;
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "letrador-fontc " LETRADOR_VERSION "\n";
+        return 0;
+    }
     if (argc == 4 && std::string(argv[1]) == "compilar") return Compile(argv[2], argv[3]);
     if (argc == 3 && std::string(argv[1]) == "volcar") return Dump(argv[2]);
     return Usage();

@@ -13,6 +13,7 @@
 
 #include "app/work_folder.h"
 #include "files/file_commands.h"
+#include "letrador/version.h"
 #include "files/message_files.h"
 #include "message/numeric.h"
 #include "message/paragraph_commands.h"
@@ -57,7 +58,7 @@ void PrintHelp(std::FILE* to) {
         "  letrador-cli contar MENSAJE.fmv [--carpeta DIR]\n"
         "  letrador-cli grabar MENSAJE.fmv [--puerto N[,N...]] [--carpeta DIR]\n"
         "  letrador-cli turnero ESTILO [--puerto N[,N...]] [--si] [--carpeta DIR]\n"
-        "  letrador-cli --help\n"
+        "  letrador-cli --help | --version\n"
         "\n"
         "Comandos:\n"
         "  contar   Lee el mensaje como lo abre el programa (\"Nuevo Párrafo\" y \"Guardar\n"
@@ -84,6 +85,7 @@ void PrintHelp(std::FILE* to) {
         "  --carpeta DIR  Carpeta de trabajo (con tipografias/ y mensajes/) en lugar de la\n"
         "                 que elige el programa. Se usa tal cual: no se crea nada en ella.\n"
         "  --help, --ayuda  Muestra esta ayuda.\n"
+        "  --version      Muestra la versión.\n"
         "\n"
         "Carpeta de trabajo: la actual cuando contiene tipografias/; si no,\n"
         "$XDG_DATA_HOME/letrador (normalmente ~/.local/share/letrador), que se crea y se llena\n"
@@ -149,6 +151,7 @@ struct Arguments {
     std::vector<int> puertos;
     bool si = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line; on a mistake returns the reason in `error`.
@@ -165,6 +168,8 @@ Arguments Parse(int argc, char** argv, std::string& error) {
         };
         if (arg == "--help" || arg == "--ayuda" || arg == "-h") {
             a.help = true;
+        } else if (arg == "--version") {
+            a.version = true;
         } else if (arg == "--si") {
             a.si = true;
         } else if (arg == "--puerto") {
@@ -425,6 +430,10 @@ int main(int argc, char** argv) {
     if (!error.empty()) return UsageError(error);
     if (a.help) {
         PrintHelp(stdout);
+        return kOk;
+    }
+    if (a.version) {
+        std::printf("%s %s\n", kName, LETRADOR_VERSION);
         return kOk;
     }
     if (a.command.empty()) {
