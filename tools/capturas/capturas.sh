@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's pictures (docs/*.png) from the real program under Xvfb:
-#   sudo bash tools/capturas/capturas.sh
+#   bash tools/capturas/capturas.sh   (as root, or a user with sudo to install what is missing)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
