@@ -3,6 +3,10 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSet>
 #include <fstream>
 
 #include "app/brand.h"
@@ -162,6 +166,40 @@ TEST(Help, GeneralHelpOpensTheHelpPageOfTheWorkingFolder) {
     rig.action("menAyudaGeneral")->trigger();
     ASSERT_EQ(rig.desktop.opened.size(), 1u);
     EXPECT_EQ(rig.desktop.opened[0], (rig.scratch.path() / "ayuda" / "letrador.html").string());
+}
+
+// The shipped help page names every menu item of the window with its shortcut, and every
+// "Menu > Item" it names exists: a menu item added or renamed without the page fails here.
+TEST(Help, ThePageNamesEveryMenuItemAndNoOther) {
+    QFile file(QStringLiteral(LETRADOR_SOURCE_DIR "/data/ayuda/letrador.html"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(file.readAll()).simplified();
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    QSet<QString> paths;
+    for (QAction* top : rig.window->menuBar()->actions()) {
+        ASSERT_NE(top->menu(), nullptr);
+        const QString menu = top->menu()->title().remove(QLatin1Char('&'));
+        for (QAction* item : top->menu()->actions()) {
+            if (item->isSeparator()) continue;
+            const QString text = item->text().remove(QLatin1Char('&'));
+            const QString path = menu + QStringLiteral(" &gt; ") + text;
+            paths.insert(path);
+            SCOPED_TRACE(path.toStdString());
+            EXPECT_TRUE(page.contains(QStringLiteral("<b>") + path + QStringLiteral("</b>")) ||
+                        page.contains(QStringLiteral("<b>") + text + QStringLiteral("</b>")));
+            if (!item->shortcut().isEmpty())
+                EXPECT_TRUE(page.contains(QStringLiteral("<kbd>") + item->shortcut().toString() +
+                                          QStringLiteral("</kbd>")));
+        }
+    }
+    static const QRegularExpression named(QStringLiteral("<b>([^<]+ &gt; [^<]+)</b>"));
+    int seen = 0;
+    for (const QRegularExpressionMatch& m : named.globalMatch(page)) {
+        ++seen;
+        EXPECT_TRUE(paths.contains(m.captured(1))) << m.captured(1).toStdString();
+    }
+    EXPECT_GT(seen, 0);  // the pattern still matches how the page names menu items
 }
 
 }  // namespace

@@ -87,5 +87,28 @@ ports_check "9"     turnero 1 --puerto ""
 ports_check "200"   grabar --carpeta "$work" --puerto 2
 ports_check ""   grabar --carpeta "$work" --puerto 30
 
+# After a comma of --puerto: the numbers already named stay, each other port follows once.
+after_comma() {  # TYPED EXPECTED_TAILS WORD...
+    local typed=$1 tails=$2 got c
+    shift 2
+    got=$(offered "$@" --puerto "$typed")
+    for c in $got; do
+        if [[ $c != "${typed%,*},"* || ,${typed%,*}, == *",${c##*,},"* ]]; then
+            echo "FALLO: letrador-cli $* --puerto $typed ofrece $c" >&2
+            failures=$((failures + 1))
+        fi
+    done
+    for c in $tails; do
+        if [[ " $got " != *" ${typed%,*},$c "* ]]; then
+            echo "FALLO: letrador-cli $* --puerto $typed no ofrece ${typed%,*},$c" >&2
+            failures=$((failures + 1))
+        fi
+    done
+}
+after_comma 7,    "200" grabar --carpeta "$work"
+after_comma 200,  "7"   turnero 2 --carpeta "$work"
+after_comma 7,2   "200" grabar --carpeta "$work"
+after_comma 7,200, ""   grabar --carpeta "$work"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "completado de letrador-cli probado"
