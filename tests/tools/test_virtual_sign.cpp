@@ -1,30 +1,41 @@
-// The virtual sign's answers, its faults, and the decoding of what it received.
+// cartel-virtual: the sign's answers and faults, the decoding of what it received and its
+// listing, what it shows of recordings made by the program's own recording code (the display
+// and its window), and --ventana as a process with a display and without one.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QTimer>
+#include <tuple>
+
+#include "app/led_preview.h"
+#include "message/effect_tags.h"
+#include "message/sign_preview.h"
+#include "signlink/recording_commands.h"
+#include "signlink/turnero.h"
 #include "signlink/turnero_digits.h"
-#include "tools/cartel-virtual/sign_decoder.h"
+#include "tests/signlink/sign_rig.h"
+#include "tests/support/virtual_sign_process.h"
+#include "tools/cartel-virtual/sign_display.h"
+#include "tools/cartel-virtual/sign_window.h"
 #include "tools/cartel-virtual/virtual_sign.h"
 
 namespace letrador::cartel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+using letrador::testing::Bytes;
+using Replies = std::vector<int>;  // -1: no reply
+using Texts = std::vector<std::string>;
 
 const Bytes kOpening = {0xC3, 0x01, 0xC3, 0x02};
 const Bytes kClosing = {0xC9, 0xD2, 0xC5};
-
-// The replies to `in`, -1 for none.
-std::vector<int> Replies(VirtualSign& sign, const Bytes& in, long long nowMs = 0) {
-    std::vector<int> out;
-    for (std::uint8_t b : in) {
-        const auto r = sign.receive(b, nowMs);
-        out.push_back(r ? r->byte : -1);
-    }
-    return out;
-}
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -32,294 +43,429 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// A whole turn display in `style`, entries `from` to `to` - 1.
+// The columns of turn number `n`: tens, a blank, units.
+Bytes TurnColumns(int n, int style) {
+    const auto tens = ColumnasDigito(n / 10, style), units = ColumnasDigito(n % 10, style);
+    return Cat({Bytes(tens.begin(), tens.end()), {0x80}, Bytes(units.begin(), units.end())});
+}
+
+// Turn entries `from` to `to` - 1, each ended with D0 C9.
 Bytes TurnBody(int style, int from = 0, int to = 100) {
     Bytes out;
-    for (int n = from; n < to; ++n) {
-        for (auto b : ColumnasDigito(n / 10, style)) out.push_back(b);
-        out.push_back(0x80);
-        for (auto b : ColumnasDigito(n % 10, style)) out.push_back(b);
-        out.push_back(0xD0);
-        out.push_back(0xC9);
+    for (int n = from; n < to; ++n) out = Cat({out, TurnColumns(n, style), {0xD0, 0xC9}});
+    return out;
+}
+
+bool Has(const std::string& text, const std::string& piece) {
+    return text.find(piece) != std::string::npos;
+}
+
+Faults With(void (*set)(Faults&)) {
+    Faults f;
+    set(f);
+    return f;
+}
+
+Replies Answer(VirtualSign& sign, const Bytes& in, long long nowMs = 0) {
+    Replies out;
+    for (std::uint8_t b : in) {
+        const auto r = sign.receive(b, nowMs);
+        out.push_back(r ? r->byte : -1);
     }
     return out;
 }
 
-TEST(VirtualSign, AnswersAWholeRecording) {
-    VirtualSign sign;
-    EXPECT_EQ(Replies(sign, kOpening), (std::vector<int>{0xC4, 0x5A, 0xC4, 0xC4}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Recording);
-    // Text bytes are echoed, even those that mean something outside a recording.
-    EXPECT_EQ(Replies(sign, {0x7E, 0xC3, 0x01, 0x02, 0xC5, 0x80, 0xD0, 0xC9, 0xD2, 0x00}),
-              (std::vector<int>{0x7E, 0xC3, 0x01, 0x02, 0xC5, 0x80, 0xD0, 0xC9, 0xD2, 0x00}));
-    EXPECT_EQ(sign.recordingsClosed(), 0);
-    EXPECT_EQ(Replies(sign, kClosing), (std::vector<int>{0xC9, 0xD2, 0xC4}));
-    EXPECT_TRUE(sign.lastEndedRecording());
-    EXPECT_EQ(sign.state(), VirtualSign::State::Idle);
-    EXPECT_EQ(sign.recordingsClosed(), 1);
-    EXPECT_EQ(sign.received(), 17);
-}
-
-TEST(VirtualSign, OutsideARecording) {
-    VirtualSign sign;
-    // The model query and the start count only right after an attention.
-    EXPECT_EQ(Replies(sign, {0x01, 0x02, 0xC5, 0x7F}), (std::vector<int>{0x01, 0x02, 0xC4, 0x7F}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Idle);
-    EXPECT_EQ(Replies(sign, {0xC3, 0x7F, 0x02}), (std::vector<int>{0xC4, 0x7F, 0x02}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Idle);
-    // Repeated attentions keep it armed.
-    EXPECT_EQ(Replies(sign, {0xC3, 0xC3, 0x02}), (std::vector<int>{0xC4, 0xC4, 0xC4}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Recording);
-}
-
-TEST(VirtualSign, TurnDisplayIsEchoed) {
-    VirtualSign sign;
-    Replies(sign, kOpening);
-    const Bytes body = TurnBody(1);
-    ASSERT_EQ(body.size(), 1500u);
-    const auto replies = Replies(sign, body);
-    EXPECT_EQ(replies, std::vector<int>(body.begin(), body.end()));
-    EXPECT_EQ(Replies(sign, kClosing), (std::vector<int>{0xC9, 0xD2, 0xC4}));
-}
-
-TEST(VirtualSign, SilentFromAnIndexOn) {
-    Faults f;
-    f.silentFrom = 2;
-    VirtualSign sign(f);
-    EXPECT_EQ(Replies(sign, {0xC3, 0x01, 0xC3, 0x02, 0x7F}),
-              (std::vector<int>{0xC4, 0x5A, -1, -1, -1}));
-    // The silent bytes still move the state on.
-    EXPECT_EQ(sign.state(), VirtualSign::State::Recording);
-}
-
-TEST(VirtualSign, SilentForOneByteOnly) {
-    Faults f;
-    f.silentAt = {1, 3};
-    VirtualSign sign(f);
-    EXPECT_EQ(Replies(sign, {0xC3, 0x01, 0xC3, 0x02, 0x7F}),
-              (std::vector<int>{0xC4, -1, 0xC4, -1, 0x7F}));
-}
-
-TEST(VirtualSign, LateReplyCarriesItsDelay) {
-    Faults f;
-    f.lateMs = {{1, 500}};
-    VirtualSign sign(f);
-    const auto a = sign.receive(0xC3);
-    const auto b = sign.receive(0x01);
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(a->delayMs, 0);
-    EXPECT_EQ(b->byte, 0x5A);
-    EXPECT_EQ(b->delayMs, 500);
-}
-
-TEST(VirtualSign, WrongReplies) {
-    Faults f;
-    f.wrongReply = {{4, std::nullopt}, {5, std::uint8_t{0x33}}};
-    VirtualSign sign(f);
-    EXPECT_EQ(Replies(sign, Cat({kOpening, {0x7E, 0x7E, 0x7E}})),
-              (std::vector<int>{0xC4, 0x5A, 0xC4, 0xC4, 0x7F, 0x33, 0x7E}));
-}
-
-TEST(VirtualSign, AnotherModel) {
-    Faults f;
-    f.model = kOtroModelo;
-    VirtualSign sign(f);
-    EXPECT_EQ(Replies(sign, {0xC3, 0x01}), (std::vector<int>{0xC4, 0x5B}));
-}
-
-TEST(VirtualSign, RefusedStartBeginsNoRecording) {
-    Faults f;
-    f.refuseStart = true;
-    VirtualSign sign(f);
-    EXPECT_EQ(Replies(sign, kOpening), (std::vector<int>{0xC4, 0x5A, 0xC4, kRechazoInicio}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Idle);
-    EXPECT_EQ(Replies(sign, {0xC3}), (std::vector<int>{0xC4}));
-}
-
-TEST(VirtualSign, AnAbandonedRecordingEndsAfterAQuietSpell) {
-    VirtualSign sign;
-    Replies(sign, Cat({kOpening, {0x7E}}), 0);
-    // A second without bytes is still a live recording (a time-out on a blank column).
-    EXPECT_EQ(Replies(sign, {0xC3}, 1000), (std::vector<int>{0xC3}));
-    // After a longer spell the host is opening again.
-    EXPECT_EQ(Replies(sign, kOpening, 1000 + kReposoMs),
-              (std::vector<int>{0xC4, 0x5A, 0xC4, 0xC4}));
-    EXPECT_EQ(sign.state(), VirtualSign::State::Recording);
-}
-
-TEST(SignDecoder, MessageWithTagsBlanksAndSeparators) {
-    const Bytes body = {0xCA, 0x7E, 0x09, 0x80, 0x7E, 0x80, 0x80, 0x80, 0x80, 0xC9,  // <4>A_ ...
-                        0xC9, 0xD1, 0xC8, 0x00, 0x7F, 0xC9};
-    const SignRecord rec = DecodeStream(Cat({kOpening, body, kClosing}));
-    ASSERT_EQ(rec.recordings.size(), 1u);
-    const Recording& r = rec.recordings[0];
-    EXPECT_EQ(r.kind, Recording::Kind::Message);
-    EXPECT_TRUE(r.modelQueried);
-    EXPECT_TRUE(r.started);
-    EXPECT_TRUE(r.closed);
-    EXPECT_EQ(r.attentions, 2);
-    ASSERT_EQ(r.paragraphs.size(), 2u);
-    EXPECT_EQ(FormatParagraph(r.paragraphs[0]), "<4> 7E 09 80 7E 80 80 80 80 separador");
-    EXPECT_EQ(FormatParagraph(r.paragraphs[1]), "<A> <3> <?> 7F separador");
-    EXPECT_EQ(r.paragraphs[1].items[0].wireBytes(), (Bytes{0xC9, 0xD1}));
-    EXPECT_EQ(r.paragraphs[1].items[1].effect, '3');
-    EXPECT_TRUE(r.paragraphs[0].items[1].isColumn());
-    EXPECT_EQ(rec.received, 23);
-    EXPECT_EQ(rec.strayBytes, 0);
-}
-
-TEST(SignDecoder, JoinedParagraphsReadAsOne) {
-    const SignRecord rec = DecodeStream(Cat({kOpening, {0x7F, 0x80, 0xCF, 0x7F}, kClosing}));
-    ASSERT_EQ(rec.recordings.size(), 1u);
-    ASSERT_EQ(rec.recordings[0].paragraphs.size(), 1u);
-    EXPECT_EQ(FormatParagraph(rec.recordings[0].paragraphs[0]), "7F 80 <9> 7F");
-}
-
-TEST(SignDecoder, EmptyParagraphsBetweenSeparatorsAreKept) {
-    const SignRecord rec = DecodeStream(Cat({kOpening, {0xC9, 0x7F, 0xC9, 0xC9}, kClosing}));
-    const auto& ps = rec.recordings.at(0).paragraphs;
-    ASSERT_EQ(ps.size(), 3u);
-    EXPECT_EQ(FormatParagraph(ps[0]), "separador");
-    EXPECT_EQ(FormatParagraph(ps[1]), "7F separador");
-    EXPECT_EQ(FormatParagraph(ps[2]), "separador");
-}
-
-TEST(SignDecoder, WholeTurnDisplayInEachStyle) {
-    for (int style = 1; style <= 3; ++style) {
-        SCOPED_TRACE(style);
-        const SignRecord rec = DecodeStream(Cat({kOpening, TurnBody(style), kClosing}));
-        ASSERT_EQ(rec.recordings.size(), 1u);
-        const Recording& r = rec.recordings[0];
-        ASSERT_EQ(r.kind, Recording::Kind::TurnDisplay);
-        EXPECT_TRUE(r.closed);
-        EXPECT_EQ(r.turn.style, style);
-        ASSERT_EQ(r.turn.entries.size(), 100u);
-        for (int n = 0; n < 100; ++n) {
-            EXPECT_EQ(r.turn.entries[n].number, n);
-            EXPECT_TRUE(r.turn.entries[n].complete);
-        }
-    }
-    const SignRecord two = DecodeStream(Cat({kOpening, TurnBody(2), kClosing}));
-    EXPECT_EQ(FormatEntry(two.recordings[0].turn.entries[17]), "17 80 80 80 7F 80 01 01 01 7F");
-}
-
-TEST(SignDecoder, TurnDisplayCutShort) {
-    Bytes body = TurnBody(1, 0, 42);
-    const Bytes next = TurnBody(1, 42, 43);
-    body.insert(body.end(), next.begin(), next.begin() + 7);
-    const SignRecord rec = DecodeStream(Cat({kOpening, body}));
-    const Recording& r = rec.recordings.at(0);
-    EXPECT_FALSE(r.closed);
-    ASSERT_EQ(r.kind, Recording::Kind::TurnDisplay);
-    ASSERT_EQ(r.turn.entries.size(), 43u);
-    EXPECT_EQ(r.turn.entries[41].number, 41);
-    EXPECT_FALSE(r.turn.entries[42].complete);
-    EXPECT_EQ(r.turn.entries[42].number, -1);
-    EXPECT_EQ(r.turn.entries[42].bytes.size(), 7u);
-}
-
-TEST(SignDecoder, AFirstEntryOfNoStyleIsAMessage) {
-    const SignRecord rec = DecodeStream(Cat({kOpening, {0x7F, 0x80, 0x7F, 0xD0, 0xC9}, kClosing}));
-    const Recording& r = rec.recordings.at(0);
-    EXPECT_EQ(r.kind, Recording::Kind::Message);
-    ASSERT_EQ(r.paragraphs.size(), 1u);
-    EXPECT_EQ(FormatParagraph(r.paragraphs[0]), "7F 80 7F D0 separador");
-}
-
-TEST(SignDecoder, SessionsRetriesAndAbandonedRecordings) {
-    const Bytes stream = Cat({
-        {0x55},                    // stray
-        {0xC3, 0xC3, 0xC3},        // a silent line: three attentions
-        {0xC3, 0x01},              // another model: recognition only
-        {0xC3, 0x01, 0xC3, 0x02},  // a recording cut by a time-out
-        {0x7F, 0x09},
-        {0xC3, 0x01, 0xC3, 0x02, 0x7E},  // and the next one, closed
-        kClosing,
-        {0x44},  // stray again
-    });
-    const SignRecord rec = DecodeStream(stream);
-    EXPECT_EQ(rec.strayBytes, 2);
-    // Unanswered attentions and the recognition that follows them make one session: the
-    // decoding sees the bytes, not the replies.
-    ASSERT_EQ(rec.recordings.size(), 3u);
-    EXPECT_EQ(rec.recordings[0].attentions, 4);
-    EXPECT_TRUE(rec.recordings[0].modelQueried);
-    EXPECT_FALSE(rec.recordings[0].started);
-    EXPECT_EQ(rec.recordings[0].kind, Recording::Kind::None);
-    EXPECT_EQ(rec.recordings[1].firstByte, 6);
-    EXPECT_TRUE(rec.recordings[1].started);
-    EXPECT_FALSE(rec.recordings[1].closed);
-    ASSERT_EQ(rec.recordings[1].paragraphs.size(), 1u);
-    EXPECT_EQ(FormatParagraph(rec.recordings[1].paragraphs[0]), "7F 09");
-    EXPECT_EQ(rec.recordings[2].firstByte, 12);
-    EXPECT_TRUE(rec.recordings[2].closed);
-    EXPECT_EQ(FormatParagraph(rec.recordings[2].paragraphs.at(0)), "7E");
-}
-
-TEST(SignDecoder, ASecondRecognitionOpensANewSession) {
-    const SignRecord rec = DecodeStream(Bytes{0xC3, 0x01, 0xC3, 0xC3, 0x01, 0xC3, 0x02});
-    ASSERT_EQ(rec.recordings.size(), 2u);
-    EXPECT_EQ(rec.recordings[0].attentions, 1);
-    EXPECT_FALSE(rec.recordings[0].started);
-    EXPECT_EQ(rec.recordings[1].firstByte, 2);
-    EXPECT_EQ(rec.recordings[1].attentions, 3);
-    EXPECT_TRUE(rec.recordings[1].started);
-}
-
-TEST(SignDecoder, Listing) {
-    const SignRecord rec = DecodeStream(
-        Cat({kOpening, {0xC8, 0x7F, 0xC9}, kClosing, kOpening, TurnBody(3, 0, 2), {0x3E, 0x41}}));
-    EXPECT_EQ(FormatListing(rec),
-              "cartel-virtual registro 1\n"
-              "recibidos 42\n"
-              "ajenos 0\n"
-              "grabacion 1 desde 0 atenciones 2 modelo si comienzo si cierre si otros 0\n"
-              "mensaje\n"
-              "parrafo <3> 7F separador\n"
-              "grabacion 2 desde 10 atenciones 2 modelo si comienzo si cierre no otros 0\n"
-              "turnero 3\n"
-              "entrada 00 3E 41 41 41 3E 80 3E 41 41 41 3E\n"
-              "entrada 01 3E 41 41 41 3E 80 80 80 04 02 7F\n"
-              "entrada -- 3E 41 incompleta\n"
-              "fin\n");
-}
-
-TEST(SignDecoder, ListingReadsBack) {
-    const std::vector<Bytes> streams = {
-        Cat({kOpening, {0xCA, 0x7E, 0x80, 0xC9, 0xC9, 0xD1, 0x00, 0xC9, 0xC9}, kClosing}),
-        Cat({{0x12, 0xC3, 0xC3, 0x33, 0xC3, 0x01}, kOpening, TurnBody(2), kClosing}),
-        Cat({kOpening, TurnBody(1, 0, 10), {0x3E}}),
-        Bytes{},
+TEST(VirtualSign, AnswersAndFaults) {
+    using S = VirtualSign::State;
+    struct Row {
+        Faults faults;
+        Bytes in;
+        Replies replies;
+        S state;
     };
-    for (const Bytes& s : streams) {
+    const Bytes text = {0x7E, 0xC3, 0x01, 0x02, 0xC5, 0x80, 0xD0, 0xC9, 0xD2, 0x00};
+    const Bytes opened = {0xC4, 0x5A, 0xC4, 0xC4};
+    auto ints = [](const Bytes& b) { return Replies(b.begin(), b.end()); };
+    // clang-format off
+    const Row rows[] = {
+        // A recording echoes every text byte; only C9 D2 C5 ends it.
+        {{}, Cat({kOpening, text, kClosing}), ints(Cat({opened, text, {0xC9, 0xD2, 0xC4}})), S::Idle},
+        // The model query and the start count only right after an attention.
+        {{}, {0x01, 0x02, 0xC5, 0x7F, 0xC3, 0x7F, 0x02}, {0x01, 0x02, 0xC4, 0x7F, 0xC4, 0x7F, 0x02}, S::Idle},
+        {{}, {0xC3, 0xC3, 0x02}, {0xC4, 0xC4, 0xC4}, S::Recording},
+        // Faults change the reply only: the state moves on as usual.
+        {With([](Faults& f) { f.silentFrom = 2; }), {0xC3, 0x01, 0xC3, 0x02, 0x7F}, {0xC4, 0x5A, -1, -1, -1}, S::Recording},
+        {With([](Faults& f) { f.silentAt = {1, 3}; }), {0xC3, 0x01, 0xC3, 0x02, 0x7F}, {0xC4, -1, 0xC4, -1, 0x7F}, S::Recording},
+        {With([](Faults& f) { f.wrongReply = {{4, std::nullopt}, {5, 0x33}}; }), Cat({kOpening, {0x7E, 0x7E, 0x7E}}),
+         ints(Cat({opened, {0x7F, 0x33, 0x7E}})), S::Recording},
+        {With([](Faults& f) { f.model = kOtroModelo; }), {0xC3, 0x01}, {0xC4, 0x5B}, S::Idle},
+        {With([](Faults& f) { f.refuseStart = true; }), Cat({kOpening, {0xC3}}), {0xC4, 0x5A, 0xC4, kRechazoInicio, 0xC4}, S::Armed},
+    };
+    // clang-format on
+    for (const Row& r : rows) {
+        SCOPED_TRACE(&r - rows);
+        VirtualSign sign(r.faults);
+        EXPECT_EQ(Answer(sign, r.in), r.replies);
+        EXPECT_EQ(sign.state(), r.state);
+        EXPECT_EQ(sign.recordingsClosed(), &r == rows ? 1 : 0);
+        EXPECT_EQ(sign.lastEndedRecording(), &r == rows);
+        EXPECT_EQ(sign.received(), static_cast<long long>(r.in.size()));
+    }
+    VirtualSign late(With([](Faults& f) { f.lateMs = {{1, 500}}; }));
+    EXPECT_EQ(late.receive(0xC3)->delayMs, 0);
+    EXPECT_EQ(late.receive(0x01)->delayMs, 500);
+    // A recording the host abandoned ends after a quiet spell longer than a time-out.
+    VirtualSign quiet;
+    Answer(quiet, Cat({kOpening, {0x7E}}), 0);
+    EXPECT_EQ(Answer(quiet, {0xC3}, 1000), Replies{0xC3});
+    EXPECT_EQ(Answer(quiet, kOpening, 1000 + kReposoMs), ints(opened));
+}
+
+Texts Formatted(const Recording& r) {
+    Texts out;
+    for (const auto& p : r.paragraphs) out.push_back(FormatParagraph(p));
+    return out;
+}
+
+TEST(SignDecoder, MessagesTurnDisplaysAndSessions) {
+    // clang-format off
+    const std::pair<Bytes, Texts> messages[] = {
+        {{0xCA, 0x7E, 0x09, 0x80, 0xC9, 0xC9, 0xD1, 0xC8, 0x00, 0x7F, 0xC9},
+         {"<4> 7E 09 80 separador", "<A> <3> <?> 7F separador"}},
+        {{0x7F, 0x80, 0xCF, 0x7F}, {"7F 80 <9> 7F"}},  // joined paragraphs read as one
+        {{0xC9, 0x7F, 0xC9, 0xC9}, {"separador", "7F separador", "separador"}},
+        {{0x7F, 0x80, 0x7F, 0xD0, 0xC9}, {"7F 80 7F D0 separador"}},  // no turn entry's style
+    };
+    // clang-format on
+    for (const auto& [body, paragraphs] : messages) {
+        const SignRecord rec = DecodeStream(Cat({kOpening, body, kClosing}));
+        ASSERT_EQ(rec.recordings.size(), 1u);
+        const Recording& got = rec.recordings[0];
+        EXPECT_EQ(got.kind, Recording::Kind::Message);
+        EXPECT_TRUE(got.modelQueried && got.started && got.closed && got.attentions == 2);
+        EXPECT_EQ(Formatted(got), paragraphs);
+        EXPECT_EQ(rec.received, static_cast<long long>(body.size() + 7));
+    }
+    for (int style = 1; style <= 3; ++style) {
+        const Recording r =
+            DecodeStream(Cat({kOpening, TurnBody(style), kClosing})).recordings.at(0);
+        EXPECT_TRUE(r.kind == Recording::Kind::TurnDisplay && r.closed && r.turn.style == style);
+        ASSERT_EQ(r.turn.entries.size(), 100u);
+        for (int n = 0; n < 100; ++n) EXPECT_EQ(r.turn.entries[n].number, n) << style;
+    }
+    const Bytes next = TurnBody(1, 42, 43);  // cut short inside entry 42
+    const Recording cut =
+        DecodeStream(Cat({kOpening, TurnBody(1, 0, 42), Bytes(next.begin(), next.begin() + 7)}))
+            .recordings.at(0);
+    ASSERT_EQ(cut.turn.entries.size(), 43u);
+    EXPECT_FALSE(cut.closed || cut.turn.entries[42].complete || !cut.turn.entries[41].complete);
+    EXPECT_EQ(cut.turn.entries[42].number, -1);
+    EXPECT_EQ(cut.turn.entries[42].bytes.size(), 7u);
+    // clang-format off
+    const SignRecord rec = DecodeStream(Cat({
+        {0x55},                                // stray
+        {0xC3, 0xC3, 0xC3, 0xC3, 0x01},        // a silent line, then another model: one session
+        {0xC3, 0x01, 0xC3, 0x02, 0x7F, 0x09},  // a recording cut by a time-out
+        {0xC3, 0x01, 0xC3, 0x02, 0x7E}, kClosing, {0x44}}));
+    // clang-format on
+    EXPECT_EQ(rec.strayBytes, 2);
+    ASSERT_EQ(rec.recordings.size(), 3u);
+    const auto& [silent, abandoned, closed] =
+        std::tie(rec.recordings[0], rec.recordings[1], rec.recordings[2]);
+    EXPECT_TRUE(silent.attentions == 4 && silent.modelQueried && !silent.started);
+    EXPECT_EQ(silent.kind, Recording::Kind::None);
+    EXPECT_TRUE(abandoned.firstByte == 6 && abandoned.started && !abandoned.closed);
+    EXPECT_EQ(Formatted(abandoned), Texts{"7F 09"});
+    EXPECT_TRUE(closed.firstByte == 12 && closed.closed);
+    // A second recognition opens a new session.
+    const SignRecord two = DecodeStream(Bytes{0xC3, 0x01, 0xC3, 0xC3, 0x01, 0xC3, 0x02});
+    ASSERT_EQ(two.recordings.size(), 2u);
+    EXPECT_TRUE(two.recordings[1].firstByte == 2 && two.recordings[1].attentions == 3);
+}
+
+TEST(SignDecoder, ListingIsWrittenAndReadBack) {
+    const Bytes stream =
+        Cat({kOpening, {0xC8, 0x7F, 0xC9}, kClosing, kOpening, TurnBody(3, 0, 2), {0x3E, 0x41}});
+    const std::string listing =
+        "cartel-virtual registro 1\nrecibidos 42\najenos 0\n"
+        "grabacion 1 desde 0 atenciones 2 modelo si comienzo si cierre si otros 0\n"
+        "mensaje\nparrafo <3> 7F separador\n"
+        "grabacion 2 desde 10 atenciones 2 modelo si comienzo si cierre no otros 0\n"
+        "turnero 3\nentrada 00 3E 41 41 41 3E 80 3E 41 41 41 3E\n"
+        "entrada 01 3E 41 41 41 3E 80 80 80 04 02 7F\nentrada -- 3E 41 incompleta\nfin\n";
+    EXPECT_EQ(FormatListing(DecodeStream(stream)), listing);
+    for (const Bytes& s :
+         {stream, Cat({{0x12, 0xC3, 0x33}, kOpening, {0xCA, 0xC9, 0xD1, 0x00, 0xC9}}),
+          Cat({kOpening, TurnBody(2), kClosing}), Bytes{}}) {
         const SignRecord rec = DecodeStream(s);
-        const std::string text = FormatListing(rec);
-        const auto back = ParseListing(text);
-        ASSERT_TRUE(back.has_value()) << text;
-        EXPECT_EQ(*back, rec) << text;
-        // CR LF line ends read the same.
-        std::string crlf;
-        for (char c : text) {
-            if (c == '\n') crlf += '\r';
-            crlf += c;
-        }
+        std::string text = FormatListing(rec), crlf;
+        for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        EXPECT_EQ(ParseListing(text), rec) << text;
         EXPECT_EQ(ParseListing(crlf), rec);
     }
+    for (const std::string& bad :
+         Texts{"", "hola\n", listing.substr(0, 50), "cartel-virtual registro 1\nparrafo 7F\nfin\n"})
+        EXPECT_FALSE(ParseListing(bad)) << bad;
 }
 
-TEST(SignDecoder, ListingRefusesOtherText) {
-    EXPECT_FALSE(ParseListing(""));
-    EXPECT_FALSE(ParseListing("hola\n"));
-    EXPECT_FALSE(ParseListing("cartel-virtual registro 1\nrecibidos 3\n"));  // no "fin"
-    EXPECT_FALSE(ParseListing("cartel-virtual registro 1\nparrafo 7F\nfin\n"));
-    EXPECT_FALSE(
-        ParseListing("cartel-virtual registro 1\n"
-                     "grabacion 1 desde 0 atenciones 2 modelo si comienzo si cierre si otros 0\n"
-                     "mensaje\nparrafo 7F <1>\nfin\n"));
-    EXPECT_FALSE(
-        ParseListing("cartel-virtual registro 1\n"
-                     "grabacion 1 desde 0 atenciones 2 modelo si comienzo si cierre si otros 0\n"
-                     "mensaje\nparrafo 7F 1G\nfin\n"));
+std::string ShippedFont(const std::string& name) {
+    return (fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / (name + ".ffv")).string();
+}
+
+// A rig whose line is answered by the virtual sign itself.
+struct VirtualRig : letrador::testing::SignRig {
+    VirtualSign sign;
+    VirtualRig() {
+        link.setResponder([this](std::uint8_t b) {
+            const auto r = sign.receive(b);
+            return r ? platform::ScriptedSerialLink::Reply(r->byte)
+                     : platform::ScriptedSerialLink::Silence();
+        });
+    }
+};
+
+// The bytes the program's "&Total" of `parrafos` puts on the line.
+Bytes RecordMessage(const std::vector<ParrafoAGrabar>& parrafos, bool joined = false,
+                    Int16 space = 3) {
+    VirtualRig rig;
+    OpcionesGrabacion o;
+    o.textoPuerto = "3";
+    o.joined = joined;
+    o.spaceWidth = space;
+    EXPECT_TRUE(RecordWholeMessage(rig.grabador, parrafos, o));
+    EXPECT_EQ(rig.sign.recordingsClosed(), 1);
+    return rig.link.written;
+}
+
+Bytes RecordTurnDisplay(int style) {
+    VirtualRig rig;
+    EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(style, "3"));
+    return rig.link.written;
+}
+
+using Marks = std::vector<std::tuple<std::size_t, char32_t, std::string>>;
+Marks MarksOf(const std::vector<PreviewMarker>& markers, bool effectsOnly = false) {
+    Marks out;
+    for (const auto& m : markers)
+        if (!effectsOnly || m.kind == PreviewMarker::Kind::Effect)
+            out.emplace_back(m.column, m.code, effectsOnly ? EffectListText(m.code) : m.toolTip);
+    return out;
+}
+
+// A strip shows the preview's columns, with a marker and the effect's list text where each
+// effect of the preview stands, and nothing else.
+void ExpectStripIs(const SignPreview& strip, const SignPreview& preview) {
+    EXPECT_EQ(strip.columns, preview.columns);
+    EXPECT_EQ(MarksOf(strip.markers), MarksOf(preview.markers, true));
+    for (const auto& m : strip.markers) EXPECT_EQ(m.kind, PreviewMarker::Kind::Effect);
+}
+
+TEST(SignDisplay, ARecordedMessageIsOneStripPerParagraphWithThePreviewsColumns) {
+    const std::vector<std::u32string> texts = {U"<4>HOLA MUNDO<7>",
+                                               U"Precio: $ 1.250,99 <0>¡Oferta!<3>", U"",
+                                               U"<2>ñandú<A>Sale<5><6><8><9> fin"};
+    for (const std::string name : {"normal", "negrita", "angosta"}) {
+        const std::string font = ShippedFont(name);
+        for (Int16 space : {1, 3}) {
+            SCOPED_TRACE(name + " space " + std::to_string(space));
+            std::vector<ParrafoAGrabar> parrafos;
+            for (std::size_t k = 0; k < texts.size(); ++k)
+                parrafos.push_back({texts[k], font, static_cast<Int16>(k % 3), false});
+            SignDisplay display;
+            display.append(RecordMessage(parrafos, false, space));
+            ASSERT_EQ(display.strips().size(), texts.size());
+            for (std::size_t k = 0; k < texts.size(); ++k)
+                ExpectStripIs(display.strips()[k],
+                              ComputeSignPreview(texts[k], font, parrafos[k].Separation, space));
+        }
+    }
+    const std::string font = ShippedFont("normal");
+    const std::vector<ParrafoAGrabar> three = {
+        {U"UNO<3>", font, 1, false}, {U"DOS", font, 1, true}, {U"TRES", font, 2, false}};
+    // An ignored paragraph is not sent; joined paragraphs reach the sign as one.
+    SignDisplay separated, joined, tags;
+    separated.append(RecordMessage(three));
+    ASSERT_EQ(separated.strips().size(), 2u);
+    ExpectStripIs(separated.strips()[1], ComputeSignPreview(U"TRES", font, 2, 3));
+    joined.append(RecordMessage(three, true));
+    ASSERT_EQ(joined.strips().size(), 1u);
+    SignPreview both = ComputeSignPreview(U"UNO<3>", font, 1, 3);
+    const SignPreview tres = ComputeSignPreview(U"TRES", font, 2, 3);
+    both.columns.insert(both.columns.end(), tres.columns.begin(), tres.columns.end());
+    ExpectStripIs(joined.strips()[0], both);
+    // "<x>" goes as 00, an effect naming nothing; "<1>" sends the separator: two paragraphs.
+    tags.append(RecordMessage({{U"A<x>B<1>C", font, 1, false}}));
+    ASSERT_EQ(tags.strips().size(), 2u);
+    EXPECT_EQ(
+        MarksOf(tags.strips()[0].markers),
+        (Marks{{ComputeSignPreview(U"A", font, 1, 3).columns.size(), U'?', TagToolTip(U'?')}}));
+    EXPECT_EQ(tags.strips()[0].columns, ComputeSignPreview(U"AB", font, 1, 3).columns);
+    EXPECT_EQ(tags.strips()[1].columns, ComputeSignPreview(U"C", font, 1, 3).columns);
+}
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_virtual_sign";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Recordings fed in pieces: the display's status and strips at each stage, its decoding the
+// same as the whole stream's, and the window showing what the display holds.
+TEST(SignDisplay, TheDisplayAndItsWindowAtEachStage) {
+    App();
+    const std::string font = ShippedFont("negrita");
+    const Bytes sent =
+        RecordMessage({{U"HOLA", font, 1, false}, {U"<3>CHAU ¡ya!", font, 1, false}});
+    const Bytes next = RecordMessage({{U"OTRO", font, 0, false}}), turn = RecordTurnDisplay(1);
+    const std::size_t half = 4 + 15 * 50;
+    auto receiving = [](std::size_t n) { return "Recibiendo: " + std::to_string(n) + " bytes"; };
+    struct Row {
+        std::span<const std::uint8_t> bytes;
+        std::string status;
+        std::size_t strips;
+        int stripsRecording, turnStyle, turnCells;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {{}, "Esperando...", 0, 0, 0, 0},
+        {std::span(sent).first(4), receiving(4), 0, 0, 0, 0},  // the opening
+        {std::span(sent).subspan(4, 6), receiving(10), 1, 1, 0, 0},
+        {std::span(sent).subspan(10, sent.size() - 13), receiving(sent.size() - 3), 2, 1, 0, 0},
+        {std::span(sent).last(3), "Grabación completa", 2, 1, 0, 0},  // the closing
+        // The next message takes the old one's place with its first byte of text.
+        {std::span(next).first(4), receiving(sent.size() + 4), 2, 1, 0, 0},
+        {std::span(next).subspan(4), "Grabación completa", 1, 2, 0, 0},
+        // A turn display fills its cells as its entries come, and leaves the message as it is.
+        {std::span(turn).first(half), receiving(sent.size() + next.size() + half), 1, 2, 1, 50},
+        {std::span(turn).subspan(half), "Grabación completa", 1, 2, 1, 100},
+    };
+    // clang-format on
+    SignDisplay display;
+    SignWindow window(display);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Cartel virtual");
+    Bytes fed;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.status);
+        display.append(r.bytes);
+        fed.insert(fed.end(), r.bytes.begin(), r.bytes.end());
+        EXPECT_EQ(display.record(), DecodeStream(fed));
+        EXPECT_EQ(display.statusText(), r.status);
+        EXPECT_EQ(display.stripsRecording(), r.stripsRecording);
+        EXPECT_EQ(display.turnStyle(), r.turnStyle);
+        for (int n = 0; n < kTurnNumbers; ++n)
+            EXPECT_EQ(display.turnCells()[n],
+                      (n < r.turnCells ? TurnCell{TurnColumns(n, 1), true, true} : TurnCell{}));
+        window.refresh();
+        EXPECT_EQ(window.statusLabel()->text().toStdString(), r.status);
+        ASSERT_EQ(window.paragraphStrips().size(), r.strips);
+        ASSERT_EQ(display.strips().size(), r.strips);
+        for (std::size_t k = 0; k < r.strips; ++k) {
+            EXPECT_EQ(window.paragraphStrips()[k]->columns(), display.strips()[k].columns);
+            EXPECT_EQ(MarksOf(window.paragraphStrips()[k]->markers()),
+                      MarksOf(display.strips()[k].markers));
+            EXPECT_EQ(window.paragraphLabels()[k]->text().toStdString(),
+                      "Párrafo " + std::to_string(k + 1));
+        }
+        EXPECT_EQ(window.turnGrid()->isHidden(), r.turnStyle == 0);
+        EXPECT_EQ(window.turnLabel()->text().toStdString(),
+                  r.turnStyle ? "Turnero (estilo 1)" : "Turnero: no se recibió ninguno");
+        for (int n = 0; n < kTurnNumbers; ++n) {
+            EXPECT_EQ(window.turnCell(n)->columns(), display.turnCells()[n].columns);
+            EXPECT_EQ(window.turnCellLabel(n)->text(), QString::asprintf("%02d", n));
+        }
+    }
+    EXPECT_EQ(display.strips()[0].columns, ComputeSignPreview(U"OTRO", font, 0, 3).columns);
+    // Bytes in a row are drawn once the event loop runs.
+    for (std::uint8_t b : sent) {
+        display.append(std::span(&b, 1));
+        window.scheduleRefresh();
+    }
+    EXPECT_EQ(window.paragraphStrips().size(), 1u);
+    QEventLoop loop;
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(window.statusLabel()->text().toStdString(), "Grabación completa");
+    EXPECT_EQ(window.paragraphStrips().size(), 2u);
+}
+
+// Plays `bytes` to the sign on `port` one exchange at a time; the replies.
+Replies Exchange(const fs::path& port, const Bytes& bytes) {
+    Replies out;
+    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    for (std::uint8_t b : bytes) {
+        pollfd p{fd, POLLIN, 0};
+        std::uint8_t r = 0;
+        const bool got =
+            ::write(fd, &b, 1) == 1 && ::poll(&p, 1, 500) > 0 && ::read(fd, &r, 1) == 1;
+        out.push_back(got ? r : -1);
+    }
+    if (fd >= 0) ::close(fd);
+    return out;
+}
+
+// Whether the process loaded a Qt platform plugin: it made a window.
+bool MadeAWindow(pid_t pid) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find("platforms/libq") != std::string::npos) return true;
+    return false;
+}
+
+TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
+    const Bytes message = RecordMessage({{U"<4>HOLA", ShippedFont("angosta"), 1, false}});
+    struct Row {
+        bool display;
+        Texts args;
+        Faults faults;
+        Bytes sent;
+        bool notice;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {true, {"--ventana"}, {}, message, false},
+        // The late reply comes within the wait.
+        {true, {"--ventana", "--silencio-solo", "1", "--eco-erroneo", "40:0x33", "--tarde", "50:200"},
+         With([](Faults& f) { f.silentAt = {1}; f.lateMs = {{50, 200}}; f.wrongReply = {{40, 0x33}}; }),
+         RecordTurnDisplay(2), false},
+        {false, {"--ventana"}, {}, message, true},
+        {false, {}, {}, message, false},
+    };
+    // clang-format on
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        saved.emplace_back(
+            name, ::getenv(name) ? std::optional<std::string>(::getenv(name)) : std::nullopt);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(&r - rows);
+        for (const auto& [name, value] : saved) ::unsetenv(name);
+        if (r.display) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        letrador::testing::ScratchFolder work;
+        letrador::testing::VirtualSignProcess sign(work.path(), 7, r.args);
+        std::string why;
+        ASSERT_TRUE(sign.start(&why)) << why;
+        VirtualSign expected(r.faults);
+        EXPECT_EQ(Exchange(sign.linkPath(), r.sent), Answer(expected, r.sent));
+        EXPECT_EQ(MadeAWindow(sign.pid()), r.display);
+        const auto rec = sign.stop();
+        EXPECT_EQ(rec.exitCode, 0);
+        // Without a display nothing but the notice; with one, whatever Qt says but no notice.
+        const std::string notice = "Sin pantalla: el cartel virtual sigue sin ventana.\n";
+        EXPECT_EQ(Has(rec.errors, notice), r.notice) << rec.errors;
+        if (!r.display) {
+            EXPECT_EQ(rec.errors, r.notice ? notice : "");
+        }
+        EXPECT_EQ(rec.bytes, r.sent);
+        EXPECT_EQ(rec.decoded, DecodeStream(r.sent)) << rec.listing;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(sign.linkPath())));
+    }
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
 
 }  // namespace
