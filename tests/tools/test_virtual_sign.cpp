@@ -1,6 +1,5 @@
-// cartel-virtual: the sign's answers and faults, the decoding of what it received and its
-// listing, what it shows of recordings made by the program's own recording code (the display
-// and its window), and --ventana as a process with a display and without one.
+// cartel-virtual: its answers and faults, the listing of what it received, what it shows of the
+// program's own recordings (display and window), and --ventana with a display and without one.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
+#include <functional>
 #include <tuple>
 
 #include "app/led_preview.h"
@@ -56,14 +56,10 @@ Bytes TurnBody(int style, int from = 0, int to = 100) {
     return out;
 }
 
-bool Has(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
-}
-
-Faults With(void (*set)(Faults&)) {
+using F = Faults&;
+Faults With(void (*set)(F)) {
     Faults f;
-    set(f);
-    return f;
+    return set(f), f;
 }
 
 Replies Answer(VirtualSign& sign, const Bytes& in, long long nowMs = 0) {
@@ -84,22 +80,24 @@ TEST(VirtualSign, AnswersAndFaults) {
         S state;
     };
     const Bytes text = {0x7E, 0xC3, 0x01, 0x02, 0xC5, 0x80, 0xD0, 0xC9, 0xD2, 0x00};
-    const Bytes opened = {0xC4, 0x5A, 0xC4, 0xC4};
+    const Bytes opened = {0xC4, 0x5A, 0xC4, 0xC4}, in = {0xC3, 0x01, 0xC3, 0x02, 0x7F};
     auto ints = [](const Bytes& b) { return Replies(b.begin(), b.end()); };
     // clang-format off
     const Row rows[] = {
         // A recording echoes every text byte; only C9 D2 C5 ends it.
-        {{}, Cat({kOpening, text, kClosing}), ints(Cat({opened, text, {0xC9, 0xD2, 0xC4}})), S::Idle},
+        {{}, Cat({kOpening, text, kClosing}), ints(Cat({opened, text, {0xC9, 0xD2, 0xC4}})),
+         S::Idle},
         // The model query and the start count only right after an attention.
-        {{}, {0x01, 0x02, 0xC5, 0x7F, 0xC3, 0x7F, 0x02}, {0x01, 0x02, 0xC4, 0x7F, 0xC4, 0x7F, 0x02}, S::Idle},
+        {{}, {0x01, 0x02, 0xC5, 0xC3, 0x7F, 0x02}, {0x01, 0x02, 0xC4, 0xC4, 0x7F, 0x02}, S::Idle},
         {{}, {0xC3, 0xC3, 0x02}, {0xC4, 0xC4, 0xC4}, S::Recording},
         // Faults change the reply only: the state moves on as usual.
-        {With([](Faults& f) { f.silentFrom = 2; }), {0xC3, 0x01, 0xC3, 0x02, 0x7F}, {0xC4, 0x5A, -1, -1, -1}, S::Recording},
-        {With([](Faults& f) { f.silentAt = {1, 3}; }), {0xC3, 0x01, 0xC3, 0x02, 0x7F}, {0xC4, -1, 0xC4, -1, 0x7F}, S::Recording},
-        {With([](Faults& f) { f.wrongReply = {{4, std::nullopt}, {5, 0x33}}; }), Cat({kOpening, {0x7E, 0x7E, 0x7E}}),
-         ints(Cat({opened, {0x7F, 0x33, 0x7E}})), S::Recording},
-        {With([](Faults& f) { f.model = kOtroModelo; }), {0xC3, 0x01}, {0xC4, 0x5B}, S::Idle},
-        {With([](Faults& f) { f.refuseStart = true; }), Cat({kOpening, {0xC3}}), {0xC4, 0x5A, 0xC4, kRechazoInicio, 0xC4}, S::Armed},
+        {With([](F f) { f.silentFrom = 2; }), in, {0xC4, 0x5A, -1, -1, -1}, S::Recording},
+        {With([](F f) { f.silentAt = {1, 3}; }), in, {0xC4, -1, 0xC4, -1, 0x7F}, S::Recording},
+        {With([](F f) { f.wrongReply = {{1, std::nullopt}, {4, 0x33}}; }), in,
+         {0xC4, 0x5B, 0xC4, 0xC4, 0x33}, S::Recording},
+        {With([](F f) { f.model = kOtroModelo; }), {0xC3, 0x01}, {0xC4, 0x5B}, S::Idle},
+        {With([](F f) { f.refuseStart = true; }), in, {0xC4, 0x5A, 0xC4, kRechazoInicio, 0x7F},
+         S::Idle},
     };
     // clang-format on
     for (const Row& r : rows) {
@@ -111,9 +109,6 @@ TEST(VirtualSign, AnswersAndFaults) {
         EXPECT_EQ(sign.lastEndedRecording(), &r == rows);
         EXPECT_EQ(sign.received(), static_cast<long long>(r.in.size()));
     }
-    VirtualSign late(With([](Faults& f) { f.lateMs = {{1, 500}}; }));
-    EXPECT_EQ(late.receive(0xC3)->delayMs, 0);
-    EXPECT_EQ(late.receive(0x01)->delayMs, 500);
     // A recording the host abandoned ends after a quiet spell longer than a time-out.
     VirtualSign quiet;
     Answer(quiet, Cat({kOpening, {0x7E}}), 0);
@@ -121,82 +116,33 @@ TEST(VirtualSign, AnswersAndFaults) {
     EXPECT_EQ(Answer(quiet, kOpening, 1000 + kReposoMs), ints(opened));
 }
 
-Texts Formatted(const Recording& r) {
-    Texts out;
-    for (const auto& p : r.paragraphs) out.push_back(FormatParagraph(p));
-    return out;
-}
-
-TEST(SignDecoder, MessagesTurnDisplaysAndSessions) {
+// Every session the bytes show, as the listing of --registro names it, and read back.
+TEST(SignDecoder, TheListingNamesEverySessionAndReadsBack) {
     // clang-format off
-    const std::pair<Bytes, Texts> messages[] = {
-        {{0xCA, 0x7E, 0x09, 0x80, 0xC9, 0xC9, 0xD1, 0xC8, 0x00, 0x7F, 0xC9},
-         {"<4> 7E 09 80 separador", "<A> <3> <?> 7F separador"}},
-        {{0x7F, 0x80, 0xCF, 0x7F}, {"7F 80 <9> 7F"}},  // joined paragraphs read as one
-        {{0xC9, 0x7F, 0xC9, 0xC9}, {"separador", "7F separador", "separador"}},
-        {{0x7F, 0x80, 0x7F, 0xD0, 0xC9}, {"7F 80 7F D0 separador"}},  // no turn entry's style
-    };
-    // clang-format on
-    for (const auto& [body, paragraphs] : messages) {
-        const SignRecord rec = DecodeStream(Cat({kOpening, body, kClosing}));
-        ASSERT_EQ(rec.recordings.size(), 1u);
-        const Recording& got = rec.recordings[0];
-        EXPECT_EQ(got.kind, Recording::Kind::Message);
-        EXPECT_TRUE(got.modelQueried && got.started && got.closed && got.attentions == 2);
-        EXPECT_EQ(Formatted(got), paragraphs);
-        EXPECT_EQ(rec.received, static_cast<long long>(body.size() + 7));
-    }
-    for (int style = 1; style <= 3; ++style) {
-        const Recording r =
-            DecodeStream(Cat({kOpening, TurnBody(style), kClosing})).recordings.at(0);
-        EXPECT_TRUE(r.kind == Recording::Kind::TurnDisplay && r.closed && r.turn.style == style);
-        ASSERT_EQ(r.turn.entries.size(), 100u);
-        for (int n = 0; n < 100; ++n) EXPECT_EQ(r.turn.entries[n].number, n) << style;
-    }
-    const Bytes next = TurnBody(1, 42, 43);  // cut short inside entry 42
-    const Recording cut =
-        DecodeStream(Cat({kOpening, TurnBody(1, 0, 42), Bytes(next.begin(), next.begin() + 7)}))
-            .recordings.at(0);
-    ASSERT_EQ(cut.turn.entries.size(), 43u);
-    EXPECT_FALSE(cut.closed || cut.turn.entries[42].complete || !cut.turn.entries[41].complete);
-    EXPECT_EQ(cut.turn.entries[42].number, -1);
-    EXPECT_EQ(cut.turn.entries[42].bytes.size(), 7u);
-    // clang-format off
-    const SignRecord rec = DecodeStream(Cat({
-        {0x55},                                // stray
+    const Bytes stream = Cat({
+        {0x55},                                // a stray byte
         {0xC3, 0xC3, 0xC3, 0xC3, 0x01},        // a silent line, then another model: one session
         {0xC3, 0x01, 0xC3, 0x02, 0x7F, 0x09},  // a recording cut by a time-out
-        {0xC3, 0x01, 0xC3, 0x02, 0x7E}, kClosing, {0x44}}));
+        kOpening, {0xCA, 0x7E, 0x09, 0x80, 0xC9, 0xC9, 0xD1, 0xC8, 0x00, 0x7F, 0xC9},  // effects
+        {0xC9, 0x7F, 0x80, 0xCF, 0x7F, 0xD0, 0xC9},  // an empty paragraph, joined ones, no turn
+        kClosing, {0x44},
+        {0xC3, 0x01, 0xC3},                    // a second recognition opens a new session
+        kOpening, TurnBody(3, 0, 2), {0x3E, 0x41}});
     // clang-format on
-    EXPECT_EQ(rec.strayBytes, 2);
-    ASSERT_EQ(rec.recordings.size(), 3u);
-    const auto& [silent, abandoned, closed] =
-        std::tie(rec.recordings[0], rec.recordings[1], rec.recordings[2]);
-    EXPECT_TRUE(silent.attentions == 4 && silent.modelQueried && !silent.started);
-    EXPECT_EQ(silent.kind, Recording::Kind::None);
-    EXPECT_TRUE(abandoned.firstByte == 6 && abandoned.started && !abandoned.closed);
-    EXPECT_EQ(Formatted(abandoned), Texts{"7F 09"});
-    EXPECT_TRUE(closed.firstByte == 12 && closed.closed);
-    // A second recognition opens a new session.
-    const SignRecord two = DecodeStream(Bytes{0xC3, 0x01, 0xC3, 0xC3, 0x01, 0xC3, 0x02});
-    ASSERT_EQ(two.recordings.size(), 2u);
-    EXPECT_TRUE(two.recordings[1].firstByte == 2 && two.recordings[1].attentions == 3);
-}
-
-TEST(SignDecoder, ListingIsWrittenAndReadBack) {
-    const Bytes stream =
-        Cat({kOpening, {0xC8, 0x7F, 0xC9}, kClosing, kOpening, TurnBody(3, 0, 2), {0x3E, 0x41}});
     const std::string listing =
-        "cartel-virtual registro 1\nrecibidos 42\najenos 0\n"
-        "grabacion 1 desde 0 atenciones 2 modelo si comienzo si cierre si otros 0\n"
-        "mensaje\nparrafo <3> 7F separador\n"
-        "grabacion 2 desde 10 atenciones 2 modelo si comienzo si cierre no otros 0\n"
+        "cartel-virtual registro 1\nrecibidos 73\najenos 2\n"
+        "grabacion 1 desde 1 atenciones 4 modelo si comienzo no cierre no otros 0\n"
+        "grabacion 2 desde 6 atenciones 2 modelo si comienzo si cierre no otros 0\n"
+        "mensaje\nparrafo 7F 09\n"
+        "grabacion 3 desde 12 atenciones 2 modelo si comienzo si cierre si otros 0\n"
+        "mensaje\nparrafo <4> 7E 09 80 separador\nparrafo <A> <3> <?> 7F separador\n"
+        "parrafo separador\nparrafo 7F 80 <9> 7F D0 separador\n"
+        "grabacion 4 desde 38 atenciones 1 modelo si comienzo no cierre no otros 0\n"
+        "grabacion 5 desde 40 atenciones 3 modelo si comienzo si cierre no otros 0\n"
         "turnero 3\nentrada 00 3E 41 41 41 3E 80 3E 41 41 41 3E\n"
         "entrada 01 3E 41 41 41 3E 80 80 80 04 02 7F\nentrada -- 3E 41 incompleta\nfin\n";
     EXPECT_EQ(FormatListing(DecodeStream(stream)), listing);
-    for (const Bytes& s :
-         {stream, Cat({{0x12, 0xC3, 0x33}, kOpening, {0xCA, 0xC9, 0xD1, 0x00, 0xC9}}),
-          Cat({kOpening, TurnBody(2), kClosing}), Bytes{}}) {
+    for (const Bytes& s : {stream, Cat({kOpening, TurnBody(2), kClosing}), Bytes{}}) {
         const SignRecord rec = DecodeStream(s);
         std::string text = FormatListing(rec), crlf;
         for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -212,35 +158,31 @@ std::string ShippedFont(const std::string& name) {
     return (fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / (name + ".ffv")).string();
 }
 
-// A rig whose line is answered by the virtual sign itself.
-struct VirtualRig : letrador::testing::SignRig {
+// The bytes the program's own recording code puts on the line, answered by the virtual sign.
+Bytes Recorded(const std::function<bool(Grabador&)>& record) {
+    letrador::testing::SignRig rig;
     VirtualSign sign;
-    VirtualRig() {
-        link.setResponder([this](std::uint8_t b) {
-            const auto r = sign.receive(b);
-            return r ? platform::ScriptedSerialLink::Reply(r->byte)
-                     : platform::ScriptedSerialLink::Silence();
-        });
-    }
-};
+    rig.link.setResponder([&](std::uint8_t b) {
+        const auto r = sign.receive(b);
+        return r ? platform::ScriptedSerialLink::Reply(r->byte)
+                 : platform::ScriptedSerialLink::Silence();
+    });
+    EXPECT_TRUE(record(rig.grabador));
+    EXPECT_EQ(sign.recordingsClosed(), 1);
+    return rig.link.written;
+}
 
-// The bytes the program's "&Total" of `parrafos` puts on the line.
+// "&Total" of `parrafos`, and "Turnero `style`".
 Bytes RecordMessage(const std::vector<ParrafoAGrabar>& parrafos, bool joined = false,
                     Int16 space = 3) {
-    VirtualRig rig;
     OpcionesGrabacion o;
     o.textoPuerto = "3";
     o.joined = joined;
     o.spaceWidth = space;
-    EXPECT_TRUE(RecordWholeMessage(rig.grabador, parrafos, o));
-    EXPECT_EQ(rig.sign.recordingsClosed(), 1);
-    return rig.link.written;
+    return Recorded([&](Grabador& g) { return RecordWholeMessage(g, parrafos, o); });
 }
-
 Bytes RecordTurnDisplay(int style) {
-    VirtualRig rig;
-    EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(style, "3"));
-    return rig.link.written;
+    return Recorded([=](Grabador& g) { return Turnero(g).GrabarTurnero(style, "3"); });
 }
 
 using Marks = std::vector<std::tuple<std::size_t, char32_t, std::string>>;
@@ -257,50 +199,41 @@ Marks MarksOf(const std::vector<PreviewMarker>& markers, bool effectsOnly = fals
 void ExpectStripIs(const SignPreview& strip, const SignPreview& preview) {
     EXPECT_EQ(strip.columns, preview.columns);
     EXPECT_EQ(MarksOf(strip.markers), MarksOf(preview.markers, true));
-    for (const auto& m : strip.markers) EXPECT_EQ(m.kind, PreviewMarker::Kind::Effect);
 }
 
-TEST(SignDisplay, ARecordedMessageIsOneStripPerParagraphWithThePreviewsColumns) {
-    const std::vector<std::u32string> texts = {U"<4>HOLA MUNDO<7>",
-                                               U"Precio: $ 1.250,99 <0>¡Oferta!<3>", U"",
-                                               U"<2>ñandú<A>Sale<5><6><8><9> fin"};
-    for (const std::string name : {"normal", "negrita", "angosta"}) {
-        const std::string font = ShippedFont(name);
-        for (Int16 space : {1, 3}) {
-            SCOPED_TRACE(name + " space " + std::to_string(space));
-            std::vector<ParrafoAGrabar> parrafos;
-            for (std::size_t k = 0; k < texts.size(); ++k)
-                parrafos.push_back({texts[k], font, static_cast<Int16>(k % 3), false});
-            SignDisplay display;
-            display.append(RecordMessage(parrafos, false, space));
-            ASSERT_EQ(display.strips().size(), texts.size());
-            for (std::size_t k = 0; k < texts.size(); ++k)
-                ExpectStripIs(display.strips()[k],
-                              ComputeSignPreview(texts[k], font, parrafos[k].Separation, space));
-        }
-    }
+// Each paragraph a strip with the preview's columns and effects, for every digit separation; an
+// ignored paragraph is not sent; joined paragraphs reach the sign as one; "<x>" goes as 00, an
+// effect naming nothing; "<1>" sends the separator, so the sign sees two paragraphs.
+TEST(SignDisplay, ARecordedMessageIsOneStripPerParagraphSent) {
     const std::string font = ShippedFont("normal");
+    auto preview = [&](const std::u32string& t, Int16 separation, Int16 space = 3) {
+        return ComputeSignPreview(t, font, separation, space);
+    };
+    const std::vector<std::u32string> texts = {U"<4>HOLA MUNDO<7>", U"$ 1.250,99 <0>¡Oferta!<3>",
+                                               U"", U"<2>ñandú<A>Sale<5><6><8><9> fin"};
+    std::vector<ParrafoAGrabar> parrafos;
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        parrafos.push_back({texts[k], font, static_cast<Int16>(k % 3), false});
     const std::vector<ParrafoAGrabar> three = {
         {U"UNO<3>", font, 1, false}, {U"DOS", font, 1, true}, {U"TRES", font, 2, false}};
-    // An ignored paragraph is not sent; joined paragraphs reach the sign as one.
-    SignDisplay separated, joined, tags;
+    SignDisplay whole, separated, joined, tags;
+    whole.append(RecordMessage(parrafos, false, 1));
     separated.append(RecordMessage(three));
-    ASSERT_EQ(separated.strips().size(), 2u);
-    ExpectStripIs(separated.strips()[1], ComputeSignPreview(U"TRES", font, 2, 3));
     joined.append(RecordMessage(three, true));
-    ASSERT_EQ(joined.strips().size(), 1u);
-    SignPreview both = ComputeSignPreview(U"UNO<3>", font, 1, 3);
-    const SignPreview tres = ComputeSignPreview(U"TRES", font, 2, 3);
-    both.columns.insert(both.columns.end(), tres.columns.begin(), tres.columns.end());
-    ExpectStripIs(joined.strips()[0], both);
-    // "<x>" goes as 00, an effect naming nothing; "<1>" sends the separator: two paragraphs.
     tags.append(RecordMessage({{U"A<x>B<1>C", font, 1, false}}));
+    ASSERT_EQ(whole.strips().size(), texts.size());
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        ExpectStripIs(whole.strips()[k], preview(texts[k], parrafos[k].Separation, 1));
+    ASSERT_TRUE(separated.strips().size() == 2 && joined.strips().size() == 1);
+    ExpectStripIs(separated.strips()[1], preview(U"TRES", 2));
+    SignPreview both = preview(U"UNO<3>", 1);
+    both.columns = Cat({both.columns, preview(U"TRES", 2).columns});
+    ExpectStripIs(joined.strips()[0], both);
     ASSERT_EQ(tags.strips().size(), 2u);
-    EXPECT_EQ(
-        MarksOf(tags.strips()[0].markers),
-        (Marks{{ComputeSignPreview(U"A", font, 1, 3).columns.size(), U'?', TagToolTip(U'?')}}));
-    EXPECT_EQ(tags.strips()[0].columns, ComputeSignPreview(U"AB", font, 1, 3).columns);
-    EXPECT_EQ(tags.strips()[1].columns, ComputeSignPreview(U"C", font, 1, 3).columns);
+    EXPECT_EQ(MarksOf(tags.strips()[0].markers),
+              (Marks{{preview(U"A", 1).columns.size(), U'?', TagToolTip(U'?')}}));
+    EXPECT_EQ(tags.strips()[0].columns, preview(U"AB", 1).columns);
+    EXPECT_EQ(tags.strips()[1].columns, preview(U"C", 1).columns);
 }
 
 QApplication& App() {
@@ -350,14 +283,11 @@ TEST(SignDisplay, TheDisplayAndItsWindowAtEachStage) {
         SCOPED_TRACE(r.status);
         display.append(r.bytes);
         fed.insert(fed.end(), r.bytes.begin(), r.bytes.end());
+        window.refresh();
         EXPECT_EQ(display.record(), DecodeStream(fed));
         EXPECT_EQ(display.statusText(), r.status);
         EXPECT_EQ(display.stripsRecording(), r.stripsRecording);
         EXPECT_EQ(display.turnStyle(), r.turnStyle);
-        for (int n = 0; n < kTurnNumbers; ++n)
-            EXPECT_EQ(display.turnCells()[n],
-                      (n < r.turnCells ? TurnCell{TurnColumns(n, 1), true, true} : TurnCell{}));
-        window.refresh();
         EXPECT_EQ(window.statusLabel()->text().toStdString(), r.status);
         ASSERT_EQ(window.paragraphStrips().size(), r.strips);
         ASSERT_EQ(display.strips().size(), r.strips);
@@ -372,6 +302,8 @@ TEST(SignDisplay, TheDisplayAndItsWindowAtEachStage) {
         EXPECT_EQ(window.turnLabel()->text().toStdString(),
                   r.turnStyle ? "Turnero (estilo 1)" : "Turnero: no se recibió ninguno");
         for (int n = 0; n < kTurnNumbers; ++n) {
+            EXPECT_EQ(display.turnCells()[n],
+                      (n < r.turnCells ? TurnCell{TurnColumns(n, 1), true, true} : TurnCell{}));
             EXPECT_EQ(window.turnCell(n)->columns(), display.turnCells()[n].columns);
             EXPECT_EQ(window.turnCellLabel(n)->text(), QString::asprintf("%02d", n));
         }
@@ -430,20 +362,19 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
     const Row rows[] = {
         {true, {"--ventana"}, {}, message, false},
         // The late reply comes within the wait.
-        {true, {"--ventana", "--silencio-solo", "1", "--eco-erroneo", "40:0x33", "--tarde", "50:200"},
-         With([](Faults& f) { f.silentAt = {1}; f.lateMs = {{50, 200}}; f.wrongReply = {{40, 0x33}}; }),
+        {true, {"--ventana", "--silencio-solo", "1", "--eco-erroneo", "40:0x33", "--tarde",
+                "50:200"},
+         With([](F f) { f.silentAt = {1}, f.lateMs = {{50, 200}}, f.wrongReply = {{40, 0x33}}; }),
          RecordTurnDisplay(2), false},
         {false, {"--ventana"}, {}, message, true},
         {false, {}, {}, message, false},
     };
     // clang-format on
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        saved.emplace_back(
-            name, ::getenv(name) ? std::optional<std::string>(::getenv(name)) : std::nullopt);
     for (const Row& r : rows) {
         SCOPED_TRACE(&r - rows);
-        for (const auto& [name, value] : saved) ::unsetenv(name);
+        // An empty variable names no display.
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            ::setenv(name, "", 1);
         if (r.display) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         letrador::testing::ScratchFolder work;
         letrador::testing::VirtualSignProcess sign(work.path(), 7, r.args);
@@ -456,7 +387,7 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
         EXPECT_EQ(rec.exitCode, 0);
         // Without a display nothing but the notice; with one, whatever Qt says but no notice.
         const std::string notice = "Sin pantalla: el cartel virtual sigue sin ventana.\n";
-        EXPECT_EQ(Has(rec.errors, notice), r.notice) << rec.errors;
+        EXPECT_EQ(rec.errors.find(notice) != std::string::npos, r.notice) << rec.errors;
         if (!r.display) {
             EXPECT_EQ(rec.errors, r.notice ? notice : "");
         }
@@ -464,8 +395,7 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
         EXPECT_EQ(rec.decoded, DecodeStream(r.sent)) << rec.listing;
         EXPECT_FALSE(fs::exists(fs::symlink_status(sign.linkPath())));
     }
-    for (const auto& [name, value] : saved)
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 }  // namespace
