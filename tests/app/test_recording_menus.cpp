@@ -1,8 +1,7 @@
 // The recording menus, the turn-display menus and the options window, through the main window.
+// The bytes and log lines of each recording are pinned by the recording's own tests; here what
+// the window does around them.
 #include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QCloseEvent>
 
 #include "tests/app/app_rig.h"
 
@@ -11,140 +10,99 @@ namespace {
 
 using testing::AppRig;
 
-std::vector<std::string> LogLines(AppRig& rig) { return rig.window->graba().log().lines(); }
-
-TEST(RecordingMenus, TotalOfTwoParagraphsLeavesTheNineLineLog) {
-    AppRig rig({3});
-    ASSERT_TRUE(rig.load());
-    rig.window->show();
-    rig.addParagraph(QStringLiteral("A"));
-    rig.addParagraph(QStringLiteral("AA"));
-    rig.action("menGrabTotal")->trigger();
-    EXPECT_EQ(LogLines(rig), (std::vector<std::string>{
-                                 "Usando puerto COM 3.", "Reconociendo dispositivo...",
-                                 "Cartel electrónico compatible.", "Comenzando grabación...",
-                                 "Grabando párrafo 1 de 2... OK.", "Grabando párrafo 2 de 2... OK.",
-                                 "Finalizando grabación...", "La grabación se realizó sin errores.",
-                                 "Grabación finalizada."}));
-    // «A» is 7E 09 09 7E plus one blank; the separator follows each paragraph.
-    const testing::Bytes body = {0x7E, 0x09, 0x09, 0x7E, 0x80, 0xC9, 0x7E, 0x09, 0x09, 0x7E,
-                                 0x80, 0x7E, 0x09, 0x09, 0x7E, 0x80, 0xC9};
-    testing::Bytes expected = testing::kCleanOpening;
-    expected.insert(expected.end(), body.begin(), body.end());
-    expected.insert(expected.end(), testing::kCleanClosing.begin(), testing::kCleanClosing.end());
-    EXPECT_EQ(rig.link.written, expected);
-
-    // The main window stays off until the recording window is closed.
-    EXPECT_FALSE(rig.window->isEnabled());
-    auto* cerrar = rig.window->graba().findChild<QPushButton*>(QStringLiteral("cmdCerrar"));
-    ASSERT_NE(cerrar, nullptr);
-    EXPECT_FALSE(cerrar->isHidden());
-    cerrar->click();
-    EXPECT_TRUE(rig.window->isEnabled());
-    EXPECT_FALSE(rig.window->graba().isVisible());
+// Each menu item with what it sets off: its refusals (before any byte), its question, or the
+// recording window that keeps the main window off until Close.
+TEST(RecordingMenus, EachItemRefusesAsksOrRecords) {
+    const std::string capacity = "El texto supera la capacidad del cartel. Debe reducir el texto.";
+    const std::string turnero = "Se está por hacer una grabación de turnero.\r\nDesea continuar?";
+    auto parcial = [](const char* font, const QString& text, int from, int to) {
+        return [=](AppRig& r) {
+            r.press("cmdParNuevo");
+            r.window->setFontFileText(font);
+            r.editor()->setPlainText(text);
+            r.select(from, to);
+        };
+    };
+    const struct {
+        const char* name;
+        const char* menu;
+        std::function<void(AppRig&)> prepare;
+        std::vector<std::string> boxes;
+        bool answer;      // to a question, when one is asked
+        std::string log;  // the line that names what is recorded; "" when nothing is
+    } cases[] = {
+        {"Total, two paragraphs", "menGrabTotal", [](AppRig& r) {
+             r.addParagraph(QStringLiteral("A"));
+             r.addParagraph(QStringLiteral("AA")); }, {}, true, "Grabando párrafo 2 de 2... OK."},
+        {"Total over the sign", "menGrabTotal", [](AppRig& r) {
+             r.addParagraph(QStringLiteral("A"));
+             r.store.paragraph(1).Columns = 3000;
+             r.addParagraph(QStringLiteral("A"));
+             r.dialogs.clear(); },
+         {"No se puede grabar el mensaje porque excede la capacidad del cartel."}, true, ""},
+        {"Parcial, no text", "menGrabParcial", parcial("a.ffv", "", 0, 0),
+         {"Debe ingresar texto en el mensaje."}, true, ""},
+        {"Parcial, no font", "menGrabParcial", parcial("", QStringLiteral("A"), 0, 0),
+         {"Debe seleccionar un archivo de fuente para el mensaje."}, true, ""},
+        // The whole text is checked although only a part is selected.
+        {"Parcial, too long", "menGrabParcial", parcial("a.ffv", QString(500, QLatin1Char('A')), 0, 1),
+         {"El texto supera la capacidad del cartel. Debe reducir el texto."}, true, ""},
+        {"Parcial, the selection", "menGrabParcial", parcial("a.ffv", QStringLiteral("AB A"), 3, 4),
+         {}, true, "Grabando selección: A"},
+        {"Turnero 2, No", "menTurn2", [](AppRig&) {}, {turnero}, false, ""},
+        {"Turnero 2, Yes", "menTurn2", [](AppRig&) {}, {turnero}, true, "Comenzando grabación..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppRig rig;
+        ASSERT_TRUE(rig.start());
+        c.prepare(rig);
+        rig.dialogs.answerNext(c.answer);
+        rig.action(c.menu)->trigger();
+        EXPECT_EQ(rig.dialogs.texts(), c.boxes);
+        if (!c.boxes.empty() && rig.dialogs.shown.back().isQuestion) {
+            EXPECT_EQ(rig.dialogs.shown.back().title, "Grabación de turnero");
+        }
+        const bool records = !c.log.empty();
+        EXPECT_EQ(rig.link.written.empty(), !records);
+        EXPECT_EQ(rig.window->graba().isVisible(), records);
+        EXPECT_EQ(rig.window->isEnabled(), !records);
+        if (!records) continue;
+        const auto lines = rig.logLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.log), lines.end());
+        EXPECT_EQ(lines.end()[-2], "La grabación se realizó sin errores.");
+        EXPECT_EQ(lines.back(), "Grabación finalizada.");
+        ASSERT_FALSE(rig.recordingClose()->isHidden());
+        rig.recordingClose()->click();
+        EXPECT_TRUE(rig.window->isEnabled());
+        EXPECT_FALSE(rig.window->graba().isVisible());
+    }
 }
 
-TEST(RecordingMenus, TotalIsRefusedWhenTheMessageExceedsTheSign) {
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    rig.addParagraph(QStringLiteral("A"));
-    rig.store.paragraph(1).Columns = 3000;
-    rig.addParagraph(QStringLiteral("A"));
-    rig.dialogs.clear();
-    rig.action("menGrabTotal")->trigger();
-    EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{
-                                       "No se puede grabar el mensaje porque excede la capacidad del cartel."});
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_FALSE(rig.window->graba().isVisible());
-}
-
-TEST(RecordingMenus, ParcialRecordsOnlyTheSelectionButChecksTheWholeText) {
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    rig.window->show();
-    rig.child<QPushButton>("cmdParNuevo")->click();
-    auto* editor = rig.child<QPlainTextEdit>("txtMsjMensaje");
-    editor->setPlainText(QStringLiteral("AB A"));
-    rig.window->setFontFileText("a.ffv");
-    QTextCursor c = editor->textCursor();
-    c.setPosition(3);
-    c.setPosition(4, QTextCursor::KeepAnchor);
-    editor->setTextCursor(c);
-    rig.action("menGrabParcial")->trigger();
-    std::vector<std::string> lines = LogLines(rig);
-    ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(lines[4], "Grabando selección: A");
-    EXPECT_EQ(lines[5], "Finalizando grabación...");
-    testing::Bytes expected = testing::kCleanOpening;
-    expected.insert(expected.end(), {0x7E, 0x09, 0x09, 0x7E, 0x80});
-    expected.insert(expected.end(), testing::kCleanClosing.begin(), testing::kCleanClosing.end());
-    EXPECT_EQ(rig.link.written, expected);
-}
-
-TEST(RecordingMenus, ParcialRefusalsComeBeforeAnyByte) {
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    rig.child<QPushButton>("cmdParNuevo")->click();
-    rig.action("menGrabParcial")->trigger();
-    rig.child<QPlainTextEdit>("txtMsjMensaje")->setPlainText(QStringLiteral("A"));
-    rig.action("menGrabParcial")->trigger();
-    rig.window->setFontFileText("a.ffv");
-    rig.child<QPlainTextEdit>("txtMsjMensaje")->setPlainText(QString(500, QLatin1Char('A')));
-    rig.action("menGrabParcial")->trigger();
-    EXPECT_EQ(rig.dialogs.texts(),
-              (std::vector<std::string>{"Debe ingresar texto en el mensaje.",
-                                        "Debe seleccionar un archivo de fuente para el mensaje.",
-                                        "El texto supera la capacidad del cartel. Debe reducir el texto."}));
-    EXPECT_TRUE(rig.link.written.empty());
-}
-
-TEST(TurnDisplayMenus, NoSendsNothingAndYesRecordsTheHundredNumbers) {
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    rig.dialogs.answerNext(false);
-    rig.action("menTurn2")->trigger();
-    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
-    EXPECT_EQ(rig.dialogs.shown[0].title, "Grabación de turnero");
-    EXPECT_EQ(rig.dialogs.shown[0].text,
-              "Se está por hacer una grabación de turnero.\r\nDesea continuar?");
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_FALSE(rig.window->graba().isVisible());
-
-    rig.dialogs.answerNext(true);
-    rig.action("menTurn2")->trigger();
-    // Opening, 100 entries of 11 bytes, closing.
-    EXPECT_EQ(rig.link.written.size(), 4u + 1100u + 3u);
-    EXPECT_EQ(LogLines(rig).back(), "Grabación finalizada.");
-}
-
-// The line lost in the middle of "&Total" or a turn display: the recording still closes, shows
-// Close, and Close gives the main window back.
+// The line lost in the middle of "&Total" or a turn display: the recording still closes the
+// port and shows Close, and Close gives the main window back.
 TEST(RecordingMenus, ALostLineEndsTheRecordingAndCloseGivesTheWindowBack) {
-    struct Case {
+    const std::string lost = "Se perdió la conexión con el puerto COM 3.";
+    // Byte 6 is the third column of the first A; byte 30 is in the turn entry 02.
+    const struct {
         const char* menu;
         std::size_t atByte;  // the write that fails
         std::vector<std::string> lines;
-    };
-    const std::string lost = "Se perdió la conexión con el puerto COM 3.";
-    // Byte 6 is the third column of the first A; byte 30 is in the turn entry 02.
-    const std::vector<Case> cases = {
-        {"menGrabTotal",
-         6,
+    } cases[] = {
+        {"menGrabTotal", 6,
          {"Usando puerto COM 3.", "Reconociendo dispositivo...", "Cartel electrónico compatible.",
           "Comenzando grabación...", "Grabando párrafo 1 de 1...", lost, "Error de Timeout.",
           "Error: caracter 1 (A) no se grabó correctamente.", "Hubo errores en la grabación.",
           "Grabación finalizada."}},
-        {"menTurn2",
-         30,
-         {"Usando puerto COM 3.", "Reconociendo modelo de cartel...",
-          "Cartel electrónico compatible.", "Comenzando grabación...", lost, "Error de Timeout.",
-          "Hubo errores en la grabación.", "Grabación finalizada."}},
+        {"menTurn2", 30,
+         {"Usando puerto COM 3.", "Reconociendo modelo de cartel...", "Cartel electrónico compatible.",
+          "Comenzando grabación...", lost, "Error de Timeout.", "Hubo errores en la grabación.",
+          "Grabación finalizada."}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.menu);
         AppRig rig({3});
-        ASSERT_TRUE(rig.load());
-        rig.window->show();
+        ASSERT_TRUE(rig.start());
         rig.addParagraph(QStringLiteral("AA"));
         auto sign = testing::CompatibleSign();
         rig.link.setResponder([&rig, sign, at = c.atByte](std::uint8_t b) mutable {
@@ -153,97 +111,75 @@ TEST(RecordingMenus, ALostLineEndsTheRecordingAndCloseGivesTheWindowBack) {
         });
         rig.dialogs.answerNext(true);
         rig.action(c.menu)->trigger();
-        EXPECT_EQ(LogLines(rig), c.lines);
+        EXPECT_EQ(rig.logLines(), c.lines);
         EXPECT_EQ(rig.link.written.size(), c.atByte + 1);
         EXPECT_FALSE(rig.link.isOpen());
         EXPECT_FALSE(rig.window->isEnabled());
-        auto* cerrar = rig.window->graba().findChild<QPushButton*>(QStringLiteral("cmdCerrar"));
-        ASSERT_FALSE(cerrar->isHidden());
-        cerrar->click();
+        ASSERT_FALSE(rig.recordingClose()->isHidden());
+        rig.recordingClose()->click();
         EXPECT_TRUE(rig.window->isEnabled());
     }
 }
 
-class OptionsWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(rig.load()); }
-    QLineEdit* width() { return rig.optionsChild<QLineEdit>("txtParEspacio"); }
-    void press(const char* name) { rig.optionsChild<QPushButton>(name)->click(); }
+// The buttons keep the width within 1..5 but leave a typed wider one; only a press reaches the
+// store, and text that is no number counts as 0.
+TEST(OptionsWindow, SpaceWidthButtonsKeepOneToFive) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    auto* width = rig.optionsChild<QLineEdit>("txtParEspacio");
+    const struct {
+        const char* before;
+        const char* button;
+        const char* after;
+        int stored;
+    } cases[] = {{"5", "cmdParEspaMas", "5", 3}, {"1", "cmdParEspaMenos", "1", 3},
+                 {"9", "cmdParEspaMas", "9", 3}, {"9", "cmdParEspaMenos", "8", 8},
+                 {"abc", "cmdParEspaMas", "1", 1}, {"2", "cmdParEspaMas", "3", 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.before) + " " + c.button);
+        rig.store.SpaceWidth = 3;
+        width->setText(QString::fromLatin1(c.before));
+        EXPECT_EQ(rig.store.SpaceWidth, 3);
+        rig.optionsChild<QPushButton>(c.button)->click();
+        EXPECT_EQ(width->text().toStdString(), c.after);
+        EXPECT_EQ(rig.store.SpaceWidth, c.stored);
+    }
+}
+
+// "Actualizar" lists the ports again and chooses the last; the chosen one is what recordings use;
+// with no port found the window cannot be closed, and the main window stays off.
+TEST(OptionsWindow, ActualizarListsThePortsAndTheChosenOneIsUsed) {
     AppRig rig{{1, 3, 4}};
-};
-
-TEST_F(OptionsWindowTest, SpaceWidthButtonsKeepOneToFive) {
-    width()->setText(QStringLiteral("5"));
-    rig.store.SpaceWidth = 3;
-    press("cmdParEspaMas");
-    EXPECT_EQ(width()->text(), QStringLiteral("5"));
-    EXPECT_EQ(rig.store.SpaceWidth, 3);
-    width()->setText(QStringLiteral("1"));
-    press("cmdParEspaMenos");
-    EXPECT_EQ(width()->text(), QStringLiteral("1"));
-    EXPECT_EQ(rig.store.SpaceWidth, 3);
-    width()->setText(QStringLiteral("9"));
-    EXPECT_EQ(rig.store.SpaceWidth, 3);
-    press("cmdParEspaMas");
-    EXPECT_EQ(width()->text(), QStringLiteral("9"));
-    press("cmdParEspaMenos");
-    EXPECT_EQ(width()->text(), QStringLiteral("8"));
-    EXPECT_EQ(rig.store.SpaceWidth, 8);
-    width()->setText(QStringLiteral("abc"));
-    press("cmdParEspaMas");
-    EXPECT_EQ(width()->text(), QStringLiteral("1"));
-    EXPECT_EQ(rig.store.SpaceWidth, 1);
-}
-
-TEST_F(OptionsWindowTest, OpeningDisablesTheMainWindowAndCerrarGivesItBack) {
-    rig.window->show();
-    rig.action("menOpcAvanzadas")->trigger();
-    EXPECT_TRUE(rig.window->avanzadas().isVisible());
-    EXPECT_FALSE(rig.window->isEnabled());
-    EXPECT_EQ(rig.window->avanzadas().windowTitle(), QStringLiteral("Opciones Avanzadas"));
-    press("cmdCerrar");
-    EXPECT_FALSE(rig.window->avanzadas().isVisible());
-    EXPECT_TRUE(rig.window->isEnabled());
-}
-
-TEST_F(OptionsWindowTest, ActualizarListsThePortsAndTheChosenOneIsUsed) {
+    ASSERT_TRUE(rig.start());
     auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
-    ASSERT_EQ(ports->count(), 3);
-    EXPECT_EQ(ports->currentText(), QStringLiteral("4"));
-    press("cmdActualizar");
-    ASSERT_EQ(ports->count(), 3);
-    EXPECT_EQ(ports->itemText(0), QStringLiteral("1"));
-    EXPECT_EQ(ports->itemText(1), QStringLiteral("3"));
-    EXPECT_EQ(ports->currentText(), QStringLiteral("4"));
-    EXPECT_TRUE(rig.optionsChild<QPushButton>("cmdCerrar")->isEnabled());
-    EXPECT_TRUE(rig.optionsChild<QPushButton>("cmdActualizar")->isEnabled());
-
-    rig.window->show();
+    QWidget& options = rig.window->avanzadas();
     rig.action("menOpcAvanzadas")->trigger();
+    EXPECT_TRUE(options.isVisible() && !rig.window->isEnabled());
+    EXPECT_EQ(options.windowTitle(), QStringLiteral("Opciones Avanzadas"));
     ports->setCurrentIndex(1);
-    press("cmdCerrar");
+    rig.optionsChild<QPushButton>("cmdActualizar")->click();
+    ASSERT_EQ(ports->count(), 3);
+    EXPECT_EQ(ports->currentText(), QStringLiteral("4"));
+    ports->setCurrentIndex(1);
+    rig.optionsChild<QPushButton>("cmdCerrar")->click();
+    EXPECT_TRUE(!options.isVisible() && rig.window->isEnabled());
     rig.addParagraph(QStringLiteral("A"));
     rig.action("menGrabTotal")->trigger();
-    EXPECT_EQ(rig.window->graba().log().lines().front(), "Usando puerto COM 3.");
+    EXPECT_EQ(rig.logLines().front(), "Usando puerto COM 3.");
     EXPECT_EQ(rig.link.openedPorts.back(), 3);
-}
-
-TEST_F(OptionsWindowTest, WithNoPortFoundTheWindowCannotBeClosed) {
-    rig.window->show();
+    rig.recordingClose()->click();
     rig.action("menOpcAvanzadas")->trigger();
-    rig.link.setOpenablePorts({});
-    press("cmdActualizar");
-    EXPECT_EQ(rig.optionsChild<QComboBox>("cboPuertoCom")->count(), 0);
-    EXPECT_FALSE(rig.optionsChild<QPushButton>("cmdCerrar")->isEnabled());
-    EXPECT_TRUE(rig.optionsChild<QPushButton>("cmdActualizar")->isEnabled());
-    rig.window->avanzadas().close();
-    EXPECT_TRUE(rig.window->avanzadas().isVisible());
-    EXPECT_FALSE(rig.window->isEnabled());
-    rig.link.setOpenablePorts({7});
-    press("cmdActualizar");
-    rig.window->avanzadas().close();
-    EXPECT_FALSE(rig.window->avanzadas().isVisible());
-    EXPECT_TRUE(rig.window->isEnabled());
+    for (const std::set<int>& found : {std::set<int>{}, std::set<int>{7}}) {
+        SCOPED_TRACE(found.size());
+        rig.link.setOpenablePorts(found);
+        rig.optionsChild<QPushButton>("cmdActualizar")->click();
+        EXPECT_EQ(ports->count(), static_cast<int>(found.size()));
+        EXPECT_EQ(rig.optionsChild<QPushButton>("cmdCerrar")->isEnabled(), !found.empty());
+        EXPECT_TRUE(rig.optionsChild<QPushButton>("cmdActualizar")->isEnabled());
+        options.close();
+        EXPECT_EQ(options.isVisible(), found.empty());
+        EXPECT_EQ(rig.window->isEnabled(), !found.empty());
+    }
 }
 
 }  // namespace
