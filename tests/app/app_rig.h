@@ -13,10 +13,7 @@
 #include <QTest>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "app/frm_letrador.h"
 #include "platform/desktop.h"
@@ -65,20 +62,12 @@ struct AppRig {
             [folder](int n) { return PortDevicePath(folder, n); }});
         return window->Form_Load();
     }
-    bool start() {
-        if (!load()) return false;
-        window->show();
-        return true;
-    }
+    bool start() { return load() && (window->show(), true); }
 
     template <typename W>
-    W* child(const char* name) const {
-        return window->findChild<W*>(QString::fromUtf8(name));
-    }
+    W* child(const char* name) const { return window->findChild<W*>(QString::fromUtf8(name)); }
     template <typename W>
-    W* optionsChild(const char* name) const {
-        return window->avanzadas().findChild<W*>(QString::fromUtf8(name));
-    }
+    W* optionsChild(const char* name) const { return window->avanzadas().findChild<W*>(name); }
     QAction* action(const char* name) const { return child<QAction>(name); }
     void press(const char* button) const { child<QPushButton>(button)->click(); }
     QPlainTextEdit* editor() const { return child<QPlainTextEdit>("txtMsjMensaje"); }

@@ -2,12 +2,10 @@
 // the LED preview shows characters a font lacks.
 #include <gtest/gtest.h>
 
-#include <QFontDatabase>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <filesystem>
-#include <iterator>
 #include <map>
 
 #include "app/frm_fuentes.h"
@@ -17,6 +15,7 @@
 #include "message/glyph_cut.h"
 #include "message/sign_preview.h"
 #include "tests/app/app_rig.h"
+#include "tests/files/files_fixture.h"
 #include "tests/support/odd_fonts.h"
 #include "tests/support/shipped_fonts.h"
 
@@ -25,24 +24,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FileText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class FontEditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(rig.load());
         rig.action("menEditorFuentes")->trigger();
-        editor = rig.window->fuentes();
-        ASSERT_NE(editor, nullptr);
+        ASSERT_NE(editor = rig.window->fuentes(), nullptr);
     }
     template <typename W>
     W* get(const char* name) const { return editor->findChild<W*>(QString::fromUtf8(name)); }
     void click(const char* button) { get<QPushButton>(button)->click(); }
     fs::path folder() const { return rig.scratch.path() / "tipografias"; }
-
     AppRig rig;
     frmFuentes* editor = nullptr;
 };
@@ -73,13 +65,11 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     get<QLineEdit>("txtFuenteCaracter")->setText(QStringLiteral("i"));
     click("cmdFuenteAgregar");
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{AddRefusal(FontModel::AddResult::AlreadyThere, U'i')});
-
     // The sample line is the font as it stands, at the chosen separation.
     get<QSpinBox>("spnFuenteSepar")->setValue(2);
     get<QLineEdit>("txtFuenteMuestra")->setText(QStringLiteral("i€ i"));
     EXPECT_EQ(get<LedStrip>("ledFuenteMuestra")->columns(),
               ComputeSignPreview(U"i€ i", editor->model().data(), 2, rig.store.SpaceWidth).columns);
-
     get<QLineEdit>("txtFuenteNombre")->setText(QStringLiteral("nueva"));
     click("cmdFuenteGuardar");
     const std::string path = (folder() / "nueva.ffv").string();
@@ -94,16 +84,14 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     }
     // The main window lists it at once.
     EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
-
     // Saving over it asks first; No leaves the file as it was.
-    const std::string before = FileText(path);
+    const std::string before = ReadBytes(path);
     QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(5, 5));
     rig.dialogs.clear();
     rig.dialogs.answerNext(false);
     click("cmdFuenteGuardar");
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"El archivo «nueva.ffv» ya existe. ¿Desea reemplazarlo?"});
-    EXPECT_EQ(FileText(path), before);
-
+    EXPECT_EQ(ReadBytes(path), before);
     // Closing with the change unsaved asks too; Yes gives the main window back.
     rig.dialogs.clear();
     click("cmdFuenteCerrar");
@@ -114,7 +102,7 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
 
 TEST_F(FontEditorTest, EveryFontOpenedAndSavedUnchangedKeepsItsBytes) {
     std::vector<OddFont> fonts = OddFonts();
-    for (const auto& path : ShippedFonts()) fonts.push_back({path.filename().string(), FileText(path), -1, 0});
+    for (const auto& path : ShippedFonts()) fonts.push_back({path.filename().string(), ReadBytes(path), -1, 0});
     for (const OddFont& f : fonts) {
         SCOPED_TRACE(f.name);
         std::ofstream(folder() / f.name, std::ios::binary) << f.bytes;
@@ -129,7 +117,7 @@ TEST_F(FontEditorTest, EveryFontOpenedAndSavedUnchangedKeepsItsBytes) {
         click("cmdFuenteGuardar");
         EXPECT_EQ(rig.dialogs.texts(),
                   std::vector<std::string>{"El archivo «" + f.name + "» ya existe. ¿Desea reemplazarlo?"});
-        EXPECT_EQ(FileText(folder() / f.name), f.bytes);
+        EXPECT_EQ(ReadBytes(folder() / f.name), f.bytes);
     }
 }
 
@@ -143,6 +131,17 @@ TEST_F(FontEditorTest, DrawnGlyphsAreShownForReviewAndOnlyThenPutIntoTheFont) {
     click("cmdFuentePoner");
     EXPECT_EQ(static_cast<int>(editor->model().characters().size()), all);
     EXPECT_EQ(get<QListWidget>("lstFuenteRevision")->count(), 0);
+    // DejaVu Sans, the default, gives each letter and digit distinct dots within the sign's rows.
+    ASSERT_EQ(get<QComboBox>("cboFuenteFamilia")->currentText(), QStringLiteral("DejaVu Sans"));
+    std::map<GlyphDots, char32_t> seen;
+    for (char32_t ch : std::u32string(U"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789ñÑáéíóúü¿¡")) {
+        const GlyphDots dots = editor->model().dots(ch);
+        SCOPED_TRACE(ToUtf8(std::u32string(1, ch)));
+        EXPECT_TRUE(std::any_of(dots.begin(), dots.end(), [](Int16 v) { return v != 0; }));
+        for (Int16 v : dots) EXPECT_TRUE(v >= 0 && v < (1 << kSignRows)) << v;
+        const auto [it, added] = seen.emplace(dots, ch);
+        EXPECT_TRUE(added) << "same dots as " << ToUtf8(std::u32string(1, it->second));
+    }
     // One character drawn again replaces its dots, at a smaller height.
     get<QRadioButton>("optFuenteUno")->setChecked(true);
     get<QLineEdit>("txtFuenteRelleno")->setText(QStringLiteral("Ñ"));
@@ -153,23 +152,6 @@ TEST_F(FontEditorTest, DrawnGlyphsAreShownForReviewAndOnlyThenPutIntoTheFont) {
                             get<QComboBox>("cboFuenteEstilo")->currentText(), 4, 40};
     EXPECT_EQ(editor->model().dots(U'Ñ'), DrawGlyph(small, U'Ñ'));
     EXPECT_EQ(static_cast<int>(editor->model().characters().size()), all);
-}
-
-TEST(GlyphRasterTest, DejaVuSansGivesDistinctGlyphsWithinTheSignsRows) {
-    TestApp();
-    ASSERT_TRUE(QFontDatabase::families().contains(QStringLiteral("DejaVu Sans")))
-        << "fonts-dejavu-core is not installed";
-    const std::u32string chars = U"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789ñÑáéíóúü¿¡";
-    std::map<GlyphDots, char32_t> seen;
-    const GlyphSource dejaVu{QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), kSignRows, 40};
-    for (const CutResult& g : DrawGlyphs(dejaVu, chars)) {
-        SCOPED_TRACE(ToUtf8(std::u32string(1, g.ch)));
-        EXPECT_TRUE(std::any_of(g.dots.begin(), g.dots.end(), [](Int16 v) { return v != 0; }));
-        for (Int16 v : g.dots) EXPECT_TRUE(v >= 0 && v < (1 << kSignRows)) << v;
-        const auto [it, added] = seen.emplace(g.dots, g.ch);
-        EXPECT_TRUE(added) << "same dots as " << ToUtf8(std::u32string(1, it->second));
-    }
-    EXPECT_EQ(seen.size(), chars.size());
 }
 
 // The marks and the line that name what a font lacks are the window's own; which characters

@@ -1,17 +1,14 @@
-// The main window around the editor: start-up, its editing states, closing, the brand text, help,
-// its manners (whose message box, where the keyboard goes, Esc, Qt's own texts), the working
-// folder and the port-to-device rule.
+// The main window around the editor: start-up, its editing states, closing, its recording menus
+// and options window (the recordings' bytes and log lines are pinned by their own tests), the
+// brand text, help, its manners (whose message box, where the keyboard goes, Esc, Qt's own
+// texts), the working folder and the port-to-device rule.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QScrollBar>
-#include <QSet>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextLayout>
@@ -35,12 +32,10 @@ TEST(StartUp, CaptionsListsAndOptionsAsTheWindowOpens) {
     AppRig rig({3, 5});
     ASSERT_TRUE(rig.load());
     EXPECT_EQ(rig.window->windowTitle(), QStringLiteral("Letrador de Mensajes"));
-    EXPECT_EQ(rig.child<QComboBox>("cboParParrafos")->count(), 0);
     EXPECT_EQ(rig.child<QLabel>("lblMsjCapacidad")->text(), QStringLiteral("Capacidad ocupada: 0%"));
     auto* effects = rig.child<QComboBox>("cboMsjFxEfectos");
     ASSERT_EQ(effects->count(), 11);
-    EXPECT_EQ(effects->itemText(0), QStringLiteral("0 - Parpadea"));
-    EXPECT_EQ(effects->itemText(10), QStringLiteral("A - Separa Msj."));
+    EXPECT_EQ(effects->itemText(0) + effects->itemText(10), QStringLiteral("0 - ParpadeaA - Separa Msj."));
     EXPECT_EQ(effects->currentIndex(), -1);
     EXPECT_FALSE(rig.optionsChild<QCheckBox>("chkParUnidos")->isChecked());
     EXPECT_EQ(rig.optionsChild<QLineEdit>("txtParEspacio")->text(), QStringLiteral("3"));
@@ -54,7 +49,6 @@ TEST(StartUp, CaptionsListsAndOptionsAsTheWindowOpens) {
     EXPECT_EQ(ports->itemText(0), QStringLiteral("3"));
     EXPECT_EQ(ports->currentText(), QStringLiteral("5"));
     EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("Dispositivo: /dev/ttyS2"));
-    EXPECT_EQ(ports->toolTip(), QStringLiteral("Puertos COM disponibles en el sistema."));
     const std::pair<const char*, const char*> shortcuts[] = {
         {"menArchNuevo", "Ctrl+N"}, {"MenArchAbrir", "Ctrl+A"}, {"menArchGuardar", "Ctrl+G"},
         {"menOpcAvanzadas", "Ctrl+O"}, {"menGrabTotal", "Ctrl+T"}, {"menGrabParcial", "Ctrl+P"},
@@ -75,10 +69,12 @@ TEST(StartUp, NoPortShowsTheTwoLineMessageAndEnds) {
 
 // Each step of the operator and what every control and menu item then offers (1 enabled).
 TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
-    const char* controls[] = {"txtMsjMensaje", "frmMensaje", "frmArchivos", "frmSepar",
-                              "frmEfectos", "chkMsjIgnora", "cmdParGuardar", "cmdParNuevo",
-                              "cboParParrafos", "menGrabTotal", "menGrabParcial", "menArchGuardar",
-                              "menArchGuardarComo"};
+    const char* controls[] = {"txtMsjMensaje", "frmMensaje", "frmArchivos", "frmSepar", "frmEfectos",
+                              "chkMsjIgnora", "cmdParGuardar", "cmdParNuevo", "cboParParrafos",
+                              "menGrabTotal", "menGrabParcial", "menArchGuardar", "menArchGuardarComo",
+                              // always enabled:
+                              "menArchNuevo", "MenArchAbrir", "menOpcAvanzadas", "menTurn1",
+                              "menTurn2", "menTurn3", "menAyudaGeneral", "menEditorFuentes"};
     AppRig rig;
     ASSERT_TRUE(rig.start());
     auto* list = rig.child<QComboBox>("cboParParrafos");
@@ -87,37 +83,30 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
         rig.window->setFontFileText("a.ffv");
         rig.press("cmdParGuardar");
     };
-    const struct {
-        const char* step;
-        std::function<void()> act;
-        const char* enabled;  // per control above, in order
-    } steps[] = {
-        {"start-up", [] {}, "01000001100 00"},
-        {"Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 00"},
-        {"Guardar párrafo", [&] { save("AA"); }, "11111111111 01"},
-        {"second Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 01"},
-        {"second Guardar párrafo", [&] { save("A"); }, "11111111111 01"},
+    const std::tuple<const char*, std::function<void()>, const char*> steps[] = {  // enabled: 1
+        {"start-up", [] {}, "01000001100 00 11111111"},
+        {"Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 00 11111111"},
+        {"Guardar párrafo", [&] { save("AA"); }, "11111111111 01 11111111"},
+        {"second Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 01 11111111"},
+        {"second Guardar párrafo", [&] { save("A"); }, "11111111111 01 11111111"},
         {"choosing paragraph 1", [&] {
              list->setCurrentIndex(0);
              emit list->activated(0);
              EXPECT_EQ(rig.editor()->toPlainText(), QStringLiteral("AA"));
-         }, "11111111111 01"},
+         }, "11111111111 01 11111111"},
         {"&Nuevo", [&] { rig.dialogs.answerNext(true); rig.action("menArchNuevo")->trigger(); },
-         "01000001100 00"},
+         "01000001100 00 11111111"},
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.step);
-        s.act();
+    for (const auto& [step, act, enabled] : steps) {
+        SCOPED_TRACE(step);
+        act();
         std::string shown;
         for (const char* name : controls) {
             if (QAction* a = rig.action(name)) shown += a->isEnabled() ? '1' : '0';
             else shown += rig.child<QWidget>(name)->isEnabled() ? '1' : '0';
-            if (shown.size() == 11) shown += ' ';
+            if (shown.size() == 11 || shown.size() == 14) shown += ' ';
         }
-        EXPECT_EQ(shown, s.enabled);
-        for (const char* always : {"menArchNuevo", "MenArchAbrir", "menOpcAvanzadas", "menTurn1",
-                                   "menTurn2", "menTurn3", "menAyudaGeneral", "menEditorFuentes"})
-            EXPECT_TRUE(rig.action(always)->isEnabled()) << always;
+        EXPECT_EQ(shown, enabled);
     }
     EXPECT_EQ(list->count(), 0);
     EXPECT_TRUE(rig.editor()->toPlainText().isEmpty());
@@ -140,61 +129,188 @@ TEST(Closing, NoKeepsTheWindowAndYesClosesEvenWithUnsavedChanges) {
     EXPECT_EQ(rig.store.ParagraphCount, 1);
 }
 
+// Each menu item with what it sets off: its refusals (before any byte), its question, or the
+// recording window that keeps the main window off until Close.
+TEST(RecordingMenus, EachItemRefusesAsksOrRecords) {
+    const std::string turnero = "Se está por hacer una grabación de turnero.\r\nDesea continuar?";
+    auto parcial = [](const char* font, const QString& text, int from, int to) {
+        return [=](AppRig& r) {
+            r.press("cmdParNuevo");
+            r.window->setFontFileText(font);
+            r.editor()->setPlainText(text);
+            r.select(from, to);
+        };
+    };
+    const struct {
+        const char* name;
+        const char* menu;
+        std::function<void(AppRig&)> prepare;
+        std::vector<std::string> boxes;
+        bool answer;      // to a question, when one is asked
+        std::string log;  // the line that names what is recorded; "" when nothing is
+    } cases[] = {
+        {"Total, two paragraphs", "menGrabTotal", [](AppRig& r) {
+             r.addParagraph(QStringLiteral("A"));
+             r.addParagraph(QStringLiteral("AA")); }, {}, true, "Grabando párrafo 2 de 2... OK."},
+        {"Total over the sign", "menGrabTotal", [](AppRig& r) {
+             r.addParagraph(QStringLiteral("A"));
+             r.store.paragraph(1).Columns = 3000;
+             r.addParagraph(QStringLiteral("A"));
+             r.dialogs.clear(); },
+         {"No se puede grabar el mensaje porque excede la capacidad del cartel."}, true, ""},
+        {"Parcial, no text", "menGrabParcial", parcial("a.ffv", "", 0, 0),
+         {"Debe ingresar texto en el mensaje."}, true, ""},
+        {"Parcial, no font", "menGrabParcial", parcial("", QStringLiteral("A"), 0, 0),
+         {"Debe seleccionar un archivo de fuente para el mensaje."}, true, ""},
+        // The whole text is checked although only a part is selected.
+        {"Parcial, too long", "menGrabParcial", parcial("a.ffv", QString(500, QLatin1Char('A')), 0, 1),
+         {"El texto supera la capacidad del cartel. Debe reducir el texto."}, true, ""},
+        {"Parcial, the selection", "menGrabParcial", parcial("a.ffv", QStringLiteral("AB A"), 3, 4),
+         {}, true, "Grabando selección: A"},
+        {"Turnero 2, No", "menTurn2", [](AppRig&) {}, {turnero}, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppRig rig;
+        ASSERT_TRUE(rig.start());
+        c.prepare(rig);
+        rig.dialogs.answerNext(c.answer);
+        rig.action(c.menu)->trigger();
+        EXPECT_EQ(rig.dialogs.texts(), c.boxes);
+        if (!c.boxes.empty() && rig.dialogs.shown.back().isQuestion) {
+            EXPECT_EQ(rig.dialogs.shown.back().title, "Grabación de turnero");
+        }
+        const bool records = !c.log.empty();
+        EXPECT_EQ(rig.link.written.empty(), !records);
+        EXPECT_EQ(rig.window->graba().isVisible(), records);
+        EXPECT_EQ(rig.window->isEnabled(), !records);
+        if (!records) continue;
+        const auto lines = rig.logLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.log), lines.end());
+        EXPECT_EQ(lines.end()[-2], "La grabación se realizó sin errores.");
+        EXPECT_EQ(lines.back(), "Grabación finalizada.");
+        ASSERT_FALSE(rig.recordingClose()->isHidden());
+        rig.recordingClose()->click();
+        EXPECT_TRUE(rig.window->isEnabled());
+        EXPECT_FALSE(rig.window->graba().isVisible());
+    }
+}
+
+// The line lost in the middle of "&Total" or a turn display: the recording still closes the
+// port and shows Close, and Close gives the main window back.
+TEST(RecordingMenus, ALostLineEndsTheRecordingAndCloseGivesTheWindowBack) {
+    const std::string lost = "Se perdió la conexión con el puerto COM 3.";
+    // Byte 6 is the third column of the first A; byte 30 is in the turn entry 02.
+    const std::tuple<const char*, std::size_t, std::vector<std::string>> cases[] = {  // menu, failing write, log
+        {"menGrabTotal", 6,
+         {"Usando puerto COM 3.", "Reconociendo dispositivo...", "Cartel electrónico compatible.",
+          "Comenzando grabación...", "Grabando párrafo 1 de 1...", lost, "Error de Timeout.",
+          "Error: caracter 1 (A) no se grabó correctamente.", "Hubo errores en la grabación.",
+          "Grabación finalizada."}},
+        {"menTurn2", 30,
+         {"Usando puerto COM 3.", "Reconociendo modelo de cartel...", "Cartel electrónico compatible.",
+          "Comenzando grabación...", lost, "Error de Timeout.", "Hubo errores en la grabación.",
+          "Grabación finalizada."}},
+    };
+    for (const auto& [menu, atByte, lines] : cases) {
+        SCOPED_TRACE(menu);
+        AppRig rig({3});
+        ASSERT_TRUE(rig.start());
+        rig.addParagraph(QStringLiteral("AA"));
+        auto sign = testing::CompatibleSign();
+        rig.link.setResponder([&rig, sign, at = atByte](std::uint8_t b) mutable {
+            if (rig.link.written.size() == at + 1) return platform::ScriptedSerialLink::Lost();
+            return sign(b);
+        });
+        rig.dialogs.answerNext(true);
+        rig.action(menu)->trigger();
+        EXPECT_EQ(rig.logLines(), lines);
+        EXPECT_EQ(rig.link.written.size(), atByte + 1);
+        EXPECT_FALSE(rig.link.isOpen());
+        EXPECT_FALSE(rig.window->isEnabled());
+        ASSERT_FALSE(rig.recordingClose()->isHidden());
+        rig.recordingClose()->click();
+        EXPECT_TRUE(rig.window->isEnabled());
+    }
+}
+
+// The buttons keep the width within 1..5 but leave a typed wider one; only a press reaches the
+// store, and text that is no number counts as 0.
+TEST(OptionsWindow, SpaceWidthButtonsKeepOneToFive) {
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    auto* width = rig.optionsChild<QLineEdit>("txtParEspacio");
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {  // before, button, after, stored{"5", "cmdParEspaMas", "5", 3}, {"1", "cmdParEspaMenos", "1", 3},
+                 {"9", "cmdParEspaMas", "9", 3}, {"9", "cmdParEspaMenos", "8", 8},
+                 {"abc", "cmdParEspaMas", "1", 1}, {"2", "cmdParEspaMas", "3", 3}};
+    for (const auto& [before, button, after, stored] : cases) {
+        SCOPED_TRACE(std::string(before) + " " + button);
+        rig.store.SpaceWidth = 3;
+        width->setText(QString::fromLatin1(before));
+        EXPECT_EQ(rig.store.SpaceWidth, 3);
+        rig.optionsChild<QPushButton>(button)->click();
+        EXPECT_EQ(width->text().toStdString(), after);
+        EXPECT_EQ(rig.store.SpaceWidth, stored);
+    }
+}
+
+// "Actualizar" lists the ports again and chooses the last; the chosen one is what recordings use;
+// with no port found the window cannot be closed, and the main window stays off.
+TEST(OptionsWindow, ActualizarListsThePortsAndTheChosenOneIsUsed) {
+    AppRig rig{{1, 3, 4}};
+    ASSERT_TRUE(rig.start());
+    auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
+    QWidget& options = rig.window->avanzadas();
+    rig.action("menOpcAvanzadas")->trigger();
+    EXPECT_TRUE(options.isVisible() && !rig.window->isEnabled());
+    EXPECT_EQ(options.windowTitle(), QStringLiteral("Opciones Avanzadas"));
+    ports->setCurrentIndex(1);
+    rig.optionsChild<QPushButton>("cmdActualizar")->click();
+    ASSERT_EQ(ports->count(), 3);
+    EXPECT_EQ(ports->currentText(), QStringLiteral("4"));
+    ports->setCurrentIndex(1);
+    rig.optionsChild<QPushButton>("cmdCerrar")->click();
+    EXPECT_TRUE(!options.isVisible() && rig.window->isEnabled());
+    rig.addParagraph(QStringLiteral("A"));
+    rig.action("menGrabTotal")->trigger();
+    EXPECT_EQ(rig.logLines().front(), "Usando puerto COM 3.");
+    EXPECT_EQ(rig.link.openedPorts.back(), 3);
+    rig.recordingClose()->click();
+    rig.action("menOpcAvanzadas")->trigger();
+    for (const std::set<int>& found : {std::set<int>{}, std::set<int>{7}}) {
+        SCOPED_TRACE(found.size());
+        rig.link.setOpenablePorts(found);
+        rig.optionsChild<QPushButton>("cmdActualizar")->click();
+        EXPECT_EQ(ports->count(), static_cast<int>(found.size()));
+        EXPECT_EQ(rig.optionsChild<QPushButton>("cmdCerrar")->isEnabled(), !found.empty());
+        EXPECT_TRUE(rig.optionsChild<QPushButton>("cmdActualizar")->isEnabled());
+        options.close();
+        EXPECT_EQ(options.isVisible(), found.empty());
+        EXPECT_EQ(rig.window->isEnabled(), !found.empty());
+    }
+}
+
 // The brand label shows the first line of marca.txt, in Windows-1252, ended by CR LF, LF or a
 // lone CR; the logo shows when there; nothing missing gives a message.
 TEST(Brand, TheFirstLineOfTheBrandTextAndTheLogo) {
     const fs::path logo = fs::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg";
-    const struct {
-        const char* bytes;  // nullptr: no marca.txt
-        const char* shown;
-        bool logo;
-    } cases[] = {{"Uno\r\nDos", "Uno", true}, {"Uno\nDos", "Uno", false}, {"Uno\rDos\r", "Uno", false},
+    const std::tuple<const char*, const char*, bool> cases[] = {  // marca.txt or none, shown, logo{"Uno\r\nDos", "Uno", true}, {"Uno\nDos", "Uno", false}, {"Uno\rDos\r", "Uno", false},
                  {"Uno", "Uno", false}, {"\rDos", "", false}, {"\r\nSegunda\r\n", "", false},
                  {"Carteles Pe\xF1" "a\r\nSegunda linea\r\n", "Carteles Peña", false},
                  {nullptr, "", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes ? c.bytes : "none");
+    for (const auto& [bytes, shown, withLogo] : cases) {
+        SCOPED_TRACE(bytes ? bytes : "none");
         AppRig rig;
         const fs::path files = rig.scratch.path() / "ayuda" / "Archivos";
         fs::create_directories(files);
-        if (c.bytes) std::ofstream(files / "marca.txt", std::ios::binary) << c.bytes;
-        if (c.logo) fs::copy_file(logo, files / "logo.jpg");
+        if (bytes) std::ofstream(files / "marca.txt", std::ios::binary) << bytes;
+        if (withLogo) fs::copy_file(logo, files / "logo.jpg");
         ASSERT_TRUE(rig.load());
-        EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text().toStdString(), c.shown);
-        EXPECT_EQ(rig.child<QLabel>("imgArchVelmora")->pixmap().isNull(), !c.logo);
-        EXPECT_EQ(rig.child<QLabel>("imgArchVelmora")->isEnabled(), c.logo);
+        EXPECT_EQ(rig.child<QLabel>("lblArchVelmora")->text().toStdString(), shown);
+        EXPECT_EQ(rig.child<QLabel>("imgArchVelmora")->pixmap().isNull(), !withLogo);
+        EXPECT_EQ(rig.child<QLabel>("imgArchVelmora")->isEnabled(), withLogo);
         EXPECT_TRUE(rig.dialogs.shown.empty());
     }
-}
-
-// The shipped help page names every menu item with its shortcut, and every "Menu > Item" it
-// names exists: a menu item added or renamed without the page fails here.
-TEST(Help, ThePageNamesEveryMenuItemAndNoOther) {
-    QFile file(QStringLiteral(LETRADOR_SOURCE_DIR "/data/ayuda/letrador.html"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString page = QString::fromUtf8(file.readAll()).simplified();
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    QSet<QString> paths;
-    for (QAction* top : rig.window->menuBar()->actions()) {
-        const QString menu = top->menu()->title().remove(QLatin1Char('&'));
-        for (QAction* item : top->menu()->actions()) {
-            if (item->isSeparator()) continue;
-            const QString text = item->text().remove(QLatin1Char('&'));
-            const QString path = menu + QStringLiteral(" &gt; ") + text;
-            paths.insert(path);
-            SCOPED_TRACE(path.toStdString());
-            EXPECT_TRUE(page.contains(QStringLiteral("<b>%1</b>").arg(path)) ||
-                        page.contains(QStringLiteral("<b>%1</b>").arg(text)));
-            const QString keys = item->shortcut().toString();
-            EXPECT_TRUE(keys.isEmpty() || page.contains(QStringLiteral("<kbd>%1</kbd>").arg(keys)));
-        }
-    }
-    static const QRegularExpression named(QStringLiteral("<b>([^<]+ &gt; [^<]+)</b>"));
-    int seen = 0;
-    for (const QRegularExpressionMatch& m : named.globalMatch(page))
-        EXPECT_TRUE(++seen && paths.contains(m.captured(1))) << m.captured(1).toStdString();
-    EXPECT_GT(seen, 0);  // the pattern still matches how the page names menu items
 }
 
 // Runs `inspect` on the message box once it is up, then presses its last button (No, or OK).
@@ -311,10 +427,8 @@ TEST(QtTexts, TheProgramsStandardTextsAreSpanish) {
     auto* editor = program.window().findChild<QPlainTextEdit*>(QStringLiteral("txtMsjMensaje"));
     std::unique_ptr<QMenu> menu(editor->createStandardContextMenu());
     QStringList texts;
-    for (QAction* a : menu->actions())
-        if (!a->isSeparator()) texts << a->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
-    for (const char* wanted : {"Deshacer", "Pegar", "Seleccionar todo"})
-        EXPECT_TRUE(texts.contains(QString::fromUtf8(wanted))) << texts.join(u',').toStdString();
+    for (QAction* a : menu->actions()) texts << a->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
+    EXPECT_TRUE(texts.contains(QStringLiteral("Deshacer")) && texts.contains(QStringLiteral("Pegar")));
 }
 
 // The current folder when it has fonts, else the user's data folder, prepared with the missing
@@ -327,7 +441,6 @@ TEST(WorkFolder, ChosenPreparedAndSeededWithoutOverwriting) {
     EXPECT_FALSE(ChooseWorkFolder(s.path() / "here", nullptr, "/h").isUserDataFolder);
     EXPECT_TRUE(ChooseWorkFolder(s.path(), "/datos", "/h").isUserDataFolder);
     EXPECT_EQ(ChooseWorkFolder(s.path(), "/datos", "/h").folder, fs::path("/datos/letrador"));
-    EXPECT_EQ(ChooseWorkFolder(s.path(), "", "/h").folder, fs::path("/h/.local/share/letrador"));
     std::ofstream(s.path() / "here" / "leeme.txt") << "seed";
     fs::create_directories(s.path() / "work");
     std::ofstream(s.path() / "work" / "leeme.txt") << "mine";
