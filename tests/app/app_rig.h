@@ -3,15 +3,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <memory>
+#include <QTest>
+#include <fstream>
+#include <functional>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "app/frm_letrador.h"
 #include "platform/desktop.h"
@@ -60,23 +62,32 @@ struct AppRig {
             [folder](int n) { return PortDevicePath(folder, n); }});
         return window->Form_Load();
     }
+    bool start() { return load() && (window->show(), true); }
 
     template <typename W>
-    W* child(const char* name) const {
-        return window->findChild<W*>(QString::fromUtf8(name));
-    }
+    W* child(const char* name) const { return window->findChild<W*>(QString::fromUtf8(name)); }
     template <typename W>
-    W* optionsChild(const char* name) const {
-        return window->avanzadas().findChild<W*>(QString::fromUtf8(name));
-    }
+    W* optionsChild(const char* name) const { return window->avanzadas().findChild<W*>(name); }
     QAction* action(const char* name) const { return child<QAction>(name); }
+    void press(const char* button) const { child<QPushButton>(button)->click(); }
+    QPlainTextEdit* editor() const { return child<QPlainTextEdit>("txtMsjMensaje"); }
+    std::vector<std::string> logLines() const { return window->graba().log().lines(); }
+    QPushButton* recordingClose() const {
+        return window->graba().findChild<QPushButton*>(QStringLiteral("cmdCerrar"));
+    }
+    void select(int start, int end) const {
+        QTextCursor c = editor()->textCursor();
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        editor()->setTextCursor(c);
+    }
 
     // A new paragraph with `text` in a.ffv, saved through the window's buttons.
     void addParagraph(const QString& text) {
-        child<QPushButton>("cmdParNuevo")->click();
-        child<QPlainTextEdit>("txtMsjMensaje")->setPlainText(text);
+        press("cmdParNuevo");
+        editor()->setPlainText(text);
         window->setFontFileText("a.ffv");
-        child<QPushButton>("cmdParGuardar")->click();
+        press("cmdParGuardar");
     }
 
     ScratchFolder scratch;

@@ -1,14 +1,11 @@
-// The editing area: tag insertion and highlighting, separation buttons, font choice, and the
-// paragraph commands as the window shows them.
+// The editing area: tag insertion and highlighting, separation buttons, the font list, the
+// capacity label and the LED preview under the editor.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QListWidget>
-#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
-#include <fstream>
 
+#include "app/led_preview.h"
 #include "tests/app/app_rig.h"
 
 namespace letrador {
@@ -16,141 +13,69 @@ namespace {
 
 using testing::AppRig;
 
-struct Look {
-    QColor colour;
-    bool bold;
-};
+const QColor kBlack(0, 0, 0), kGreen(0, 150, 0), kRed(255, 0, 0);
 
-// How character `pos` of the editor is drawn.
-Look LookAt(QPlainTextEdit* editor, int pos) {
+// How character `pos` (UTF-16 units) of the editor is drawn: its colour and whether bold.
+std::pair<QColor, bool> LookAt(QPlainTextEdit* editor, int pos) {
     QTextBlock block = editor->document()->findBlock(pos);
     int inBlock = pos - block.position();
-    Look look{QColor(0, 0, 0), false};
-    for (const QTextLayout::FormatRange& r : block.layout()->formats()) {
-        if (inBlock >= r.start && inBlock < r.start + r.length) {
-            look.colour = r.format.foreground().color();
-            look.bold = r.format.fontWeight() >= QFont::Bold;
-        }
-    }
+    std::pair<QColor, bool> look{kBlack, false};
+    for (const QTextLayout::FormatRange& r : block.layout()->formats())
+        if (inBlock >= r.start && inBlock < r.start + r.length)
+            look = {r.format.foreground().color(), r.format.fontWeight() >= QFont::Bold};
     return look;
 }
 
 class EditingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(rig.load());
-        rig.window->show();
-        rig.child<QPushButton>("cmdParNuevo")->click();
-        editor = rig.child<QPlainTextEdit>("txtMsjMensaje");
+        ASSERT_TRUE(rig.start());
+        rig.press("cmdParNuevo");
+        editor = rig.editor();
     }
     void chooseEffect(int index) { rig.child<QComboBox>("cboMsjFxEfectos")->setCurrentIndex(index); }
-    void select(int start, int end) {
-        QTextCursor c = editor->textCursor();
-        c.setPosition(start);
-        c.setPosition(end, QTextCursor::KeepAnchor);
-        editor->setTextCursor(c);
+    QListWidget* fonts() { return rig.child<QListWidget>("filArchArchivos"); }
+    void clickFont(int row) {
+        QTest::mouseClick(fonts()->viewport(), Qt::LeftButton, {},
+                          fonts()->visualItemRect(fonts()->item(row)).center());
     }
+    QString currentFont() { return fonts()->currentItem() ? fonts()->currentItem()->text() : QString(); }
     AppRig rig;
     QPlainTextEdit* editor = nullptr;
 };
 
-TEST_F(EditingTest, AgregarWithoutAnEffectIsRefused) {
+TEST_F(EditingTest, AgregarPutsTheTagAtTheSelectionStartAndRefusesWithoutAnEffect) {
     editor->setPlainText(QStringLiteral("HOLA"));
-    rig.child<QPushButton>("cmdMsjFxAgrega")->click();
+    rig.press("cmdMsjFxAgrega");
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Debe seleccionar un efecto de la lista."});
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("HOLA"));
-}
-
-TEST_F(EditingTest, TagAtCaretZeroIsInsertedAndHighlightedBoldRed) {
-    editor->setPlainText(QStringLiteral("HOLA"));
-    select(0, 0);
-    chooseEffect(3);
-    rig.child<QPushButton>("cmdMsjFxAgrega")->click();
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("<3>HOLA"));
-    EXPECT_EQ(editor->textCursor().position(), 3);
-    EXPECT_FALSE(editor->textCursor().hasSelection());
-    for (int i = 0; i < 3; ++i) {
-        Look l = LookAt(editor, i);
-        EXPECT_EQ(l.colour, QColor(255, 0, 0)) << i;
-        EXPECT_TRUE(l.bold) << i;
-    }
-    EXPECT_FALSE(LookAt(editor, 3).bold);
-    EXPECT_EQ(LookAt(editor, 3).colour, QColor(0, 0, 0));
-    EXPECT_TRUE(rig.store.MessageModified);
-}
-
-TEST_F(EditingTest, ASelectionStaysBehindTheInsertedTag) {
-    editor->setPlainText(QStringLiteral("HOLA"));
-    select(1, 3);
-    chooseEffect(10);
-    rig.child<QPushButton>("cmdMsjFxAgrega")->click();
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("H<A>OLA"));
-    EXPECT_EQ(editor->textCursor().position(), 4);
-    EXPECT_EQ(LookAt(editor, 2).colour, QColor(0, 150, 0));
-}
-
-TEST_F(EditingTest, TypedTagIsGreenBoldAndBreaksBackToPlain) {
-    editor->setFocus();
-    QTest::keyClicks(editor, QStringLiteral("a<x>"));
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("a<x>"));
-    EXPECT_EQ(LookAt(editor, 1).colour, QColor(0, 150, 0));
-    EXPECT_TRUE(LookAt(editor, 3).bold);
-    QTest::keyClick(editor, Qt::Key_Backspace);
-    EXPECT_FALSE(LookAt(editor, 1).bold);
-    EXPECT_EQ(LookAt(editor, 2).colour, QColor(0, 0, 0));
-}
-
-TEST_F(EditingTest, DanglingTagAndGreedyWalk) {
-    editor->setPlainText(QStringLiteral("AB<9"));
-    EXPECT_FALSE(LookAt(editor, 2).bold);
-    editor->setPlainText(QStringLiteral("<<0>"));
-    EXPECT_FALSE(LookAt(editor, 0).bold);  // the first "<" stays plain...
-    EXPECT_EQ(LookAt(editor, 1).colour, QColor(0, 0, 255));  // ...and "<0>" is blue
-    editor->setPlainText(QStringLiteral("<9>\n<5>"));
-    EXPECT_EQ(LookAt(editor, 0).colour, QColor(255, 0, 255));
-    EXPECT_EQ(LookAt(editor, 4).colour, QColor(255, 150, 0));
-    // The stored text keeps CR LF.
-    EXPECT_EQ(rig.window->messageText(), U"<9>\r\n<5>");
-}
-
-// Tags are found in characters, as the count finds them: a character beyond the BMP (two
-// UTF-16 units in the editor) can be a tag's middle character.
-TEST_F(EditingTest, TagsAreFoundInCharactersNotUtf16Units) {
-    struct Case {
-        const char* text;
-        int unit;  // position in the editor, UTF-16 units
+    const struct {
+        int start, end, effect, caret;
+        const char* result;
         QColor colour;
-        bool bold;
-    };
-    const QColor green(0, 150, 0), black(0, 0, 0), red(255, 0, 0);
-    for (const Case& c : std::initializer_list<Case>{
-             {"a<😀>b", 1, green, true},
-             {"a<😀>b", 2, green, true},
-             {"a<😀>b", 4, green, true},
-             {"a<😀>b", 5, black, false},
-             {"<😀😀>", 0, black, false},  // four characters between the brackets: no tag
-             {"😀<3>😀", 2, red, true},
-             {"😀<3>😀", 5, black, false},
-         }) {
-        SCOPED_TRACE(std::string(c.text) + " at " + std::to_string(c.unit));
-        editor->setPlainText(QString::fromUtf8(c.text));
-        const Look look = LookAt(editor, c.unit);
-        EXPECT_EQ(look.colour, c.colour);
-        EXPECT_EQ(look.bold, c.bold);
+    } cases[] = {{0, 0, 3, 3, "<3>HOLA", kRed}, {1, 3, 10, 4, "H<A>OLA", kGreen}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
+        editor->setPlainText(QStringLiteral("HOLA"));
+        rig.store.MessageModified = false;
+        rig.select(c.start, c.end);
+        chooseEffect(c.effect);
+        rig.press("cmdMsjFxAgrega");
+        EXPECT_EQ(editor->toPlainText().toStdString(), c.result);
+        EXPECT_EQ(editor->textCursor().position(), c.caret);
+        EXPECT_FALSE(editor->textCursor().hasSelection());
+        EXPECT_EQ(LookAt(editor, c.caret - 1).first, c.colour);
+        EXPECT_TRUE(rig.store.MessageModified);
     }
 }
 
 TEST_F(EditingTest, CtrlZUndoesExactlyTheInsertedTagAndTypingStaysUndoable) {
     editor->setFocus();
     QTest::keyClicks(editor, QStringLiteral("HOLA"));
-    select(2, 2);
+    rig.select(2, 2);
     chooseEffect(3);
-    rig.store.MessageModified = false;
-    rig.child<QPushButton>("cmdMsjFxAgrega")->click();
+    rig.press("cmdMsjFxAgrega");
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("HO<3>LA"));
-    EXPECT_EQ(editor->textCursor().position(), 5);
-    EXPECT_TRUE(rig.store.MessageModified);
-    EXPECT_EQ(LookAt(editor, 2).colour, QColor(255, 0, 0));
     QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("HOLA"));
     QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
@@ -158,13 +83,33 @@ TEST_F(EditingTest, CtrlZUndoesExactlyTheInsertedTagAndTypingStaysUndoable) {
     EXPECT_TRUE(QStringLiteral("HOLA").startsWith(editor->toPlainText()));
 }
 
+// Tags are coloured by their code and bold; they are found in characters, as the count finds
+// them, so a character beyond the BMP (two UTF-16 units) can be a tag's middle character.
+TEST_F(EditingTest, TagsAreHighlightedAsTheCountFindsThem) {
+    const std::tuple<const char*, int, QColor, bool> cases[] = {  // text, UTF-16 unit, its look
+        {"<3>HOLA", 0, kRed, true},       {"<3>HOLA", 2, kRed, true},
+        {"<3>HOLA", 3, kBlack, false},    {"AB<9", 2, kBlack, false},
+        {"<<0>", 0, kBlack, false},       {"<<0>", 1, QColor(0, 0, 255), true},
+        {"<9>\n<5>", 0, QColor(255, 0, 255), true}, {"<9>\n<5>", 4, QColor(255, 150, 0), true},
+        {"a<😀>b", 1, kGreen, true},      {"a<😀>b", 2, kGreen, true},
+        {"a<😀>b", 4, kGreen, true},      {"a<😀>b", 5, kBlack, false},
+        {"<😀😀>", 0, kBlack, false},     {"😀<3>😀", 2, kRed, true},
+        {"😀<3>😀", 5, kBlack, false},
+    };
+    for (const auto& [text, unit, colour, bold] : cases) {
+        SCOPED_TRACE(std::string(text) + " at " + std::to_string(unit));
+        editor->setPlainText(QString::fromUtf8(text));
+        EXPECT_EQ(LookAt(editor, unit), std::pair(colour, bold));
+    }
+    editor->setPlainText(QStringLiteral("<9>\n<5>"));
+    EXPECT_EQ(rig.window->messageText(), U"<9>\r\n<5>");  // the stored text keeps CR LF
+}
+
 // Only a real change of the text marks the message: loading what a box already holds is none.
 TEST_F(EditingTest, WritingTheTextABoxAlreadyHoldsIsNoChange) {
-    // "Nuevo Párrafo" right after start-up (SetUp) changed nothing the operator could lose.
-    EXPECT_FALSE(rig.store.MessageModified);
+    EXPECT_FALSE(rig.store.MessageModified);  // "Nuevo Párrafo" right after start-up
     rig.action("menArchNuevo")->trigger();
     EXPECT_TRUE(rig.dialogs.shown.empty());
-
     rig.addParagraph(QStringLiteral("AB"));
     rig.store.MessageModified = false;
     auto* list = rig.child<QComboBox>("cboParParrafos");
@@ -175,169 +120,132 @@ TEST_F(EditingTest, WritingTheTextABoxAlreadyHoldsIsNoChange) {
     EXPECT_TRUE(rig.dialogs.shown.empty());
 }
 
-// The list marks the paragraph's font, or none, without choosing it again.
-TEST_F(EditingTest, FontListShowsTheCurrentParagraphsFont) {
+TEST_F(EditingTest, SeparationButtonsStayWithinZeroToFive) {
+    auto* box = rig.child<QLineEdit>("txtMsjSeparSepar");
+    const std::tuple<const char*, const char*, const char*> cases[] = {  // before, button, after{"5", "cmdMsjSeparMas", "5"}, {"0", "cmdMsjSeparMenos", "0"},
+                 {"2", "cmdMsjSeparMas", "3"}, {"8", "cmdMsjSeparMas", "8"},
+                 {"8", "cmdMsjSeparMenos", "7"}, {"1", "cmdMsjSeparMenos", "0"}};
+    for (const auto& [before, button, after] : cases) {
+        SCOPED_TRACE(std::string(before) + " " + button);
+        box->setText(QString::fromLatin1(before));
+        rig.store.MessageModified = false;
+        rig.press(button);
+        EXPECT_EQ(box->text().toStdString(), after);
+        EXPECT_EQ(rig.store.MessageModified, std::string(before) != after);
+    }
+}
+
+// The list follows the folder by itself and marks the current paragraph's font, or none,
+// without choosing it again; a refused file is not kept marked. Tabbing into it chooses
+// nothing, the arrow keys do.
+TEST_F(EditingTest, FontListFollowsTheFolderAndTheParagraph) {
+    ASSERT_EQ(fonts()->count(), 1);
     testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
-    rig.window->refreshFontList();
-    auto* fonts = rig.child<QListWidget>("filArchArchivos");
+    std::ofstream(rig.scratch.path() / "tipografias" / "nota.txt") << "x";
+    rig.window->repaint();
+    QTRY_COMPARE(fonts()->count(), 2);
+    EXPECT_EQ(fonts()->item(1)->text(), QStringLiteral("b.ffv"));
+    ASSERT_EQ(fonts()->currentItem(), nullptr);
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    fonts()->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(fonts()->hasFocus());
+    EXPECT_EQ(rig.window->fontFileText(), "");
+    QTest::keyClick(fonts(), Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
     auto* paragraphs = rig.child<QComboBox>("cboParParrafos");
-    auto current = [&] { return fonts->currentItem() ? fonts->currentItem()->text() : QString(); };
-    rig.child<QPushButton>("cmdParNuevo")->click();  // the first paragraph, in a.ffv
     editor->setPlainText(QStringLiteral("AB"));
-    rig.window->setFontFileText("a.ffv");
-    rig.child<QPushButton>("cmdParGuardar")->click();
-    rig.child<QPushButton>("cmdParNuevo")->click();
-    EXPECT_EQ(current(), QString());
-    EXPECT_TRUE(fonts->selectedItems().isEmpty());
-    QTest::mouseClick(fonts->viewport(), Qt::LeftButton, {},
-                      fonts->visualItemRect(fonts->item(1)).center());
+    clickFont(0);
+    EXPECT_EQ(rig.window->fontFileText(), "a.ffv");
+    rig.press("cmdParGuardar");
+    rig.press("cmdParNuevo");
+    EXPECT_EQ(currentFont(), QString());
+    EXPECT_TRUE(fonts()->selectedItems().isEmpty());
+    clickFont(1);
     editor->setPlainText(QStringLiteral("BA"));
-    rig.child<QPushButton>("cmdParGuardar")->click();
+    rig.press("cmdParGuardar");
     ASSERT_EQ(rig.store.paragraph(2).FontFile, "b.ffv");
-    rig.dialogs.clear();
     for (const auto& [index, font] : {std::pair{0, "a.ffv"}, std::pair{1, "b.ffv"}}) {
         SCOPED_TRACE(font);
         paragraphs->setCurrentIndex(index);
         emit paragraphs->activated(index);
-        EXPECT_EQ(current(), QString::fromUtf8(font));
-        EXPECT_EQ(fonts->selectedItems().size(), 1);
+        EXPECT_EQ(currentFont(), QString::fromUtf8(font));
+        EXPECT_EQ(fonts()->selectedItems().size(), 1);
     }
     EXPECT_TRUE(rig.dialogs.shown.empty());
-    // A refused file does not stay marked: the list goes back to the paragraph's font, and the
-    // message is as unchanged as before.
-    std::ofstream(rig.scratch.path() / "tipografias" / "roto.ffv") << "x";
-    rig.window->refreshFontList();
-    rig.store.MessageModified = false;
-    QTest::mouseClick(fonts->viewport(), Qt::LeftButton, {},
-                      fonts->visualItemRect(fonts->item(2)).center());
-    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
-    QTRY_COMPARE(current(), QStringLiteral("b.ffv"));
-    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
-    EXPECT_FALSE(rig.store.MessageModified);
-}
-
-TEST_F(EditingTest, SeparationButtonsStayWithinZeroToFive) {
-    auto* box = rig.child<QLineEdit>("txtMsjSeparSepar");
-    auto* plus = rig.child<QPushButton>("cmdMsjSeparMas");
-    auto* minus = rig.child<QPushButton>("cmdMsjSeparMenos");
-    box->setText(QStringLiteral("5"));
-    plus->click();
-    EXPECT_EQ(box->text(), QStringLiteral("5"));
-    box->setText(QStringLiteral("0"));
-    minus->click();
-    EXPECT_EQ(box->text(), QStringLiteral("0"));
-    box->setText(QStringLiteral("2"));
-    rig.store.MessageModified = false;
-    plus->click();
-    EXPECT_EQ(box->text(), QStringLiteral("3"));
-    EXPECT_TRUE(rig.store.MessageModified);
-    box->setText(QStringLiteral("8"));
-    plus->click();
-    EXPECT_EQ(box->text(), QStringLiteral("8"));
-    minus->click();
-    EXPECT_EQ(box->text(), QStringLiteral("7"));
-}
-
-TEST_F(EditingTest, ChoosingAFontChecksItsFormat) {
     std::ofstream(rig.scratch.path() / "tipografias" / "roto.ffv", std::ios::binary)
         << std::string("\x05\x00", 2) << std::string(22, 'x');
     rig.window->refreshFontList();
-    auto* list = rig.child<QListWidget>("filArchArchivos");
-    ASSERT_EQ(list->count(), 2);
-    auto click = [&](const QString& name) {
-        QListWidgetItem* item = list->findItems(name, Qt::MatchExactly).value(0);
-        ASSERT_NE(item, nullptr);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    };
-    click(QStringLiteral("a.ffv"));
-    EXPECT_EQ(rig.window->fontFileText(), "a.ffv");
-    EXPECT_TRUE(rig.dialogs.shown.empty());
-    click(QStringLiteral("roto.ffv"));
-    EXPECT_EQ(rig.dialogs.texts(),
-              std::vector<std::string>{"Error: El archivo no tiene el formato adecuado."});
-    EXPECT_EQ(rig.window->fontFileText(), "a.ffv");
-    rig.dialogs.clear();
-    rig.window->setFontFileText("");
-    click(QStringLiteral("a.ffv"));
-    EXPECT_EQ(rig.window->fontFileText(), "a.ffv");
-    EXPECT_TRUE(rig.dialogs.shown.empty());
-}
-
-TEST_F(EditingTest, FontListFollowsTheFolder) {
-    auto* list = rig.child<QListWidget>("filArchArchivos");
-    EXPECT_EQ(list->count(), 1);
-    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
-    std::ofstream(rig.scratch.path() / "tipografias" / "nota.txt") << "x";
-    rig.window->refreshFontList();
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("b.ffv"));
-}
-
-TEST_F(EditingTest, FontListFollowsTheFolderByItself) {
-    auto* list = rig.child<QListWidget>("filArchArchivos");
-    ASSERT_EQ(list->count(), 1);
-    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
-    rig.window->repaint();
-    QTRY_COMPARE(list->count(), 2);
-}
-
-TEST_F(EditingTest, TabbingIntoTheFontListChoosesNothingButTheArrowKeysDo) {
-    testing::WriteFont(rig.scratch.path() / "tipografias" / "b.ffv", testing::SampleAB());
-    rig.window->refreshFontList();
-    auto* list = rig.child<QListWidget>("filArchArchivos");
-    ASSERT_EQ(list->count(), 2);
-    ASSERT_EQ(list->currentItem(), nullptr);
-    rig.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
-    list->setFocus(Qt::TabFocusReason);
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(list->hasFocus());
-    EXPECT_EQ(rig.window->fontFileText(), "");
-    QTest::keyClick(list, Qt::Key_Down);
-    QCoreApplication::processEvents();
+    rig.store.MessageModified = false;
+    clickFont(2);
+    EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Error: El archivo no tiene el formato adecuado."});
+    QTRY_COMPARE(currentFont(), QStringLiteral("b.ffv"));
     EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
-    EXPECT_TRUE(rig.dialogs.shown.empty());
+    EXPECT_FALSE(rig.store.MessageModified);
+    // With the box emptied, a click on the font the list still marks chooses it again.
+    rig.window->setFontFileText("");
+    clickFont(1);
+    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
 }
 
+// 511 A of 4 columns and "<9>" (2) are 2046 columns: with the separator after the paragraph
+// too many, joined exactly the sign.
 TEST_F(EditingTest, CapacityLabelTurnsBoldRedAboveTheSign) {
     auto* label = rig.child<QLabel>("lblMsjCapacidad");
     rig.window->setFontFileText("a.ffv");
-    rig.child<QPushButton>("cmdMsjSeparMenos")->click();
-    ASSERT_EQ(rig.window->separationText(), "0");
-    // 511 A of 4 columns and "<9>" (2): 2046 columns, and the separator after the paragraph.
+    rig.press("cmdMsjSeparMenos");
     editor->setPlainText(QString(511, QLatin1Char('A')) + QStringLiteral("<9>"));
-    rig.child<QPushButton>("cmdParGuardar")->click();
-    EXPECT_EQ(rig.store.paragraph(1).Columns, 2046);
-    EXPECT_EQ(label->text(), QStringLiteral("Capacidad excedida."));
-    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("rgb(255,0,0)")));
-    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("bold")));
-    // Joined, the same paragraph fills the sign exactly.
-    rig.window->avanzadas().findChild<QCheckBox*>(QStringLiteral("chkParUnidos"))->setChecked(true);
-    rig.child<QPushButton>("cmdParGuardar")->click();
-    EXPECT_EQ(label->text(), QStringLiteral("Capacidad ocupada: 100%"));
-    EXPECT_FALSE(label->styleSheet().contains(QStringLiteral("bold;")));
-    EXPECT_FALSE(label->styleSheet().contains(QStringLiteral("rgb(255,0,0)")));
+    for (bool joined : {false, true}) {
+        rig.optionsChild<QCheckBox>("chkParUnidos")->setChecked(joined);
+        rig.press("cmdParGuardar");
+        EXPECT_EQ(label->text(), joined ? QStringLiteral("Capacidad ocupada: 100%") : QStringLiteral("Capacidad excedida."));
+        EXPECT_EQ(label->styleSheet().contains(QStringLiteral("rgb(255,0,0)")), !joined);
+        EXPECT_EQ(label->styleSheet().contains(QStringLiteral("bold;")), !joined);
+    }
 }
 
-TEST_F(EditingTest, WindowMirrorsTheEditingStates) {
-    EXPECT_FALSE(rig.child<QComboBox>("cboParParrafos")->isEnabled());
-    EXPECT_FALSE(rig.child<QPushButton>("cmdParNuevo")->isEnabled());
-    EXPECT_TRUE(rig.action("menGrabParcial")->isEnabled());
-    EXPECT_FALSE(rig.action("menGrabTotal")->isEnabled());
-    editor->setPlainText(QStringLiteral("AA"));
-    rig.window->setFontFileText("a.ffv");
-    rig.child<QPushButton>("cmdParGuardar")->click();
-    EXPECT_TRUE(rig.child<QComboBox>("cboParParrafos")->isEnabled());
-    EXPECT_TRUE(rig.action("menGrabTotal")->isEnabled());
-    EXPECT_TRUE(rig.action("menArchGuardarComo")->isEnabled());
-    EXPECT_EQ(rig.store.paragraph(1).Columns, 10);
-    rig.addParagraph(QStringLiteral("A"));
+// The preview and its total follow every change at once, saved or not, including those made in
+// the options window; a tag is a mark among the columns, not a column.
+TEST_F(EditingTest, PreviewFollowsEveryChange) {
+    testing::WriteFont(rig.scratch.path() / "tipografias" / "ancha.ffv", {{"A", {0x7F, 0x41, 0x41, 0x41, 0x41, 0x7F}}});
+    auto* preview = rig.window->findChild<LedPreview*>(QStringLiteral("vistaCartel"));
     auto* list = rig.child<QComboBox>("cboParParrafos");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_FALSE(list->isEditable());
-    list->setCurrentIndex(0);
-    emit list->activated(0);
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("AA"));
+    auto options = [&](const char* name) { return rig.window->avanzadas().findChild<QAbstractButton*>(name); };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        int columns, strip, total;  // a tag counts a column but draws none
+        std::uint8_t first;
+    } steps[] = {
+        {"A A: 4, 1 dark, a space of 3, 4, 1 dark", [&] { editor->setPlainText(QStringLiteral("A A"));
+                                                        rig.window->setFontFileText("a.ffv"); }, 13, 13, 14, 0x7E},
+        {"separation 2", [&] { rig.press("cmdMsjSeparMas"); }, 15, 15, 16, 0x7E},
+        {"space 4", [&] { options("cmdParEspaMas")->click(); }, 16, 16, 17, 0x7E},
+        {"ancha.ffv", [&] { rig.window->setFontFileText("ancha.ffv"); }, 20, 20, 21, 0x7F},
+        {"saved, and a second paragraph A", [&] { rig.press("cmdParGuardar"); rig.addParagraph(QStringLiteral("A")); }, 5, 5, 27, 0x7E},
+        {"joined", [&] { options("chkParUnidos")->click(); }, 5, 5, 25, 0x7E},
+        {"ignored", [&] { rig.child<QCheckBox>("chkMsjIgnora")->setChecked(true); }, 5, 5, 20, 0x7E},
+        {"paragraph 1", [&] { list->setCurrentIndex(0); rig.window->cboParParrafos_Click(); }, 20, 20, 25, 0x7F},
+        {"<4>A", [&] { editor->setPlainText(QStringLiteral("<4>A")); }, 9, 8, 14, 0x7F},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.act();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview->paragraphLabel()->text(), QStringLiteral("Columnas del párrafo: %1").arg(s.columns));
+        EXPECT_EQ(preview->totalLabel()->text(), QStringLiteral("Total del mensaje: %1 de 2046").arg(s.total));
+        ASSERT_EQ(preview->strip()->columns().size(), static_cast<std::size_t>(s.strip));
+        EXPECT_EQ(preview->strip()->columns().front(), s.first);
+    }
+    ASSERT_EQ(preview->strip()->markers().size(), 1u);
+    EXPECT_EQ(preview->strip()->markers()[0].code, U'4');
+    EXPECT_EQ(preview->strip()->markers()[0].column, 0u);
+    rig.window->menArchNuevo_Click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview->totalLabel()->text(), QStringLiteral("Total del mensaje: 0 de 2046"));
+    EXPECT_TRUE(preview->strip()->columns().empty());
 }
 
 }  // namespace
