@@ -6,7 +6,11 @@
 
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSet>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -413,6 +417,34 @@ TEST(Help, GeneralHelpOpensThePageOrShowsItInOurOwnWindow) {
         EXPECT_EQ(browser->source().toLocalFile().toStdString(), page.string());
         EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Ayuda del Letrador")));
     }
+}
+
+// The shipped help page names every menu item with its shortcut, and every "Menu > Item" it
+// names exists: an item added or renamed without the page fails here.
+TEST(Help, ThePageNamesEveryMenuItemAndNoOther) {
+    QFile file(QStringLiteral(LETRADOR_SOURCE_DIR "/data/ayuda/letrador.html"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(file.readAll()).simplified();
+    AppRig rig;
+    ASSERT_TRUE(rig.load());
+    QSet<QString> paths;
+    for (QAction* top : rig.window->menuBar()->actions())
+        for (QAction* item : top->menu()->actions()) {
+            if (item->isSeparator()) continue;
+            const QString text = item->text().remove(QLatin1Char('&'));
+            const QString path = top->menu()->title().remove(QLatin1Char('&')) + QStringLiteral(" &gt; ") + text;
+            paths.insert(path);
+            EXPECT_TRUE(page.contains("<b>" + path + "</b>") || page.contains("<b>" + text + "</b>")) << path.toStdString();
+            if (!item->shortcut().isEmpty()) {
+                EXPECT_TRUE(page.contains("<kbd>" + item->shortcut().toString() + "</kbd>")) << path.toStdString();
+            }
+        }
+    int seen = 0;
+    for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("<b>([^<]+ &gt; [^<]+)</b>")).globalMatch(page)) {
+        ++seen;
+        EXPECT_TRUE(paths.contains(m.captured(1))) << m.captured(1).toStdString();
+    }
+    EXPECT_GT(seen, 0);
 }
 
 // The program shows Qt's standard texts in Spanish: the OK button, the editor's menu.
