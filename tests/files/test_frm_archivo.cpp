@@ -17,17 +17,13 @@
 namespace letrador {
 namespace {
 
-QApplication& App() {
+// The application has to exist before the window is built.
+const std::string& WithApp(const std::string& folder) {
     static int argc = 1;
     static char name[] = "test_frm_archivo";
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-// The application has to exist before the window is built.
-const std::string& WithApp(const std::string& folder) {
-    App();
+    (void)app;
     return folder;
 }
 
@@ -37,23 +33,22 @@ class FrmArchivoTest : public ::testing::Test, public testing::MessageFixture {
         : window(WithApp(store.MessageFolder)),
           fileCommands(store, view, commands, files, window, mainWindow, dialogs) {
         window.setCommands(&fileCommands);
-        testing::WriteBytes(messages / "b.fmv",
-                            "3\r\n0\r\n1\r\n\"a.ffv\"\r\n\"Hola\"\r\n"
-                            "\"fin_parrafo\"\r\n24\r\n#FALSE#\r\n1\r\n");
-        testing::WriteBytes(messages / "A.FMV", "x");
-        testing::WriteBytes(messages / "nota.txt", "x");
+        testing::WriteBytes(messages / "b.fmv", testing::Lines({"3", "0", "1", "\"a.ffv\"", "\"Hola\"",
+                                                                "\"fin_parrafo\"", "24", "#FALSE#", "1"}));
+        for (const char* n : {"A.FMV", "nota.txt"}) testing::WriteBytes(messages / n, "x");
     }
     template <typename W>
     W* child(const char* name) {
-        return window.findChild<W*>(QString::fromUtf8(name));
+        W* w = window.findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
     }
-    QListWidgetItem* entry(const QString& text) {
-        auto found = child<QListWidget>("filArchivo")->findItems(text, Qt::MatchExactly);
-        return found.isEmpty() ? nullptr : found.first();
-    }
-    void clickEntry(QListWidgetItem* item, bool twice = false) {
+    // Clicks (or double-clicks) the list entry `text`.
+    void clickEntry(const QString& text, bool twice) {
         auto* list = child<QListWidget>("filArchivo");
-        QPoint at = list->visualItemRect(item).center();
+        auto found = list->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        const QPoint at = list->visualItemRect(found.first()).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
@@ -63,56 +58,35 @@ class FrmArchivoTest : public ::testing::Test, public testing::MessageFixture {
     FileCommands fileCommands;
 };
 
-TEST_F(FrmArchivoTest, ControlsAreNamedAndLabelled) {
+TEST_F(FrmArchivoTest, ControlsAndCaptionsFollowTheMode) {
     EXPECT_EQ(window.objectName(), "frmArchivo");
-    EXPECT_TRUE(window.isWindow());
-    ASSERT_NE(child<QLabel>("lblNombre"), nullptr);
     EXPECT_EQ(child<QLabel>("lblNombre")->text(), QString::fromUtf8("Nombre del archivo (*.fmv)"));
-    EXPECT_NE(child<QLineEdit>("txtNombre"), nullptr);
-    EXPECT_NE(child<QListWidget>("filArchivo"), nullptr);
-    EXPECT_NE(child<QPushButton>("cmdAccion"), nullptr);
-    ASSERT_NE(child<QPushButton>("cmdCancelar"), nullptr);
     EXPECT_EQ(child<QPushButton>("cmdCancelar")->text(), "Cancelar");
-}
-
-TEST_F(FrmArchivoTest, CaptionsFollowTheMode) {
     fileCommands.MenArchAbrir_Click();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isModal());
     EXPECT_EQ(window.windowTitle(), "Abrir archivo de mensaje");
     EXPECT_EQ(child<QPushButton>("cmdAccion")->text(), "Abrir");
     EXPECT_FALSE(mainWindow.enabled());
+    auto* list = child<QListWidget>("filArchivo");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "A.FMV");
+    EXPECT_EQ(list->item(1)->text(), "b.fmv");
     child<QPushButton>("cmdCancelar")->click();
     EXPECT_FALSE(window.isVisible());
-
+    EXPECT_TRUE(mainWindow.enabled());
     fileCommands.menArchGuardarComo_Click();
     EXPECT_EQ(window.windowTitle(), "Guardar mensaje");
     EXPECT_EQ(child<QPushButton>("cmdAccion")->text(), "Guardar");
 }
 
-TEST_F(FrmArchivoTest, TheListShowsTheMessageFilesSorted) {
+TEST_F(FrmArchivoTest, AClickFillsTheNameBoxAndADoubleClickOpens) {
     fileCommands.MenArchAbrir_Click();
-    auto* list = child<QListWidget>("filArchivo");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "A.FMV");
-    EXPECT_EQ(list->item(1)->text(), "b.fmv");
-}
-
-TEST_F(FrmArchivoTest, AClickFillsTheNameBox) {
-    fileCommands.MenArchAbrir_Click();
-    QListWidgetItem* item = entry("b.fmv");
-    ASSERT_NE(item, nullptr);
-    clickEntry(item);
+    clickEntry("b.fmv", false);
     EXPECT_EQ(child<QLineEdit>("txtNombre")->text(), "b.fmv");
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(store.ParagraphCount, 0);
-}
-
-TEST_F(FrmArchivoTest, ADoubleClickOpensTheFile) {
-    fileCommands.MenArchAbrir_Click();
-    QListWidgetItem* item = entry("b.fmv");
-    ASSERT_NE(item, nullptr);
-    clickEntry(item, true);
+    clickEntry("b.fmv", true);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(store.ParagraphCount, 1);
     EXPECT_EQ(view.messageName(), "b.fmv");
@@ -126,6 +100,7 @@ TEST_F(FrmArchivoTest, EnterInTheNameBoxRunsTheAction) {
     QTest::keyClick(name, Qt::Key_Return);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(view.messageName(), "b.fmv");
+    EXPECT_EQ(store.ParagraphCount, 1);
 }
 
 TEST_F(FrmArchivoTest, ClosingByTheFrameActsAsCancel) {

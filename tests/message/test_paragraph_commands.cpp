@@ -10,7 +10,6 @@ namespace letrador {
 namespace {
 
 using C = EditorControl;
-using testing::ScratchFolder;
 
 class ParagraphCommandsTest : public ::testing::Test {
 protected:
@@ -19,17 +18,21 @@ protected:
         testing::WriteFont(scratch.path() / "a.ffv", testing::SampleAB());
         commands.DisableEditing();
     }
-
     // A new paragraph with `text` in font a.ffv, saved.
-    void addSaved(const std::u32string& text, bool ignore = false) {
+    void addSaved(const std::u32string& text, bool ignore = false, const char* separation = "1") {
         commands.cmdParNuevo_Click();
         view.setMessageText(text);
         view.setFontFileText("a.ffv");
         view.setIgnoreChecked(ignore);
+        view.setSeparationText(separation);
         ASSERT_TRUE(commands.cmdParGuardar_Click());
     }
+    void expectEnabled(std::initializer_list<C> on, std::initializer_list<C> off, const char* when) {
+        for (C c : on) EXPECT_TRUE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
+        for (C c : off) EXPECT_FALSE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
+    }
 
-    ScratchFolder scratch;
+    testing::ScratchFolder scratch;
     ParagraphStore store;
     PlainEditorView view;
     platform::ScriptedDialogs dialogs;
@@ -37,11 +40,9 @@ protected:
     ParagraphCommands commands;
 };
 
-TEST_F(ParagraphCommandsTest, TotalColumnsCountsIgnoredAndSeparatingColumnsAsSpecified) {
+TEST_F(ParagraphCommandsTest, TotalColumnsCountsIgnoredAndSeparatingColumnsAndSaturates) {
     EXPECT_EQ(commands.TotalColumns(), 0);
-    addSaved(U"A");
-    addSaved(U"A");
-    addSaved(U"A");
+    for (int i = 0; i < 3; ++i) addSaved(U"A");
     store.paragraph(1).Columns = 100;
     store.paragraph(2).Columns = 200;
     store.paragraph(2).Ignore = true;
@@ -50,41 +51,61 @@ TEST_F(ParagraphCommandsTest, TotalColumnsCountsIgnoredAndSeparatingColumnsAsSpe
     EXPECT_EQ(commands.TotalColumns(), 400);
     joined = false;
     EXPECT_EQ(commands.TotalColumns(), 402);
-}
-
-TEST_F(ParagraphCommandsTest, TotalColumnsSaturatesInsteadOfWrapping) {
-    addSaved(U"A");
-    addSaved(U"A");
-    store.paragraph(1).Columns = 32000;
-    store.paragraph(2).Columns = 32000;
+    store.paragraph(1).Columns = store.paragraph(3).Columns = 32000;
     EXPECT_EQ(commands.TotalColumns(), 32767);
 }
 
-TEST_F(ParagraphCommandsTest, FirstNewParagraphIsEmptyNumberOne) {
+TEST_F(ParagraphCommandsTest, NewSaveAndEditingStates) {
+    store.MessageModified = false;
     commands.cmdParNuevo_Click();
     ASSERT_EQ(store.ParagraphCount, 1);
     const ParagraphRecord& r = store.paragraph(1);
     EXPECT_EQ(r.Number, 1);
-    EXPECT_TRUE(r.Text.empty());
-    EXPECT_TRUE(r.FontFile.empty());
+    EXPECT_TRUE(r.Text.empty() && r.FontFile.empty() && !r.Ignore);
     EXPECT_EQ(r.Separation, 1);
-    EXPECT_FALSE(r.Ignore);
     EXPECT_EQ(r.Columns, 0);
     EXPECT_EQ(view.currentParagraphText(), "1");
     EXPECT_EQ(view.separationText(), "1");
     EXPECT_EQ(view.focused(), C::txtMsjMensaje);
+    const auto newOn = {C::txtMsjMensaje, C::frmMensaje, C::frmArchivos, C::frmSepar, C::frmEfectos,
+                        C::chkMsjIgnora, C::cmdParGuardar, C::menGrabParcial};
+    const auto newOff = {C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardar, C::menArchGuardarComo};
+    expectEnabled(newOn, newOff, "new");
+    // Text first, then the font; a refused save stores nothing and keeps the new-paragraph state.
+    EXPECT_FALSE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
+    view.setMessageText(U"A A");
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_FALSE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{"Debe ingresar texto en el mensaje.",
+                                                         "Debe seleccionar un archivo de fuente para el mensaje."}));
+    EXPECT_TRUE(store.paragraph(1).Text.empty());
+    expectEnabled(newOn, newOff, "refused");
+    view.setFontFileText("a.ffv");
+    view.setIgnoreChecked(true);
+    ASSERT_TRUE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(r.Text, U"A A");
+    EXPECT_EQ(r.FontFile, "a.ffv");
+    EXPECT_EQ(r.Columns, 13);
+    EXPECT_EQ(store.LastParagraphColumns, 13);
+    EXPECT_TRUE(r.Ignore);
+    EXPECT_EQ(view.capacityLabel(), "Capacidad ocupada: 0%");  // an ignored paragraph takes no room
+    EXPECT_TRUE(store.MessageModified);  // commands never clear it
+    // Guardar is only for a message that has a file.
+    expectEnabled({C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardarComo, C::cmdParGuardar},
+                  {C::menArchGuardar}, "saved");
+    // "Total" stays off until the new paragraph has been saved once.
+    commands.cmdParNuevo_Click();
+    expectEnabled({C::menArchGuardarComo}, {C::menGrabTotal}, "second new");
 }
 
 TEST_F(ParagraphCommandsTest, SeparationTextIsParsedAndRoundedHalvesToEven) {
-    const std::pair<const char*, Int16> cases[] = {
-        {"2.5", 2}, {"3.5", 4}, {"7abc", 7}, {"", 0}, {"  5", 5}, {"99999", 32767}};
+    const std::pair<const char*, Int16> cases[] = {{"2.5", 2}, {"3.5", 4}, {"7abc", 7}, {"", 0}, {"  5", 5},
+                                                   {"99999", 32767}};
     for (auto [text, expected] : cases) {
-        commands.cmdParNuevo_Click();
-        view.setMessageText(U"A");
-        view.setFontFileText("a.ffv");
-        view.setSeparationText(text);
-        ASSERT_TRUE(commands.cmdParGuardar_Click());
+        addSaved(U"A", false, text);
         EXPECT_EQ(store.paragraph(store.ParagraphCount).Separation, expected) << text;
+        EXPECT_EQ(store.paragraph(store.ParagraphCount).Columns, Add16(4, expected)) << text;
     }
 }
 
@@ -102,85 +123,19 @@ TEST_F(ParagraphCommandsTest, ClearMessageEmptiesEverythingAndDisablesEditing) {
     EXPECT_EQ(view.messageText(), U"");
     EXPECT_EQ(view.fontFileText(), "");
     EXPECT_FALSE(view.ignoreChecked());
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
-    for (C c : {C::txtMsjMensaje, C::frmEfectos, C::menGrabTotal, C::menGrabParcial,
-                C::chkMsjIgnora, C::frmArchivos, C::cmdParGuardar, C::frmSepar,
-                C::menArchGuardar, C::menArchGuardarComo}) {
-        EXPECT_FALSE(view.isEnabled(c)) << static_cast<int>(c);
-    }
+    expectEnabled({C::cmdParNuevo},
+                  {C::txtMsjMensaje, C::frmEfectos, C::menGrabTotal, C::menGrabParcial, C::chkMsjIgnora,
+                   C::frmArchivos, C::cmdParGuardar, C::frmSepar, C::menArchGuardar, C::menArchGuardarComo},
+                  "cleared");
     commands.cmdParNuevo_Click();
     EXPECT_EQ(view.currentParagraphText(), "1");
 }
 
-TEST_F(ParagraphCommandsTest, EditingStatesFollowTheCommands) {
-    commands.cmdParNuevo_Click();
-    for (C c : {C::txtMsjMensaje, C::frmMensaje, C::frmArchivos, C::frmSepar, C::frmEfectos,
-                C::chkMsjIgnora, C::cmdParGuardar, C::menGrabParcial})
-        EXPECT_TRUE(view.isEnabled(c)) << "new " << static_cast<int>(c);
-    for (C c : {C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardar,
-                C::menArchGuardarComo})
-        EXPECT_FALSE(view.isEnabled(c)) << "new " << static_cast<int>(c);
-
-    view.setMessageText(U"A");
-    view.setFontFileText("a.ffv");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    for (C c : {C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardarComo,
-                C::cmdParGuardar})
-        EXPECT_TRUE(view.isEnabled(c)) << "saved " << static_cast<int>(c);
-    // Guardar is only for a message that has a file.
-    EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
-
-    // "Total" stays off until the new paragraph has been saved once.
-    commands.cmdParNuevo_Click();
-    EXPECT_FALSE(view.isEnabled(C::menGrabTotal));
-    EXPECT_TRUE(view.isEnabled(C::menArchGuardarComo));
-}
-
-TEST_F(ParagraphCommandsTest, SaveChecksTextFirstThenFont) {
-    commands.cmdParNuevo_Click();
-    EXPECT_FALSE(commands.cmdParGuardar_Click());
-    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Debe ingresar texto en el mensaje."});
-    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
-    dialogs.clear();
-    view.setMessageText(U"A");
-    EXPECT_FALSE(commands.cmdParGuardar_Click());
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"Debe seleccionar un archivo de fuente para el mensaje."});
-    // A refused save stores nothing and leaves the new-paragraph state.
-    EXPECT_TRUE(store.paragraph(1).Text.empty());
-    EXPECT_FALSE(view.isEnabled(C::cmdParNuevo));
-    EXPECT_FALSE(view.isEnabled(C::menArchGuardarComo));
-}
-
-TEST_F(ParagraphCommandsTest, SaveStoresTheEditorAndItsColumnCount) {
-    commands.cmdParNuevo_Click();
-    view.setMessageText(U"A A");
-    view.setFontFileText("a.ffv");
-    view.setSeparationText("1");
-    view.setIgnoreChecked(true);
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    const ParagraphRecord& r = store.paragraph(1);
-    EXPECT_EQ(r.Text, U"A A");
-    EXPECT_EQ(r.FontFile, "a.ffv");
-    EXPECT_EQ(r.Columns, 13);
-    EXPECT_EQ(store.LastParagraphColumns, 13);
-    EXPECT_TRUE(r.Ignore);
-    // An ignored paragraph takes no room.
-    EXPECT_EQ(view.capacityLabel(), "Capacidad ocupada: 0%");
-}
-
 TEST_F(ParagraphCommandsTest, FiftyParagraphLimitKeepsTheLastOneEditable) {
-    for (int i = 0; i < 49; ++i) addSaved(U"A");
-    commands.cmdParNuevo_Click();
-    EXPECT_EQ(view.paragraphItemCount(), 50);
+    for (int i = 0; i < 50; ++i) addSaved(i == 49 ? U"AA" : U"A");
     EXPECT_TRUE(dialogs.shown.empty());
-    view.setMessageText(U"AA");
-    view.setFontFileText("a.ffv");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-
     commands.cmdParNuevo_Click();
-    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{
-                                   "Se alcanzó la cantidad máxima de párrafos permitidos (50)"});
+    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Se alcanzó la cantidad máxima de párrafos permitidos (50)"});
     EXPECT_EQ(view.paragraphItemCount(), 50);
     EXPECT_EQ(store.ParagraphCount, 50);
     EXPECT_EQ(view.currentParagraphText(), "50");
@@ -196,23 +151,18 @@ TEST_F(ParagraphCommandsTest, FiftyParagraphLimitKeepsTheLastOneEditable) {
 
 TEST_F(ParagraphCommandsTest, CapacityLabelAtTheEdges) {
     joined = true;
-    addSaved(U"A");  // paragraph 1, its columns set below
-    struct Case {
+    addSaved(U"A");  // paragraph 1, its columns set below; the second counts 5
+    addSaved(U"A");
+    const struct {
         Int16 before;
         const char* label;
         bool exceeded;
-    };
-    // The second paragraph counts 5 («A» with separation 1).
-    for (Case c : {Case{2040, "Capacidad ocupada: 99%", false},
-                   Case{2041, "Capacidad ocupada: 100%", false},
-                   Case{2042, "Capacidad excedida.", true}, Case{1018, "Capacidad ocupada: 50%", false}}) {
+    } cases[] = {{2040, "Capacidad ocupada: 99%", false}, {2041, "Capacidad ocupada: 100%", false},
+                 {2042, "Capacidad excedida.", true}, {1018, "Capacidad ocupada: 50%", false}};
+    for (const auto& c : cases) {
         store.paragraph(1).Columns = c.before;
-        if (store.ParagraphCount < 2) {
-            addSaved(U"A");
-        } else {
-            commands.selectParagraph(1);
-            ASSERT_TRUE(commands.cmdParGuardar_Click());
-        }
+        commands.selectParagraph(1);
+        ASSERT_TRUE(commands.cmdParGuardar_Click());
         EXPECT_EQ(view.capacityLabel(), c.label) << c.before;
         EXPECT_EQ(view.capacityLabelIsRedBold(), c.exceeded) << c.before;
         EXPECT_EQ(store.CapacityExceeded, c.exceeded) << c.before;
@@ -221,10 +171,10 @@ TEST_F(ParagraphCommandsTest, CapacityLabelAtTheEdges) {
     EXPECT_EQ(ParagraphCommands::CapacityText(1, 2046), "Capacidad ocupada: 0%");
 }
 
-TEST_F(ParagraphCommandsTest, SelectingLoadsTheRecordButNotTheLabelOrStates) {
-    addSaved(U"AA", /*ignore=*/true);
+TEST_F(ParagraphCommandsTest, SelectingLoadsTheRecordAndTheIgnoreBoxCountsOnlyWhenSaved) {
+    addSaved(U"AA", true);
     addSaved(U"A");
-    std::string label = view.capacityLabel();
+    const std::string label = view.capacityLabel();
     commands.selectParagraph(0);
     EXPECT_EQ(view.messageText(), U"AA");
     EXPECT_TRUE(view.ignoreChecked());
@@ -232,28 +182,12 @@ TEST_F(ParagraphCommandsTest, SelectingLoadsTheRecordButNotTheLabelOrStates) {
     commands.selectParagraph(1);
     EXPECT_FALSE(view.ignoreChecked());
     EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
-}
-
-TEST_F(ParagraphCommandsTest, IgnoreCheckReachesTheStoreOnlyThroughSave) {
-    addSaved(U"AA");
-    std::string before = view.capacityLabel();
     view.setIgnoreChecked(true);
-    EXPECT_FALSE(store.paragraph(1).Ignore);
-    EXPECT_EQ(commands.TotalColumns(), 11);
+    EXPECT_FALSE(store.paragraph(2).Ignore);
+    EXPECT_EQ(commands.TotalColumns(), 6);  // with its separating column
     ASSERT_TRUE(commands.cmdParGuardar_Click());
-    EXPECT_TRUE(store.paragraph(1).Ignore);
+    EXPECT_TRUE(store.paragraph(2).Ignore);
     EXPECT_EQ(commands.TotalColumns(), 0);
-    EXPECT_EQ(before, "Capacidad ocupada: 0%");
-}
-
-TEST_F(ParagraphCommandsTest, EditsMarkTheMessageModifiedButCommandsDoNotClearIt) {
-    store.MessageModified = false;
-    commands.cmdParNuevo_Click();
-    view.setMessageText(U"A");
-    EXPECT_TRUE(store.MessageModified);
-    view.setFontFileText("a.ffv");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    EXPECT_TRUE(store.MessageModified);
 }
 
 }  // namespace
