@@ -80,7 +80,7 @@ TEST_F(FrmArchivoTest, ControlsAndCaptionsFollowTheMode) {
     EXPECT_EQ(child<QPushButton>("cmdAccion")->text(), "Guardar");
 }
 
-TEST_F(FrmArchivoTest, AClickFillsTheNameBoxAndADoubleClickOpens) {
+TEST_F(FrmArchivoTest, AClickFillsTheNameBoxADoubleClickOrEnterOpens) {
     fileCommands.MenArchAbrir_Click();
     clickEntry("b.fmv", false);
     EXPECT_EQ(child<QLineEdit>("txtNombre")->text(), "b.fmv");
@@ -91,13 +91,11 @@ TEST_F(FrmArchivoTest, AClickFillsTheNameBoxAndADoubleClickOpens) {
     EXPECT_EQ(store.ParagraphCount, 1);
     EXPECT_EQ(view.messageName(), "b.fmv");
     EXPECT_TRUE(mainWindow.enabled());
-}
-
-TEST_F(FrmArchivoTest, EnterInTheNameBoxRunsTheAction) {
+    // Enter in the name box runs the action too.
+    commands.ClearMessage();
     fileCommands.MenArchAbrir_Click();
-    auto* name = child<QLineEdit>("txtNombre");
-    name->setText("b");
-    QTest::keyClick(name, Qt::Key_Return);
+    child<QLineEdit>("txtNombre")->setText("b");
+    QTest::keyClick(child<QLineEdit>("txtNombre"), Qt::Key_Return);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(view.messageName(), "b.fmv");
     EXPECT_EQ(store.ParagraphCount, 1);

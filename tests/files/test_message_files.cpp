@@ -39,14 +39,12 @@ class MessageFilesTest : public ::testing::Test, public testing::MessageFixture 
 TEST_F(MessageFilesTest, TheNineLineSampleByteForByteWithTheOptionLines) {
     ASSERT_TRUE(addParagraph(U"Hola"));
     store.MessageModified = true;
-    ASSERT_TRUE(files.EscribirMensaje(path("hola.fmv")));
-    EXPECT_EQ(ReadBytes(path("hola.fmv")), kSample);
-    EXPECT_FALSE(store.MessageModified);
-    EXPECT_TRUE(dialogs.shown.empty());
     options.setSpaceWidthText("4.5abc");
     options.setJoinedChecked(true);
-    ASSERT_TRUE(files.EscribirMensaje(path("o.fmv")));
-    EXPECT_EQ(ReadBytes(path("o.fmv")).substr(0, 8), "4.5\r\n1\r\n");
+    ASSERT_TRUE(files.EscribirMensaje(path("hola.fmv")));
+    EXPECT_EQ(ReadBytes(path("hola.fmv")), "4.5\r\n1\r\n" + kSample.substr(6));
+    EXPECT_FALSE(store.MessageModified);
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(MessageFilesTest, TextsComeBackAsTheyWereWritten) {
@@ -71,18 +69,23 @@ TEST_F(MessageFilesTest, TextsComeBackAsTheyWereWritten) {
     for (C c : {C::cmdParNuevo, C::menGrabTotal, C::menArchGuardarComo}) EXPECT_TRUE(view.isEnabled(c));
 }
 
-TEST_F(MessageFilesTest, AnEmptyNeverSavedParagraphIsWrittenAndReadBackEmpty) {
+// An empty paragraph never saved is written; read back, "Guardar párrafo" refuses its group and
+// the next group fills the paragraph left empty.
+TEST_F(MessageFilesTest, AnEmptyParagraphIsWrittenAndTheGroupAfterItFillsIt) {
     ASSERT_TRUE(addParagraph(U"Hola"));
-    commands.cmdParNuevo_Click();  // never saved
+    commands.cmdParNuevo_Click();
     ASSERT_TRUE(files.EscribirMensaje(path("e.fmv")));
-    EXPECT_EQ(ReadBytes(path("e.fmv")),
-              kSample + Lines({"2", "\"\"", "\"\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"}));
-    roundTrip("e.fmv");
-    // "Guardar párrafo" refuses the empty group and its paragraph stays empty.
+    const std::string empty = Lines({"2", "\"\"", "\"\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"});
+    ASSERT_EQ(ReadBytes(path("e.fmv")), kSample + empty);
+    WriteBytes(path("e.fmv"), kSample + empty + Lines({"3", "\"a.ffv\"", "\"loH\"", "\"fin_parrafo\"", "0", "#TRUE#", "1"}));
+    commands.ClearMessage();
+    ASSERT_TRUE(files.LeerMensaje(path("e.fmv")));
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMsgTextoVacio});
     ASSERT_EQ(store.ParagraphCount, 2);
-    EXPECT_EQ(store.paragraph(2).Text, U"");
-    EXPECT_EQ(store.paragraph(2).FontFile, "");
+    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
+    EXPECT_EQ(store.paragraph(2).Text, U"loH");
+    EXPECT_TRUE(store.paragraph(2).Ignore);
+    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
 }
 
 TEST_F(MessageFilesTest, ReadingRenumbersAndRecountsWithTheFilesOptions) {
@@ -106,32 +109,16 @@ TEST_F(MessageFilesTest, ReadingRenumbersAndRecountsWithTheFilesOptions) {
 }
 
 TEST_F(MessageFilesTest, GroupsBeyondFiftyReplaceTheFiftieth) {
-    std::vector<std::string> lines = {"3", "0"};
+    std::string f = "3\r\n0\r\n";
     for (int i = 1; i <= 53; ++i)
-        for (std::string l : {std::to_string(i), std::string("\"a.ffv\""), "\"H" + std::to_string(i) + "\"",
-                              std::string("\"fin_parrafo\""), std::string("0"), std::string("#FALSE#"), std::string("1")})
-            lines.push_back(l);
-    WriteBytes(path("big.fmv"), Lines(lines));
+        f += Lines({"1", "\"a.ffv\"", "\"H" + std::to_string(i) + "\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"});
+    WriteBytes(path("big.fmv"), f);
     ASSERT_TRUE(files.LeerMensaje(path("big.fmv")));
     EXPECT_EQ(store.ParagraphCount, 50);
     EXPECT_EQ(view.paragraphItemCount(), 50);
     EXPECT_EQ(store.paragraph(49).Text, U"H49");
     EXPECT_EQ(store.paragraph(50).Text, U"H53");
-    const std::string limit = "Se alcanzó la cantidad máxima de párrafos permitidos (50)";
-    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{limit, limit, limit}));
-}
-
-TEST_F(MessageFilesTest, AGroupAfterARefusedOneFillsTheParagraphLeftEmpty) {
-    WriteBytes(path("hole.fmv"), Lines({"3", "0", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "0", "#FALSE#", "1",
-                                        "2", "\"a.ffv\"", "\"\"", "\"fin_parrafo\"", "0", "#FALSE#", "1", "3",
-                                        "\"a.ffv\"", "\"loH\"", "\"fin_parrafo\"", "0", "#TRUE#", "1"}));
-    ASSERT_TRUE(files.LeerMensaje(path("hole.fmv")));
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMsgTextoVacio});
-    ASSERT_EQ(store.ParagraphCount, 2);
-    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
-    EXPECT_EQ(store.paragraph(2).Text, U"loH");
-    EXPECT_TRUE(store.paragraph(2).Ignore);
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(3, "Se alcanzó la cantidad máxima de párrafos permitidos (50)"));
 }
 
 // A file that is not a complete message (or cannot be read) is refused as a whole: one message,
@@ -219,9 +206,7 @@ class FaultyReplacer : public AtomicFileReplacer {
 
   protected:
     int OpenUnnamed(const std::string& folder, mode_t mode) override {
-        if (unnamedFiles) return AtomicFileReplacer::OpenUnnamed(folder, mode);
-        errno = EOPNOTSUPP;
-        return -1;
+        return unnamedFiles ? AtomicFileReplacer::OpenUnnamed(folder, mode) : Fail(EOPNOTSUPP);
     }
     ssize_t WriteSome(int fd, const char* data, std::size_t size) override {
         if (fault != Fault::WriteAfter5Bytes && fault != Fault::WriteNothing)
@@ -234,14 +219,12 @@ class FaultyReplacer : public AtomicFileReplacer {
         written_ += n;
         return AtomicFileReplacer::WriteSome(fd, data, n);
     }
-    int SyncFile(int fd) override {
-        if (fault != Fault::Sync) return AtomicFileReplacer::SyncFile(fd);
-        errno = EIO;
-        return -1;
-    }
+    int SyncFile(int fd) override { return fault == Fault::Sync ? Fail(EIO) : AtomicFileReplacer::SyncFile(fd); }
     int RenameFile(const std::string& from, const std::string& to) override {
-        if (fault != Fault::Rename) return AtomicFileReplacer::RenameFile(from, to);
-        errno = EACCES;
+        return fault == Fault::Rename ? Fail(EACCES) : AtomicFileReplacer::RenameFile(from, to);
+    }
+    static int Fail(int error) {
+        errno = error;
         return -1;
     }
 

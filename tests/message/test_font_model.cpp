@@ -1,7 +1,9 @@
-// The font held for editing: what it shows and keeps, its edits as the font lookup reads them, a
-// font saved unchanged coming back byte for byte; and glyphs cut from a drawing into dots.
+// The shipped fonts' sources, the font held for editing (what it shows and keeps, its edits as
+// the font lookup reads them, a font saved unchanged coming back byte for byte), and glyphs cut
+// from a drawing into dots.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +13,7 @@
 #include "message/glyph_cut.h"
 #include "tests/support/odd_fonts.h"
 #include "tests/support/shipped_fonts.h"
+#include "tools/fontc/font_source.h"
 
 namespace letrador::testing {
 namespace {
@@ -19,6 +22,47 @@ std::string Bytes(const std::vector<SampleGlyph>& glyphs, const std::string& tai
     std::string out;
     for (const auto& g : glyphs) out += FontRecordBytes(g);
     return out + tail;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(FontSources, CompileToTheShippedBytesAndDrawEverySpanishCharacterWithinSevenDots) {
+    std::u32string needed = U"¡¿ºª°€ÁÉÍÓÚÜÑáéíóúüñ";
+    for (char32_t c = 0x21; c <= 0x7E; ++c) needed += c;
+    const struct {
+        const char* name;
+        int minWidth, maxWidth;  // of a capital letter or digit
+    } fonts[] = {{"normal", 5, 5}, {"negrita", 6, 7}, {"angosta", 3, 4}};
+    for (const auto& font : fonts) {
+        SCOPED_TRACE(font.name);
+        const std::filesystem::path built = std::filesystem::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / (std::string(font.name) + ".ffv");
+        const auto compiled = fontc::CompileFontSource(
+            ReadAll(std::filesystem::path(LETRADOR_SOURCE_DIR) / "data" / "fonts" / (std::string(font.name) + ".txt")));
+        ASSERT_TRUE(compiled.ok) << "línea " << compiled.line << ": " << compiled.error;
+        ASSERT_EQ(compiled.bytes.size() % kFontRecordSize, 0u);
+        EXPECT_EQ(compiled.bytes, ReadAll(built));
+        // The dumped form compiles to the same bytes and is a fixed point.
+        const std::string dumped = fontc::DumpFontFile(compiled.bytes);
+        const auto again = fontc::CompileFontSource(dumped);
+        ASSERT_TRUE(again.ok) << "línea " << again.line << ": " << again.error;
+        EXPECT_EQ(again.bytes, compiled.bytes);
+        EXPECT_EQ(fontc::DumpFontFile(again.bytes), dumped);
+        const auto data = LoadFont(built.string());
+        for (char32_t c : needed) {
+            SCOPED_TRACE(static_cast<unsigned>(c));
+            const Int16 n = data->find(c);
+            ASSERT_GT(n, 0);
+            const RegistroCaracter& r = data->records[n - 1];
+            EXPECT_GT(GlyphWidth(r), 0);
+            for (Int16 column : r.Columna) EXPECT_TRUE(column >= 0 && column < 0x80) << column;
+            if (std::u32string_view(U"AHMN08").find(c) == std::u32string_view::npos) continue;
+            EXPECT_GE(GlyphWidth(r), font.minWidth);
+            EXPECT_LE(GlyphWidth(r), font.maxWidth);
+        }
+    }
 }
 
 TEST(FontModelTest, EveryFontComesBackByteForByteAndShowsOnlyItsPlainFirstRecords) {

@@ -1,6 +1,7 @@
 // The paragraph store and its commands, driven as the window drives them.
 #include <gtest/gtest.h>
 
+#include "message/codepage.h"
 #include "message/paragraph_commands.h"
 #include "message/plain_editor_view.h"
 #include "platform/scripted_dialogs.h"
@@ -60,10 +61,7 @@ TEST_F(ParagraphCommandsTest, NewSaveAndEditingStates) {
     commands.cmdParNuevo_Click();
     ASSERT_EQ(store.ParagraphCount, 1);
     const ParagraphRecord& r = store.paragraph(1);
-    EXPECT_EQ(r.Number, 1);
-    EXPECT_TRUE(r.Text.empty() && r.FontFile.empty() && !r.Ignore);
-    EXPECT_EQ(r.Separation, 1);
-    EXPECT_EQ(r.Columns, 0);
+    EXPECT_TRUE(r.Number == 1 && r.Text.empty() && r.FontFile.empty() && !r.Ignore && r.Separation == 1 && r.Columns == 0);
     EXPECT_EQ(view.currentParagraphText(), "1");
     EXPECT_EQ(view.separationText(), "1");
     EXPECT_EQ(view.focused(), C::txtMsjMensaje);
@@ -116,12 +114,9 @@ TEST_F(ParagraphCommandsTest, ClearMessageEmptiesEverythingAndDisablesEditing) {
     view.setIgnoreChecked(true);
     commands.ClearMessage();
     EXPECT_EQ(view.paragraphItemCount(), 0);
-    EXPECT_EQ(store.ParagraphCount, 0);
-    EXPECT_TRUE(store.Paragraphs.empty());
+    EXPECT_TRUE(store.ParagraphCount == 0 && store.Paragraphs.empty());
     EXPECT_EQ(view.separationText(), "1");
-    EXPECT_EQ(view.messageName(), "");
-    EXPECT_EQ(view.messageText(), U"");
-    EXPECT_EQ(view.fontFileText(), "");
+    EXPECT_EQ(view.messageName() + view.fontFileText() + ToUtf8(view.messageText()), "");
     EXPECT_FALSE(view.ignoreChecked());
     expectEnabled({C::cmdParNuevo},
                   {C::txtMsjMensaje, C::frmEfectos, C::menGrabTotal, C::menGrabParcial, C::chkMsjIgnora,
