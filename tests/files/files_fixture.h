@@ -2,8 +2,6 @@
 // (in which «Hola» counts 24 columns at separation 1) and an empty message folder.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +31,7 @@ inline std::string Lines(const std::vector<std::string>& lines) {
 }
 
 // Keeps what a save would write instead of writing it: for tests that save thousands of times.
+// A base listed before MessageFixture, so that the replacer exists before the fixture uses it.
 struct MemoryReplacer : FileReplacer {
     FileResult Replace(const std::string&, std::string_view bytes) override {
         last = std::string(bytes);
@@ -40,7 +39,6 @@ struct MemoryReplacer : FileReplacer {
     }
     std::string last;
 };
-// A base listed before MessageFixture, so that the replacer exists before the fixture uses it.
 struct InMemorySaves {
     MemoryReplacer saved;
 };

@@ -26,15 +26,7 @@ using testing::WriteBytes;
 
 const std::string kSample = Lines({"3", "0", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24", "#FALSE#", "1"});
 
-class MessageFilesTest : public ::testing::Test, public testing::MessageFixture {
-  protected:
-    void roundTrip(const std::string& name = "m.fmv") {
-        ASSERT_TRUE(files.EscribirMensaje(path(name)));
-        commands.ClearMessage();
-        dialogs.clear();
-        ASSERT_TRUE(files.LeerMensaje(path(name)));
-    }
-};
+class MessageFilesTest : public ::testing::Test, public testing::MessageFixture {};
 
 TEST_F(MessageFilesTest, TheNineLineSampleByteForByteWithTheOptionLines) {
     ASSERT_TRUE(addParagraph(U"Hola"));
@@ -53,7 +45,9 @@ TEST_F(MessageFilesTest, TextsComeBackAsTheyWereWritten) {
     for (const auto& t : texts) ASSERT_TRUE(addParagraph(t));
     ASSERT_TRUE(addParagraph(U"aH", "a.ffv", true, "3"));
     store.MessageModified = true;
-    roundTrip();
+    ASSERT_TRUE(files.EscribirMensaje(path("m.fmv")));
+    commands.ClearMessage();
+    ASSERT_TRUE(files.LeerMensaje(path("m.fmv")));
     EXPECT_TRUE(dialogs.shown.empty());
     ASSERT_EQ(store.ParagraphCount, 7);
     for (int k = 1; k <= 6; ++k) EXPECT_EQ(store.paragraph(k).Text, texts[k - 1]) << k;

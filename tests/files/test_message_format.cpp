@@ -70,41 +70,31 @@ TEST(MessageFormat, SplitLinesEndsLinesAtCrLfAndLoneLf) {
     EXPECT_EQ(SplitLines("a\r\nb\r"), (L{"a", "b"}));  // ... unless the file was cut after it
 }
 
-ParagraphRecord Record(int n, std::string font, std::u32string text, int columns = 0,
-                       bool ignore = false, int separation = 1) {
-    ParagraphRecord r;
-    r.Number = static_cast<Int16>(n);
-    r.FontFile = std::move(font);
-    r.Text = std::move(text);
-    r.Columns = static_cast<Int16>(columns);
-    r.Ignore = ignore;
-    r.Separation = static_cast<Int16>(separation);
-    return r;
-}
+using R = ParagraphRecord;  // number, font, text, columns, ignore, separation
 
 TEST(MessageFormat, ComposeWritesSevenLinesPerParagraphInCp1252) {
     auto m = ComposeMessageFile({2.5, true},
-                                {Record(1, "ñ.ffv", U"Año \"x\"\r\nDos", 10, true, 0), Record(2, "", U"", 0, false, 1)},
+                                {R{1, "ñ.ffv", U"Año \"x\"\r\nDos", 10, true, 0}, R{2, "", U"", 0, false, 1}},
                                 kMarker);
     EXPECT_FALSE(m.lossy);
     EXPECT_EQ(m.bytes, "2.5\r\n1\r\n"
                        "1\r\n\"\xF1.ffv\"\r\n\"A\xF1o \"\"x\"\"\r\nDos\"\r\n\"fin_parrafo\"\r\n10\r\n#TRUE#\r\n0\r\n"
                        "2\r\n\"\"\r\n\"\"\r\n\"fin_parrafo\"\r\n0\r\n#FALSE#\r\n1\r\n");
-    m = ComposeMessageFile({}, {Record(1, "a.ffv", U"\u263A \u20AC", 1)}, kMarker);
+    m = ComposeMessageFile({}, {R{1, "a.ffv", U"\u263A \u20AC", 1}}, kMarker);
     EXPECT_TRUE(m.lossy);
     EXPECT_EQ(m.bytes.substr(0, 6), "3\r\n0\r\n");
     EXPECT_NE(m.bytes.find("\"? \x80\"\r\n"), std::string::npos);
-    EXPECT_TRUE(CollidesWithEndMarker(Record(1, "a", U"fin_parrafo"), kMarker));
-    EXPECT_FALSE(CollidesWithEndMarker(Record(1, "a", U"fin_parrafo "), kMarker));
-    EXPECT_FALSE(CollidesWithEndMarker(Record(1, "a", U"fin_parrafo\r\nfin_parrafo"), kMarker));
+    EXPECT_TRUE(CollidesWithEndMarker(R{1, "a", U"fin_parrafo"}, kMarker));
+    EXPECT_FALSE(CollidesWithEndMarker(R{1, "a", U"fin_parrafo "}, kMarker));
+    EXPECT_FALSE(CollidesWithEndMarker(R{1, "a", U"fin_parrafo\r\nfin_parrafo"}, kMarker));
 }
 
 TEST(MessageFormat, ParseReadsBackWhatComposeWrote) {
     std::vector<ParagraphRecord> ps = {
-        Record(1, "a.ffv", U"Uno\r\nDos", 5, false, 2), Record(2, "b.ffv", U"\"", 6, true, 0),
-        Record(3, "c.ffv", U"\"\"", 7, false, 1),
-        Record(4, "d.ffv", U"fin_parrafo\r\n\"fin_parrafo\"", 7, false, -1), Record(5, "", U""),
-        Record(6, "con\\barra \"y\" comillas.ffv", U"x", 1, false, 1)};
+        R{1, "a.ffv", U"Uno\r\nDos", 5, false, 2}, R{2, "b.ffv", U"\"", 6, true, 0},
+        R{3, "c.ffv", U"\"\"", 7, false, 1},
+        R{4, "d.ffv", U"fin_parrafo\r\n\"fin_parrafo\"", 7, false, -1}, R{5, "", U""},
+        R{6, "con\\barra \"y\" comillas.ffv", U"x", 1, false, 1}};
     auto parsed = ParseMessageFile(ComposeMessageFile({4, false}, ps, kMarker).bytes, kMarker);
     EXPECT_TRUE(parsed.complete);
     EXPECT_EQ(parsed.spaceWidthText, "4");
