@@ -203,6 +203,12 @@ TEST(GlyphCutTest, GlyphsThatCameOutTheSameAreCutAgainShorter) {
     TellApart(glyphs, [](char32_t, int) { return GlyphDots{0x01}; });
     EXPECT_EQ(glyphs[1].tallest, 1);
     EXPECT_EQ(glyphs[0].tallest, 7);
+    // Only the glyphs given are compared, even where the memory after them holds a look-alike.
+    glyphs = {{U'x', {0x05}, 3.0}, {U'y', {0x05}, 4.0}, {U'z', {0x05}, 1.0}};
+    glyphs.pop_back();
+    cuts.clear();
+    TellApart(glyphs, [&](char32_t ch, int) { return cuts.push_back(ch), GlyphDots{0x06}; });
+    EXPECT_EQ(cuts, std::vector<char32_t>{U'x'});
 }
 
 }  // namespace

@@ -134,6 +134,24 @@ TEST_F(SignPreviewTest, TagsAreMarkersAmongTheColumnsWithTheirListText) {
         EXPECT_EQ(preview(EffectTag(static_cast<int>(i))).markers.at(0).toolTip, kEffects[i].listText);
 }
 
+// The tags as the highlighter finds them: greedy from the left, counted in characters.
+TEST(EffectTags, FoundFromTheLeftAndInsertedAtTheCaret) {
+    using T = std::vector<std::pair<std::size_t, char32_t>>;
+    const std::pair<std::u32string, T> cases[] = {
+        {U"<4>Hola<9>", {{0, U'4'}, {7, U'9'}}}, {U"<<>>", {{0, U'<'}}}, {U"a<b", {}}, {U"<4", {}},
+        {U"😀<😀>", {{1, U'😀'}}}, {U"<A><x>", {{0, U'A'}, {3, U'x'}}}, {U"", {}}};
+    for (const auto& [text, tags] : cases) {
+        T found;
+        for (const TagSpan& t : FindTags(text)) found.emplace_back(t.start, t.code);
+        EXPECT_EQ(found, tags) << ToUtf8(text);
+    }
+    EXPECT_EQ(InsertarEfecto(U"<3>", U"Hola", 2), U"Ho<3>la");
+    EXPECT_EQ(InsertarEfecto(U"<3>", U"Hola", 99), U"Hola<3>");
+    EXPECT_EQ(EffectListText(U'5'), "5 - Sale x der.");
+    EXPECT_EQ(EffectListText(U'x'), "");
+    EXPECT_EQ(TagColor(U'3'), (Rgb{255, 0, 0}));
+}
+
 TEST_F(SignPreviewTest, CountAndColumnsAreWhatTheRecordingCountsAndSends) {
     for (const std::u32string text : {U"A A", U"<4>A<9>G  B C<3", U"<<>A<", U"HOLA\r\nG<A>W", U""})
         for (Int16 sep = 0; sep <= 5; ++sep)
