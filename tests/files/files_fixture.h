@@ -2,8 +2,6 @@
 // (in which «Hola» counts 24 columns at separation 1) and an empty message folder.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,26 +17,13 @@
 
 namespace letrador::testing {
 
-// H 6, o 5, l 4, a 5 dark columns; with separation 1 «Hola» is 7 + 6 + 5 + 6 = 24.
-inline std::vector<SampleGlyph> HolaGlyphs() {
-    return {
-        {"H", {0x7F, 0x08, 0x08, 0x08, 0x08, 0x7F}},
-        {"o", {0x38, 0x44, 0x44, 0x44, 0x38}},
-        {"l", {0x01, 0x7F, 0x40, 0x40}},
-        {"a", {0x20, 0x54, 0x54, 0x54, 0x78}},
-    };
-}
-
 inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
-
 inline std::string Lines(const std::vector<std::string>& lines) {
     std::string s;
     for (const auto& l : lines) s += l + "\r\n";
@@ -46,16 +31,14 @@ inline std::string Lines(const std::vector<std::string>& lines) {
 }
 
 // Keeps what a save would write instead of writing it: for tests that save thousands of times.
-class MemoryReplacer : public FileReplacer {
-  public:
+// A base listed before MessageFixture, so that the replacer exists before the fixture uses it.
+struct MemoryReplacer : FileReplacer {
     FileResult Replace(const std::string&, std::string_view bytes) override {
         last = std::string(bytes);
         return {};
     }
     std::string last;
 };
-
-// A base listed before MessageFixture, so that the replacer exists before the fixture uses it.
 struct InMemorySaves {
     MemoryReplacer saved;
 };
@@ -63,19 +46,19 @@ struct InMemorySaves {
 class MessageFixture {
   public:
     MessageFixture(FileReplacer* writer = nullptr)
-        : view(store),
-          commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
+        : view(store), commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
           files(store, view, options, commands, dialogs, writer) {
-        fonts = scratch.path() / "tipografias";
-        messages = scratch.path() / "mensajes";
         std::filesystem::create_directories(fonts);
         std::filesystem::create_directories(messages);
         store.FontFolder = fonts.string();
         store.MessageFolder = messages.string();
-        WriteFont(fonts / "a.ffv", HolaGlyphs());
+        // H 6, o 5, l 4, a 5 columns: with separation 1 «Hola» is 7 + 6 + 5 + 6 = 24.
+        WriteFont(fonts / "a.ffv", {{"H", {0x7F, 0x08, 0x08, 0x08, 0x08, 0x7F}},
+                                    {"o", {0x38, 0x44, 0x44, 0x44, 0x38}},
+                                    {"l", {0x01, 0x7F, 0x40, 0x40}},
+                                    {"a", {0x20, 0x54, 0x54, 0x54, 0x78}}});
         commands.DisableEditing();
     }
-
     // A new paragraph as the operator makes it: "Nuevo Párrafo", the boxes, "Guardar párrafo".
     bool addParagraph(const std::u32string& text, const std::string& font = "a.ffv",
                       bool ignore = false, const std::string& separation = "1") {
@@ -86,11 +69,10 @@ class MessageFixture {
         view.setSeparationText(separation);
         return commands.cmdParGuardar_Click();
     }
-
     std::string path(const std::string& name) const { return (messages / name).string(); }
 
     ScratchFolder scratch;
-    std::filesystem::path fonts, messages;
+    std::filesystem::path fonts = scratch.path() / "tipografias", messages = scratch.path() / "mensajes";
     ParagraphStore store;
     PlainEditorView view;
     platform::ScriptedDialogs dialogs;

@@ -1,9 +1,17 @@
-// The "&Mensaje" menu and the chooser, without windows.
+// The "&Mensaje" menu and the chooser: the commands without windows, then the chooser window
+// frmArchivo (captions per mode, list clicks, Enter, the frame's close acting as Cancel).
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 #include <filesystem>
 
 #include "files/file_commands.h"
+#include "files/frm_archivo.h"
 #include "files/message_folder.h"
 #include "files/plain_chooser_view.h"
 #include "tests/files/files_fixture.h"
@@ -16,10 +24,32 @@ using C = EditorControl;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
+std::string Sample(const std::string& text) {
+    return testing::Lines({"3", "0", "1", "\"a.ffv\"", "\"" + text + "\"", "\"fin_parrafo\"", "24", "#FALSE#", "1"});
+}
+
+TEST(MessageNames, ExtensionPatternAndList) {
+    const std::pair<const char*, const char*> named[] = {
+        {"hola", "hola.fmv"}, {"hola.fmv", "hola.fmv"}, {"x", "x.fmv"}, {".fmv", ".fmv.fmv"},
+        {"HOLA.FMV", "HOLA.FMV.fmv"}, {"a.fmv", "a.fmv"}, {"ñ.fmv", "ñ.fmv"} /* five characters, six bytes */};
+    for (auto [typed, name] : named) EXPECT_EQ(WithMessageExtension(typed), name) << typed;
+    const std::string_view views[] = {"a.FMV", ".fmv", "x.fMv", "fmv", "a.fmvx", "a.fm", "a.fmw", "a_fmv", ""};
+    for (std::size_t i = 0; i < std::size(views); ++i) EXPECT_EQ(MatchesMessagePattern(views[i]), i < 3) << views[i];
+    // A name seen through a view of a longer text ends where the view ends.
+    EXPECT_TRUE(MatchesMessagePattern(std::string_view("nota.fmv.bak").substr(0, 8)));
+    testing::ScratchFolder dir;
+    for (const char* n : {"b.fmv", "A.FMV", "c.Fmv", "nota.txt", "fmv", ".fmv", "x.fmv.bak", "a.fmv", "B.fmv"})
+        WriteBytes(dir.path() / n, "1");
+    fs::create_directory(dir.path() / "carpeta.fmv");
+    EXPECT_EQ(ListMessageFiles(dir.path().string()),
+              (std::vector<std::string>{".fmv", "A.FMV", "a.fmv", "B.fmv", "b.fmv", "c.Fmv"}));
+    EXPECT_TRUE(ListMessageFiles((dir.path() / "no-hay").string()).empty());
+}
+
 class FileCommandsTest : public ::testing::Test, public testing::MessageFixture {
   protected:
-    FileCommandsTest()
-        : chooser(store.MessageFolder),
+    FileCommandsTest(FileReplacer* writer = nullptr)
+        : MessageFixture(writer), chooser(store.MessageFolder),
           fileCommands(store, view, commands, files, chooser, mainWindow, dialogs) {}
 
     // A message with one saved paragraph, modified.
@@ -37,168 +67,98 @@ class FileCommandsTest : public ::testing::Test, public testing::MessageFixture 
         chooser.setNameText(name);
         fileCommands.cmdAccion_Click();
     }
+    void expectChooserClosed() {
+        EXPECT_FALSE(chooser.isShown());
+        EXPECT_TRUE(mainWindow.enabled());
+        EXPECT_TRUE(mainWindow.focused());
+    }
 
     PlainChooserView chooser;
     PlainMainWindow mainWindow;
     FileCommands fileCommands;
 };
 
-TEST(WithMessageExtension, CaseSensitiveAndAtLeastFiveCharacters) {
-    EXPECT_EQ(WithMessageExtension("hola"), "hola.fmv");
-    EXPECT_EQ(WithMessageExtension("hola.fmv"), "hola.fmv");
-    EXPECT_EQ(WithMessageExtension("x"), "x.fmv");
-    EXPECT_EQ(WithMessageExtension(".fmv"), ".fmv.fmv");
-    EXPECT_EQ(WithMessageExtension("HOLA.FMV"), "HOLA.FMV.fmv");
-    EXPECT_EQ(WithMessageExtension("a.fmv"), "a.fmv");
-    EXPECT_EQ(WithMessageExtension("ñ.fmv"), "ñ.fmv");  // five characters, six bytes
-}
-
-TEST(ListMessageFiles, MatchesAnyCaseSortsAndSkipsFolders) {
-    testing::ScratchFolder dir;
-    for (const char* n : {"b.fmv", "A.FMV", "c.Fmv", "nota.txt", "fmv", ".fmv", "x.fmv.bak"}) {
-        WriteBytes(dir.path() / n, "1");
-    }
-    fs::create_directory(dir.path() / "carpeta.fmv");
-    EXPECT_EQ(ListMessageFiles(dir.path().string()),
-              (std::vector<std::string>{".fmv", "A.FMV", "b.fmv", "c.Fmv"}));
-    EXPECT_TRUE(ListMessageFiles((dir.path() / "no-hay").string()).empty());
-}
-
-TEST_F(FileCommandsTest, ActionButtonAppendsTheExtensionInTheNameBox) {
-    struct Case {
-        const char* typed;
-        const char* shown;
-    };
-    for (Case c : {Case{"hola", "hola.fmv"}, Case{"hola.fmv", "hola.fmv"}, Case{"x", "x.fmv"},
-                   Case{".fmv", ".fmv.fmv"}, Case{"HOLA.FMV", "HOLA.FMV.fmv"}}) {
-        dialogs.clear();
-        open(c.typed);
-        EXPECT_EQ(chooser.nameText(), c.shown) << c.typed;
-        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMsgNoExiste}) << c.typed;
-        EXPECT_TRUE(chooser.isShown());
-    }
-}
-
-TEST_F(FileCommandsTest, OpenOfUpperCaseNameIsNotFoundEvenWhenTheListShowsIt) {
+TEST_F(FileCommandsTest, OpenShowsTheChooserAndRefusesNamesNotInTheList) {
     WriteBytes(messages / "HOLA.FMV", "3\r\n0\r\n");
-    fileCommands.MenArchAbrir_Click();
-    EXPECT_EQ(chooser.entries(), std::vector<std::string>{"HOLA.FMV"});
-    chooser.setNameText("HOLA.FMV");
-    fileCommands.cmdAccion_Click();
-    EXPECT_EQ(chooser.nameText(), "HOLA.FMV.fmv");
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"El nombre de archivo escrito no existe."});
-    EXPECT_TRUE(chooser.isShown());
-    EXPECT_FALSE(mainWindow.enabled());
-}
-
-TEST_F(FileCommandsTest, AnEmptyNameIsRefusedAndTheFocusGoesBack) {
-    fileCommands.MenArchAbrir_Click();
-    chooser.clearFocus();
-    fileCommands.cmdAccion_Click();
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Debe escribir un nombre de archivo."});
-    EXPECT_TRUE(chooser.nameFocused());
-    EXPECT_TRUE(chooser.isShown());
-}
-
-TEST_F(FileCommandsTest, OpenShowsTheChooserInOpenModeWithAnEmptyBox) {
     chooser.setNameText("anterior.fmv");
     fileCommands.MenArchAbrir_Click();
     EXPECT_TRUE(fileCommands.ModoAbrir());
     EXPECT_EQ(chooser.caption(), "Abrir archivo de mensaje");
     EXPECT_EQ(chooser.actionCaption(), "Abrir");
     EXPECT_EQ(chooser.nameText(), "");
-    EXPECT_TRUE(chooser.isShown());
+    EXPECT_EQ(chooser.entries(), std::vector<std::string>{"HOLA.FMV"});
     EXPECT_TRUE(chooser.nameFocused());
     EXPECT_FALSE(mainWindow.enabled());
     EXPECT_TRUE(dialogs.shown.empty());  // nothing modified, nothing asked
+    chooser.clearFocus();
+    fileCommands.cmdAccion_Click();
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Debe escribir un nombre de archivo."});
+    EXPECT_TRUE(chooser.nameFocused());
+    // The extension goes into the box; the list is matched exactly, so HOLA.FMV is not found.
+    for (auto [typed, shown] : {std::pair{"hola", "hola.fmv"}, {"x", "x.fmv"}, {"HOLA.FMV", "HOLA.FMV.fmv"}}) {
+        dialogs.clear();
+        open(typed);
+        EXPECT_EQ(chooser.nameText(), shown);
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"El nombre de archivo escrito no existe."});
+        EXPECT_TRUE(chooser.isShown());
+        EXPECT_FALSE(mainWindow.enabled());
+    }
+    EXPECT_TRUE(fileCommands.ExisteEnLista("HOLA.FMV"));
+    WriteBytes(path("dos.fmv"), "x");  // the list as last read
+    for (const char* n : {"dos.fmv", "hola.fmv", "HOLA"}) EXPECT_FALSE(fileCommands.ExisteEnLista(n)) << n;
 }
 
-TEST_F(FileCommandsTest, SaveAsShowsTheCurrentNameOrKeepsTheBox) {
+TEST_F(FileCommandsTest, SaveAsStoresTheEditorWritesAndNamesTheMessage) {
+    compose();
     chooser.setNameText("tecleado");
     fileCommands.menArchGuardarComo_Click();
     EXPECT_FALSE(fileCommands.ModoAbrir());
     EXPECT_EQ(chooser.caption(), "Guardar mensaje");
     EXPECT_EQ(chooser.actionCaption(), "Guardar");
     EXPECT_EQ(chooser.nameText(), "tecleado");
-    fileCommands.cmdCancelar_Click();
-    view.setMessageName("actual.fmv");
-    fileCommands.menArchGuardarComo_Click();
-    EXPECT_EQ(chooser.nameText(), "actual.fmv");
-}
-
-TEST_F(FileCommandsTest, SaveAsWritesAndNamesTheMessage) {
-    compose();
+    fileCommands.cmdCancelar_Click();  // Cancel changes nothing
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
+    expectChooserClosed();
+    EXPECT_FALSE(fs::exists(messages / "tecleado.fmv"));
+    view.setMessageText(U"aloH");  // edited, not saved
     saveAs("nuevo");
-    EXPECT_EQ(ReadBytes(path("nuevo.fmv")),
-              "3\r\n0\r\n1\r\n\"a.ffv\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n24\r\n#FALSE#\r\n1\r\n");
+    EXPECT_EQ(store.paragraph(1).Text, U"aloH");
+    EXPECT_EQ(ReadBytes(path("nuevo.fmv")), Sample("aloH"));
     EXPECT_EQ(view.messageName(), "nuevo.fmv");
     EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
     EXPECT_FALSE(store.MessageModified);
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_TRUE(mainWindow.enabled());
-    EXPECT_TRUE(mainWindow.focused());
+    expectChooserClosed();
     EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(FileCommandsTest, SaveAsStoresTheParagraphInTheEditorFirst) {
-    compose();
-    view.setMessageText(U"aloH");  // edited, not saved
-    saveAs("e.fmv");
-    EXPECT_EQ(store.paragraph(1).Text, U"aloH");
-    EXPECT_NE(ReadBytes(path("e.fmv")).find("\"aloH\""), std::string::npos);
-}
-
-TEST_F(FileCommandsTest, OverwriteAnsweredNoKeepsTheChooserAndWritesNothing) {
-    WriteBytes(path("hay.fmv"), "viejo");
-    compose();
-    dialogs.answerNext(false);
-    saveAs("hay");
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_TRUE(dialogs.shown[0].isQuestion);
-    EXPECT_EQ(dialogs.shown[0].text, "El archivo existe, desea sobreescribirlo?");
-    EXPECT_EQ(dialogs.shown[0].title, "Sobreescribir?");
-    EXPECT_EQ(ReadBytes(path("hay.fmv")), "viejo");
-    EXPECT_TRUE(chooser.isShown());
-    EXPECT_FALSE(mainWindow.enabled());
-    EXPECT_EQ(view.messageName(), "");
-    EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
-    EXPECT_TRUE(store.MessageModified);
-}
-
-TEST_F(FileCommandsTest, OverwriteAnsweredYesWritesAndSetsTheName) {
-    WriteBytes(path("hay.fmv"), "viejo");
-    compose();
-    dialogs.answerNext(true);
-    saveAs("hay.fmv");
-    EXPECT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_NE(ReadBytes(path("hay.fmv")), "viejo");
-    EXPECT_EQ(view.messageName(), "hay.fmv");
-    EXPECT_FALSE(chooser.isShown());
-}
-
-TEST_F(FileCommandsTest, SaveAsThenCancelChangesNothing) {
-    compose();
     fileCommands.menArchGuardarComo_Click();
-    chooser.setNameText("nada");
-    fileCommands.cmdCancelar_Click();
-    EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
-    EXPECT_TRUE(store.MessageModified);
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_TRUE(mainWindow.enabled());
-    EXPECT_TRUE(mainWindow.focused());
-    EXPECT_FALSE(fs::exists(messages / "nada.fmv"));
-    EXPECT_FALSE(fileCommands.ModoAbrir());
-
-    // And with Guardar already enabled and nothing modified.
-    saveAs("uno");
-    fileCommands.menArchGuardarComo_Click();
+    EXPECT_EQ(chooser.nameText(), "nuevo.fmv");
     fileCommands.cmdCancelar_Click();
     EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
     EXPECT_FALSE(store.MessageModified);
-    EXPECT_EQ(view.messageName(), "uno.fmv");
 }
 
-TEST_F(FileCommandsTest, NewAnsweredNoLeavesEverything) {
+TEST_F(FileCommandsTest, OverwriteIsAskedAndNoKeepsTheChooser) {
+    for (bool yes : {false, true}) {
+        WriteBytes(path("hay.fmv"), "viejo");
+        compose();
+        dialogs.clear();
+        dialogs.answerNext(yes);
+        saveAs(yes ? "hay.fmv" : "hay");
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_TRUE(dialogs.shown[0].isQuestion);
+        EXPECT_EQ(dialogs.shown[0].text, "El archivo existe, desea sobreescribirlo?");
+        EXPECT_EQ(dialogs.shown[0].title, "Sobreescribir?");
+        EXPECT_EQ(ReadBytes(path("hay.fmv")) == "viejo", !yes);
+        EXPECT_EQ(chooser.isShown(), !yes);
+        EXPECT_EQ(mainWindow.enabled(), yes);
+        EXPECT_EQ(view.messageName(), yes ? "hay.fmv" : "");
+        EXPECT_EQ(view.isEnabled(C::menArchGuardar), yes);
+        EXPECT_EQ(store.MessageModified, !yes);
+        fileCommands.cmdCancelar_Click();
+    }
+}
+
+TEST_F(FileCommandsTest, NewAndOpenAskBeforeLosingChanges) {
     compose();
     saveAs("m");
     view.setMessageText(U"cambio");
@@ -206,26 +166,23 @@ TEST_F(FileCommandsTest, NewAnsweredNoLeavesEverything) {
     dialogs.clear();
     dialogs.answerNext(false);
     fileCommands.menArchNuevo_Click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_TRUE(dialogs.shown[0].isQuestion);
-    EXPECT_EQ(dialogs.shown[0].text,
-              "Se perderán los cambios hechos al párrafo actual.\r\nDesea continuar?");
+    dialogs.answerNext(false);
+    fileCommands.MenArchAbrir_Click();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    for (const auto& shown : dialogs.shown) {
+        EXPECT_TRUE(shown.isQuestion);
+        EXPECT_EQ(shown.text, "Se perderán los cambios hechos al párrafo actual.\r\nDesea continuar?");
+    }
     EXPECT_EQ(dialogs.shown[0].title, "Mensaje nuevo");
+    EXPECT_EQ(dialogs.shown[1].title, "Abrir mensaje");
+    EXPECT_FALSE(chooser.isShown());
+    EXPECT_TRUE(mainWindow.enabled());
     EXPECT_TRUE(store.MessageModified);
     EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
-    EXPECT_EQ(store.ParagraphCount, 1);
     EXPECT_EQ(view.messageText(), U"cambio");
     EXPECT_EQ(view.messageName(), "m.fmv");
-}
-
-TEST_F(FileCommandsTest, NewAnsweredYesClearsTheMessage) {
-    compose();
-    saveAs("m");
-    view.setMessageText(U"cambio");
-    dialogs.clear();
     dialogs.answerNext(true);
     fileCommands.menArchNuevo_Click();
-    EXPECT_EQ(store.ParagraphCount, 0);
     EXPECT_EQ(view.paragraphItemCount(), 0);
     EXPECT_EQ(view.messageName(), "");
     EXPECT_EQ(view.capacityLabel(), "Capacidad ocupada: 0%");
@@ -233,87 +190,60 @@ TEST_F(FileCommandsTest, NewAnsweredYesClearsTheMessage) {
     EXPECT_EQ(view.focused(), C::cmdParNuevo);
     EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
     EXPECT_FALSE(store.MessageModified);
-}
-
-TEST_F(FileCommandsTest, NewAndOpenAskNothingWhenNothingIsModified) {
-    compose();
+    dialogs.clear();  // nothing modified: nothing asked
+    ASSERT_TRUE(addParagraph(U"Hola"));
     store.MessageModified = false;
-    fileCommands.MenArchAbrir_Click();
-    fileCommands.cmdCancelar_Click();
     fileCommands.menArchNuevo_Click();
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(store.ParagraphCount, 0);
 }
 
-TEST_F(FileCommandsTest, OpenAnsweredNoDoesNotShowTheChooser) {
-    compose();
-    dialogs.answerNext(false);
-    fileCommands.MenArchAbrir_Click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].title, "Abrir mensaje");
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_TRUE(mainWindow.enabled());
-}
-
 TEST_F(FileCommandsTest, OpenReadsTheFileNamesTheMessageAndSaveWritesBack) {
     compose();
     saveAs("guardado");
-    commands.ClearMessage();
-    ASSERT_TRUE(addParagraph(U"otro"));
-    store.MessageModified = false;
-
-    open("guardado");
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_TRUE(mainWindow.enabled());
-    EXPECT_EQ(view.messageName(), "guardado.fmv");
-    EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
-    EXPECT_FALSE(store.MessageModified);
-    ASSERT_EQ(store.ParagraphCount, 1);
-    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
-
+    saveAs("doble");
+    for (bool doubleClick : {false, true}) {
+        commands.ClearMessage();
+        ASSERT_TRUE(addParagraph(U"otro"));
+        store.MessageModified = false;
+        if (doubleClick) {
+            fileCommands.MenArchAbrir_Click();
+            fileCommands.filArchivo_Click("doble.fmv");
+            EXPECT_EQ(chooser.nameText(), "doble.fmv");
+            EXPECT_TRUE(chooser.isShown());
+            fileCommands.filArchivo_DblClick("doble.fmv");
+        } else {
+            open("guardado");
+        }
+        expectChooserClosed();
+        EXPECT_EQ(view.messageName(), doubleClick ? "doble.fmv" : "guardado.fmv");
+        EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
+        EXPECT_FALSE(store.MessageModified);
+        ASSERT_EQ(store.ParagraphCount, 1);
+        EXPECT_EQ(store.paragraph(1).Text, U"Hola");
+    }
     view.setMessageText(U"aloH");
     EXPECT_TRUE(fileCommands.menArchGuardar_Click());
     EXPECT_FALSE(store.MessageModified);
-    EXPECT_NE(ReadBytes(path("guardado.fmv")).find("\"aloH\""), std::string::npos);
-}
-
-TEST_F(FileCommandsTest, DoubleClickInOpenModeOpensAtOnce) {
-    compose();
-    saveAs("doble");
-    commands.ClearMessage();
-    store.MessageModified = false;
-    fileCommands.MenArchAbrir_Click();
-    fileCommands.filArchivo_Click("doble.fmv");
-    EXPECT_EQ(chooser.nameText(), "doble.fmv");
-    EXPECT_TRUE(chooser.isShown());
-    fileCommands.filArchivo_DblClick("doble.fmv");
-    EXPECT_FALSE(chooser.isShown());
-    EXPECT_EQ(store.ParagraphCount, 1);
-    EXPECT_EQ(view.messageName(), "doble.fmv");
+    EXPECT_EQ(ReadBytes(path("doble.fmv")), Sample("aloH"));
 }
 
 TEST_F(FileCommandsTest, OpenOfAnEmptyOrBrokenFileKeepsTheNameMenusAndFlag) {
     compose();
     saveAs("actual");
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char* message;
-    } cases[] = {
-        {"vacio", "", "El archivo está vacío."},
-        {"foto", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
-         "El archivo no es un mensaje completo, línea 1: no es un ancho de espacio (un número)."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        WriteBytes(path(std::string(c.name) + ".fmv"), c.bytes);
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "El archivo está vacío."},
+        {std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+         "El archivo no es un mensaje completo, línea 1: no es un ancho de espacio (un número)."}};
+    for (const auto& [bytes, message] : cases) {
+        SCOPED_TRACE(message);
+        WriteBytes(path("roto.fmv"), bytes);
         dialogs.clear();
         view.setMessageText(U"cambio");
         store.MessageModified = false;
-        open(c.name);
-        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{c.message});
-        EXPECT_FALSE(chooser.isShown());
-        EXPECT_TRUE(mainWindow.enabled());
+        open("roto");
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{message});
+        expectChooserClosed();
         EXPECT_EQ(view.messageName(), "actual.fmv");
         EXPECT_EQ(view.messageText(), U"cambio");
         EXPECT_TRUE(view.isEnabled(C::menArchGuardar));
@@ -322,71 +252,127 @@ TEST_F(FileCommandsTest, OpenOfAnEmptyOrBrokenFileKeepsTheNameMenusAndFlag) {
 }
 
 // A replacer that always fails the way a read-only folder does.
-class RefusingReplacer : public FileReplacer {
-  public:
-    FileResult Replace(const std::string&, std::string_view) override {
-        ++calls;
-        return {false, "Permiso denegado."};
-    }
-    int calls = 0;
+struct RefusingReplacer : FileReplacer {
+    FileResult Replace(const std::string&, std::string_view) override { return {false, "Permiso denegado."}; }
 };
 
-class FailingSaveTest : public ::testing::Test {
+class FailingSaveTest : public FileCommandsTest {
   protected:
-    FailingSaveTest()
-        : chooser(m.store.MessageFolder),
-          fileCommands(m.store, m.view, m.commands, m.files, chooser, mainWindow, m.dialogs) {}
+    FailingSaveTest() : FileCommandsTest(&writer) {}
     RefusingReplacer writer;
-    testing::MessageFixture m{&writer};
-    PlainChooserView chooser;
+};
+
+TEST_F(FailingSaveTest, ASaveThatCannotBeWrittenKeepsNameMenusAndFlag) {
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    view.setMessageName("previo.fmv");
+    store.MessageModified = true;
+    saveAs("otro");
+    EXPECT_FALSE(fileCommands.menArchGuardar_Click());
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(2, "No se pudo guardar el archivo: Permiso denegado."));
+    EXPECT_EQ(view.messageName(), "previo.fmv");
+    EXPECT_FALSE(view.isEnabled(C::menArchGuardar));
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_TRUE(mainWindow.enabled());
+}
+
+// The application has to exist before the window is built.
+const std::string& WithApp(const std::string& folder) {
+    static int argc = 1;
+    static char name[] = "test_file_commands";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+    return folder;
+}
+
+class FrmArchivoTest : public ::testing::Test, public testing::MessageFixture {
+  protected:
+    FrmArchivoTest()
+        : window(WithApp(store.MessageFolder)),
+          fileCommands(store, view, commands, files, window, mainWindow, dialogs) {
+        window.setCommands(&fileCommands);
+        testing::WriteBytes(messages / "b.fmv", testing::Lines({"3", "0", "1", "\"a.ffv\"", "\"Hola\"",
+                                                                "\"fin_parrafo\"", "24", "#FALSE#", "1"}));
+        for (const char* n : {"A.FMV", "nota.txt"}) testing::WriteBytes(messages / n, "x");
+    }
+    template <typename W>
+    W* child(const char* name) {
+        W* w = window.findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    // Clicks (or double-clicks) the list entry `text`.
+    void clickEntry(const QString& text, bool twice) {
+        auto* list = child<QListWidget>("filArchivo");
+        auto found = list->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        const QPoint at = list->visualItemRect(found.first()).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    frmArchivo window;
     PlainMainWindow mainWindow;
     FileCommands fileCommands;
 };
 
-TEST_F(FailingSaveTest, ChooserSaveThatCannotBeWrittenKeepsNameMenusAndFlag) {
-    ASSERT_TRUE(m.addParagraph(U"Hola"));
-    m.view.setMessageName("previo.fmv");
-    m.store.MessageModified = true;
-    fileCommands.menArchGuardarComo_Click();
-    chooser.setNameText("otro");
-    fileCommands.cmdAccion_Click();
-    EXPECT_EQ(writer.calls, 1);
-    EXPECT_EQ(m.dialogs.texts(),
-              std::vector<std::string>{"No se pudo guardar el archivo: Permiso denegado."});
-    EXPECT_EQ(m.view.messageName(), "previo.fmv");
-    EXPECT_FALSE(m.view.isEnabled(C::menArchGuardar));
-    EXPECT_TRUE(m.store.MessageModified);
-    EXPECT_TRUE(mainWindow.enabled());
-}
-
-TEST_F(FailingSaveTest, MenuSaveThatCannotBeWrittenKeepsTheFlag) {
-    ASSERT_TRUE(m.addParagraph(U"Hola"));
-    m.view.setMessageName("previo.fmv");
-    m.store.MessageModified = true;
-    EXPECT_FALSE(fileCommands.menArchGuardar_Click());
-    EXPECT_TRUE(m.store.MessageModified);
-    EXPECT_EQ(m.dialogs.texts(),
-              std::vector<std::string>{"No se pudo guardar el archivo: Permiso denegado."});
-}
-
-TEST_F(FileCommandsTest, ConfirmarIsFalseOnlyForNo) {
-    dialogs.answerNext(true);
-    dialogs.answerNext(false);
-    EXPECT_TRUE(fileCommands.Confirmar("¿Seguro?", "Título"));
-    EXPECT_FALSE(fileCommands.Confirmar("¿Seguro?", "Título"));
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_TRUE(dialogs.shown[0].isQuestion);
-    EXPECT_EQ(dialogs.shown[0].title, "Título");
-}
-
-TEST_F(FileCommandsTest, ExisteEnListaLooksAtTheListAsLastRead) {
-    WriteBytes(path("uno.fmv"), "x");
+TEST_F(FrmArchivoTest, ControlsAndCaptionsFollowTheMode) {
+    EXPECT_EQ(window.objectName(), "frmArchivo");
+    EXPECT_EQ(child<QLabel>("lblNombre")->text(), QString::fromUtf8("Nombre del archivo (*.fmv)"));
+    EXPECT_EQ(child<QPushButton>("cmdCancelar")->text(), "Cancelar");
     fileCommands.MenArchAbrir_Click();
-    WriteBytes(path("dos.fmv"), "x");
-    EXPECT_TRUE(fileCommands.ExisteEnLista("uno.fmv"));
-    EXPECT_FALSE(fileCommands.ExisteEnLista("dos.fmv"));
-    EXPECT_FALSE(fileCommands.ExisteEnLista("UNO.fmv"));
-    EXPECT_FALSE(fileCommands.ExisteEnLista("uno"));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isModal());
+    EXPECT_EQ(window.windowTitle(), "Abrir archivo de mensaje");
+    EXPECT_EQ(child<QPushButton>("cmdAccion")->text(), "Abrir");
+    EXPECT_FALSE(mainWindow.enabled());
+    auto* list = child<QListWidget>("filArchivo");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "A.FMV");
+    EXPECT_EQ(list->item(1)->text(), "b.fmv");
+    child<QPushButton>("cmdCancelar")->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(mainWindow.enabled());
+    fileCommands.menArchGuardarComo_Click();
+    EXPECT_EQ(window.windowTitle(), "Guardar mensaje");
+    EXPECT_EQ(child<QPushButton>("cmdAccion")->text(), "Guardar");
+}
+
+TEST_F(FrmArchivoTest, AClickFillsTheNameBoxADoubleClickOrEnterOpens) {
+    fileCommands.MenArchAbrir_Click();
+    clickEntry("b.fmv", false);
+    EXPECT_EQ(child<QLineEdit>("txtNombre")->text(), "b.fmv");
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(store.ParagraphCount, 0);
+    clickEntry("b.fmv", true);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(store.ParagraphCount, 1);
+    EXPECT_EQ(view.messageName(), "b.fmv");
+    EXPECT_TRUE(mainWindow.enabled());
+    // Enter in the name box runs the action too.
+    commands.ClearMessage();
+    fileCommands.MenArchAbrir_Click();
+    child<QLineEdit>("txtNombre")->setText("b");
+    QTest::keyClick(child<QLineEdit>("txtNombre"), Qt::Key_Return);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(view.messageName(), "b.fmv");
+    EXPECT_EQ(store.ParagraphCount, 1);
+}
+
+TEST_F(FrmArchivoTest, ClosingByTheFrameActsAsCancel) {
+    fileCommands.menArchGuardarComo_Click();
+    child<QLineEdit>("txtNombre")->setText("sin_guardar");
+    ASSERT_FALSE(mainWindow.enabled());
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(mainWindow.enabled());
+    EXPECT_TRUE(mainWindow.focused());
+    EXPECT_FALSE(std::filesystem::exists(messages / "sin_guardar.fmv"));
+    EXPECT_TRUE(dialogs.shown.empty());
+    // The window lives on with its contents for the next use.
+    fileCommands.menArchGuardarComo_Click();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(child<QLineEdit>("txtNombre")->text(), "sin_guardar");
 }
 
 }  // namespace

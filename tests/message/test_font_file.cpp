@@ -1,4 +1,5 @@
-// Font records, character lookup and the column count of a paragraph text.
+// Font records, character lookup, the column count of a paragraph text, the font cache and the
+// font check; and the paragraph store and its commands, driven as the window drives them.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +9,11 @@
 
 #include <unistd.h>
 
+#include "message/codepage.h"
 #include "message/font_file.h"
+#include "message/paragraph_commands.h"
+#include "message/plain_editor_view.h"
+#include "platform/scripted_dialogs.h"
 #include "tests/support/sample_font.h"
 
 namespace letrador {
@@ -16,269 +21,140 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FontRecordBytes;
-using testing::SampleAB;
-using testing::SampleGlyph;
-using testing::ScratchFolder;
 using testing::WriteFont;
 
-constexpr Int16 kSpace = 3;
-constexpr Int16 kSep = 1;
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // A record whose key length does not fit: key length, then whatever bytes fill the 24.
 std::string OversizedRecord(std::uint16_t keyLength, char fill) {
-    std::string rec(24, fill);
-    rec[0] = static_cast<char>(keyLength & 0xFF);
-    rec[1] = static_cast<char>(keyLength >> 8);
-    return rec;
-}
-
-class SampleFont : public ::testing::Test {
-protected:
-    void SetUp() override {
-        path_ = (scratch_.path() / "muestra.ffv").string();
-        WriteFont(path_, SampleAB());
-    }
-    Int16 Count(std::u32string_view text, Int16 sep = kSep, Int16 space = kSpace) {
-        return ContarColumnas(text, path_, sep, space);
-    }
-    ScratchFolder scratch_;
-    std::string path_;
-};
-
-TEST_F(SampleFont, PlainCharactersAndSpaces) {
-    EXPECT_EQ(Count(U""), 0);
-    EXPECT_EQ(Count(U"A"), 5);
-    EXPECT_EQ(Count(U"AA"), 10);
-    EXPECT_EQ(Count(U"A A"), 13);
-    EXPECT_EQ(Count(U"A", 3), 7);
-    EXPECT_EQ(Count(U"A", 0), 4);
-}
-
-TEST_F(SampleFont, EmptyAndAbsentGlyphsTakeNoRoom) {
-    EXPECT_EQ(Count(U"B"), 0);
-    EXPECT_EQ(Count(U"C"), 0);
-    EXPECT_EQ(Count(U"BCB"), 0);
-    EXPECT_EQ(Count(U"BAC", 2), 6);
-}
-
-TEST_F(SampleFont, Tags) {
-    EXPECT_EQ(Count(U"<4>"), 1);
-    EXPECT_EQ(Count(U"<9>"), 2);
-    EXPECT_EQ(Count(U"<A>"), 1);
-    EXPECT_EQ(Count(U"<4>A"), 6);
-    EXPECT_EQ(Count(U"<x>"), 1);
-    EXPECT_EQ(Count(U"< >"), 1);  // the middle character is not measured as a space
-    EXPECT_EQ(Count(U"<<>"), 1);
-    EXPECT_EQ(Count(U"<9><9>A"), 9);
-}
-
-TEST_F(SampleFont, AngleBracketsOutsideATagAreCharacters) {
-    EXPECT_EQ(Count(U"<4"), 0);
-    EXPECT_EQ(Count(U"A<"), 5);
-    EXPECT_EQ(Count(U">A"), 5);
-    // Greedy from the left: "<A>" is taken first, the second ">" is a plain character.
-    EXPECT_EQ(Count(U"<A>>"), 1);
-    // With a drawn "<" the bracket that opens no tag is measured.
-    const std::string withBracket = (scratch_.path() / "corchete.ffv").string();
-    WriteFont(withBracket, {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"<", {0x08, 0x14, 0x22}}});
-    EXPECT_EQ(ContarColumnas(U"<4", withBracket, kSep, kSpace), 4);
-    EXPECT_EQ(ContarColumnas(U"A<", withBracket, kSep, kSpace), 9);
-    EXPECT_EQ(ContarColumnas(U"<4>", withBracket, kSep, kSpace), 1);
-}
-
-TEST_F(SampleFont, SpacesIgnoreTheSeparationAndTheFont) {
-    EXPECT_EQ(Count(U"  ", 0), 6);
-    EXPECT_EQ(Count(U"  ", 1), 6);
-    EXPECT_EQ(Count(U"  ", 5), 6);
-    EXPECT_EQ(Count(U"  ", 1, 4), 8);
-    const std::string withSpace = (scratch_.path() / "espacio.ffv").string();
-    WriteFont(withSpace, {{" ", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}}});
-    EXPECT_EQ(ContarColumnas(U"  ", withSpace, kSep, kSpace), 6);
-}
-
-TEST_F(SampleFont, LineBreaksAreLookedUpLikeAnyCharacter) {
-    EXPECT_EQ(Count(U"A\r\nA"), 10);
-    const std::string withBreak = (scratch_.path() / "salto.ffv").string();
-    WriteFont(withBreak, {{"\r", {0x01, 0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}});
-    EXPECT_EQ(ContarColumnas(U"A\r\nA", withBreak, kSep, kSpace), 13);
-}
-
-TEST_F(SampleFont, CountsSaturateAt16Bits) {
-    const std::u32string many(7000, U'A');  // 35000 columns
-    EXPECT_EQ(Count(many), 32767);
-    EXPECT_EQ(Count(U"  ", kSep, 30000), 32767);
-    EXPECT_EQ(Count(U"   ", kSep, -20000), -32768);
-    std::u32string tags;
-    for (int i = 0; i < 17000; ++i) tags += U"<9>";
-    EXPECT_EQ(Count(tags), 32767);
-}
-
-TEST_F(SampleFont, WidthOfACharacter) {
-    EXPECT_EQ(AnchoCaracter(U'A', path_, 1), 5);
-    EXPECT_EQ(AnchoCaracter(U'A', path_, 0), 4);
-    EXPECT_EQ(AnchoCaracter(U'B', path_, 2), 2);
-    EXPECT_EQ(AnchoCaracter(U'C', path_, 3), 3);
-}
-
-TEST_F(SampleFont, LookupGivesRecordNumbers) {
-    EXPECT_EQ(BuscarCaracter(path_, U'A'), 1);
-    EXPECT_EQ(BuscarCaracter(path_, U'B'), 2);
-    EXPECT_EQ(BuscarCaracter(path_, U'C'), 0);
-    EXPECT_EQ(BuscarCaracter(path_, U'a'), 0);  // exact, case-sensitive
-    RegistroCaracter r;
-    ASSERT_TRUE(LeerRegistro(path_, 1, r));
-    EXPECT_EQ(r.keyLength, 1);
-    EXPECT_EQ(r.Caracter, "A");
-    EXPECT_EQ(r.Columna[0], 0x7E);
-    EXPECT_EQ(r.Columna[3], 0x7E);
-    EXPECT_EQ(r.Columna[4], 0);
-    EXPECT_EQ(GlyphWidth(r), 4);
-    EXPECT_FALSE(LeerRegistro(path_, 3, r));
-    EXPECT_FALSE(LeerRegistro(path_, 0, r));
+    return std::string{static_cast<char>(keyLength & 0xFF), static_cast<char>(keyLength >> 8)} + std::string(22, fill);
 }
 
 class FontFiles : public ::testing::Test {
 protected:
     std::string file(const char* name) const { return (scratch_.path() / name).string(); }
-    ScratchFolder scratch_;
+    std::string font(const char* name, const std::vector<testing::SampleGlyph>& glyphs) const {
+        WriteFont(file(name), glyphs);
+        return file(name);
+    }
+    testing::ScratchFolder scratch_;
 };
 
-TEST_F(FontFiles, KeysOfLengthZeroOrTwoNeverMatch) {
-    const std::string p = file("claves.ffv");
-    WriteFont(p, {{"AB", {0x7F}}, {"", {0x7F}}, {"B", {0x01}}});
-    EXPECT_EQ(BuscarCaracter(p, U'A'), 0);
-    EXPECT_EQ(BuscarCaracter(p, U'\0'), 0);
-    EXPECT_EQ(BuscarCaracter(p, U'B'), 3);
-    // The two-byte key's columns start at byte 4; the record is read whole.
+TEST_F(FontFiles, ColumnCountsOfTexts) {
+    const std::string ab = font("ab.ffv", testing::SampleAB());  // «A» 4 wide, «B» all dark
+    const std::string lt = font("lt.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"<", {0x08, 0x14, 0x22}}});
+    const std::string sp = font("sp.ffv", {{" ", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}}});
+    const std::string cr = font("cr.ffv", {{"\r", {0x01, 0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}});
+    const std::string acc = font("acc.ffv", {{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}});
+    const std::string wide = font("wide.ffv", {{"A", {0, 0, -1}}, {"B", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x100}}});
+    const std::string twice = font("twice.ffv", {{"B", {0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x7F, 0x7F}}});
+    std::u32string manyTags;
+    for (int i = 0; i < 17000; ++i) manyTags += U"<9>";
+    const struct {
+        std::u32string text;
+        std::string font;
+        Int16 sep, space, columns;
+    } cases[] = {
+        {U"", ab, 1, 3, 0}, {U"A", ab, 1, 3, 5}, {U"AA", ab, 1, 3, 10}, {U"A A", ab, 1, 3, 13}, {U"A", ab, 3, 3, 7},
+        {U"A", ab, 0, 3, 4}, {U"B", ab, 1, 3, 0}, {U"C", ab, 1, 3, 0}, {U"BCB", ab, 1, 3, 0}, {U"BAC", ab, 2, 3, 6},
+        // Tags count 1, "<9>" 2, greedy from the left; a half tag is characters.
+        {U"<4>", ab, 1, 3, 1}, {U"<9>", ab, 1, 3, 2}, {U"<A>", ab, 1, 3, 1}, {U"<4>A", ab, 1, 3, 6},
+        {U"< >", ab, 1, 3, 1}, {U"<<>", ab, 1, 3, 1}, {U"<9><9>A", ab, 1, 3, 9}, {U"<4", ab, 1, 3, 0},
+        {U"A<", ab, 1, 3, 5}, {U">A", ab, 1, 3, 5}, {U"<A>>", ab, 1, 3, 1}, {U"<4", lt, 1, 3, 4},
+        {U"A<", lt, 1, 3, 9}, {U"<4>", lt, 1, 3, 1},
+        // Spaces take the space width whatever the separation and the font.
+        {U"  ", ab, 0, 3, 6}, {U"  ", ab, 5, 3, 6}, {U"  ", ab, 1, 4, 8}, {U"  ", sp, 1, 3, 6},
+        {U"A\r\nA", ab, 1, 3, 10}, {U"A\r\nA", cr, 1, 3, 13},  // line breaks are looked up as characters
+        {U"ñ€Á\x80\x4E00", acc, 1, 3, 2 + 3 + 4},            // keys are Windows-1252
+        {U"AB", wide, 1, 3, 4 + 11}, {U"AA", twice, 1, 3, 10},  // the first of two records wins
+        {std::u32string(7000, U'A'), ab, 1, 3, 32767}, {U"  ", ab, 1, 30000, 32767},
+        {U"   ", ab, 1, -20000, -32768}, {manyTags, ab, 1, 3, 32767},
+        {U"A <9> A", file("no_existe.ffv"), 1, 3, 8},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ContarColumnas(c.text, c.font, c.sep, c.space), c.columns) << "row " << &c - cases;
+}
+
+TEST_F(FontFiles, LookupRecordsAndWidths) {
+    const std::string ab = font("ab.ffv", testing::SampleAB());
+    const std::string keys = font("claves.ffv", {{"AB", {0x7F}}, {"", {0x7F}}, {"B", {0x01}}});
+    const std::string acc = font("acc.ffv", {{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}});
+    const std::string missing = file("no_existe.ffv");
+    WriteBytes(file("vacio.ffv"), "");
+    // A record cut short reads as if padded with zeros.
+    WriteBytes(file("corta.ffv"), FontRecordBytes({"A", {0x7E}}) + FontRecordBytes({"Z", {0x11, 0x22, 0x33}}).substr(0, 7));
+    // Records whose key does not fit are skipped and the next one read.
+    WriteBytes(file("larga.ffv"), FontRecordBytes({"A", {0x7E, 0x09, 0x09, 0x7E}}) + OversizedRecord(3, 'C') +
+                                      FontRecordBytes({"C", {0x01, 0x02, 0x04}}) + OversizedRecord(0xFFFF, 'D') +
+                                      FontRecordBytes({"D", {0x0F}}));
+    const struct {
+        std::string font;
+        char32_t ch;
+        Int16 record;
+    } found[] = {{ab, U'A', 1}, {ab, U'B', 2}, {ab, U'C', 0}, {ab, U'a', 0}, {keys, U'A', 0}, {keys, U'\0', 0},
+                 {keys, U'B', 3}, {acc, U'ñ', 1}, {acc, U'€', 2}, {acc, U'Á', 3}, {acc, U'\x80', 0}, {acc, U'Ñ', 0},
+                 {file("vacio.ffv"), U'A', 0}, {missing, U'A', 0}, {scratch_.path().string(), U'A', 0},
+                 {file("corta.ffv"), U'Z', 2}, {file("larga.ffv"), U'A', 1}, {file("larga.ffv"), U'C', 3},
+                 {file("larga.ffv"), U'D', 5}};
+    for (const auto& f : found) EXPECT_EQ(BuscarCaracter(f.font, f.ch), f.record) << f.font << " " << int(f.ch);
+    EXPECT_EQ(ContarColumnas(U"ACD", file("larga.ffv"), 1, 3), 5 + 4 + 2);
+    EXPECT_EQ(AnchoCaracter(U'A', ab, 1), 5);
+    EXPECT_EQ(AnchoCaracter(U'A', ab, 0), 4);
+    EXPECT_EQ(AnchoCaracter(U'B', ab, 2), 2);
+    EXPECT_EQ(AnchoCaracter(U'C', ab, 3), 3);
+    EXPECT_EQ(AnchoCaracter(U'A', missing, 2), 2);
+    EXPECT_EQ(AnchoCaracter(U'Z', file("corta.ffv"), 0), 2);
+    EXPECT_TRUE(LoadFont(missing)->records.empty());
     RegistroCaracter r;
-    ASSERT_TRUE(LeerRegistro(p, 1, r));
+    ASSERT_TRUE(LeerRegistro(ab, 1, r));
+    EXPECT_EQ(r.keyLength, 1);
+    EXPECT_EQ(r.Caracter, "A");
+    EXPECT_EQ(r.Columna, (std::array<Int16, 10>{0x7E, 0x09, 0x09, 0x7E}));
+    EXPECT_EQ(GlyphWidth(r), 4);
+    EXPECT_FALSE(LeerRegistro(ab, 3, r));
+    EXPECT_FALSE(LeerRegistro(ab, 0, r));
+    ASSERT_TRUE(LeerRegistro(keys, 1, r));  // a two-byte key's columns start at byte 4
     EXPECT_EQ(r.Caracter, "AB");
     EXPECT_EQ(r.Columna[0], 0x7F);
-    ASSERT_TRUE(LeerRegistro(p, 2, r));
+    ASSERT_TRUE(LeerRegistro(keys, 2, r));
     EXPECT_EQ(r.keyLength, 0);
     EXPECT_EQ(r.Columna[0], 0x7F);
-}
-
-TEST_F(FontFiles, FirstOfTwoRecordsWins) {
-    const std::string p = file("doble.ffv");
-    WriteFont(p, {{"B", {0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x7F, 0x7F}}});
-    EXPECT_EQ(BuscarCaracter(p, U'A'), 2);
-    EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-    EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), 10);
-}
-
-TEST_F(FontFiles, EmptyOrMissingFileHasNoCharacters) {
-    const std::string empty = file("vacio.ffv");
-    WriteBytes(empty, "");
-    EXPECT_EQ(BuscarCaracter(empty, U'A'), 0);
-    EXPECT_EQ(ContarColumnas(U"A <9> A", empty, 1, 3), 8);
-    const std::string missing = file("no_existe.ffv");
-    EXPECT_EQ(BuscarCaracter(missing, U'A'), 0);
-    EXPECT_EQ(AnchoCaracter(U'A', missing, 2), 2);
-    EXPECT_EQ(ContarColumnas(U"<1>A A", missing, 1, 3), 4);
-    EXPECT_TRUE(LoadFont(missing)->records.empty());
-    EXPECT_EQ(BuscarCaracter(scratch_.path().string(), U'A'), 0);  // a folder, not a file
-}
-
-TEST_F(FontFiles, OversizedKeyRecordIsSkippedAndTheNextOneRead) {
-    const std::string p = file("larga.ffv");
-    std::string bytes = FontRecordBytes({"A", {0x7E, 0x09, 0x09, 0x7E}});
-    std::string bad = OversizedRecord(3, 'C');  // key "CCC..." with "C" columns beyond the record
-    bytes += bad;
-    bytes += FontRecordBytes({"C", {0x01, 0x02, 0x04}});
-    bytes += OversizedRecord(0xFFFF, 'D');
-    bytes += FontRecordBytes({"D", {0x0F}});
-    WriteBytes(p, bytes);
-    EXPECT_EQ(BuscarCaracter(p, U'A'), 1);
-    EXPECT_EQ(BuscarCaracter(p, U'C'), 3);
-    EXPECT_EQ(BuscarCaracter(p, U'D'), 5);
-    EXPECT_EQ(ContarColumnas(U"ACD", p, 1, 3), 5 + 4 + 2);
-    RegistroCaracter r;
-    ASSERT_TRUE(LeerRegistro(p, 2, r));
+    ASSERT_TRUE(LeerRegistro(file("larga.ffv"), 2, r));
     EXPECT_FALSE(r.fitsRecord());
     EXPECT_FALSE(r.matches(U'C'));
     EXPECT_EQ(GlyphWidth(r), 0);
 }
 
-TEST_F(FontFiles, TrailingPieceReadsAsAZeroPaddedRecord) {
-    const std::string p = file("corta.ffv");
-    std::string bytes = FontRecordBytes({"A", {0x7E}});
-    bytes += FontRecordBytes({"Z", {0x11, 0x22, 0x33}}).substr(0, 7);  // key and two columns
-    WriteBytes(p, bytes);
-    EXPECT_EQ(BuscarCaracter(p, U'Z'), 2);
-    EXPECT_EQ(AnchoCaracter(U'Z', p, 0), 2);
-}
-
-TEST_F(FontFiles, KeysAreWindows1252) {
-    const std::string p = file("acentos.ffv");
-    WriteFont(p, {{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}});
-    EXPECT_EQ(BuscarCaracter(p, U'ñ'), 1);
-    EXPECT_EQ(BuscarCaracter(p, U'€'), 2);
-    EXPECT_EQ(BuscarCaracter(p, U'Á'), 3);
-    EXPECT_EQ(BuscarCaracter(p, U'\x80'), 0);  // the control character, not the euro sign
-    EXPECT_EQ(BuscarCaracter(p, U'Ñ'), 0);
-    EXPECT_EQ(ContarColumnas(U"ñ€Á\x80\x4E00", p, 1, 3), 2 + 3 + 4);
-}
-
-TEST_F(FontFiles, NegativeAndWideColumnsStillCount) {
-    const std::string p = file("valores.ffv");
-    WriteFont(p, {{"A", {0, 0, -1}}, {"B", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x100}}});
-    EXPECT_EQ(AnchoCaracter(U'A', p, 0), 3);
-    EXPECT_EQ(AnchoCaracter(U'B', p, 0), 10);
-    EXPECT_EQ(ContarColumnas(U"AB", p, 1, 3), 4 + 11);
-}
-
-TEST_F(FontFiles, ChangeOnDiskIsSeenAtTheNextCall) {
-    const std::string p = file("cambia.ffv");
-    WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+TEST_F(FontFiles, AChangeOnDiskIsSeenAtTheNextCall) {
+    const std::string p = font("cambia.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+    const auto first = LoadFont(p);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 5);
-    // Same size, rewritten at once.
-    WriteFont(p, {{"A", {0x7E, 0x09}}});
+    WriteFont(p, {{"A", {0x7E, 0x09}}});  // same size, rewritten at once
+    EXPECT_NE(LoadFont(p), first);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 3);
-    // Another size.
-    WriteFont(p, {{"B", {0x01}}, {"A", {0x01, 0x01, 0x01, 0x01, 0x01, 0x01}}});
+    EXPECT_EQ(first->records.at(0).Columna[3], 0x7E);  // a held copy never changes under a caller
+    WriteFont(p, {{"B", {0x01}}, {"A", {0x01, 0x01, 0x01, 0x01, 0x01, 0x01}}});  // another size
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 7);
     EXPECT_EQ(BuscarCaracter(p, U'A'), 2);
     fs::remove(p);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 0);
-}
-
-TEST_F(FontFiles, SettledFileIsCachedUntilItChanges) {
-    // A file of the source tree: its inode has not changed since the checkout, so the copy
-    // already read is given again. (A scratch file cannot be made settled: no call sets back
-    // an inode's change time.)
+    // A file of the source tree has not changed since the checkout: the copy read is given again.
     const std::string settled = std::string(LETRADOR_SOURCE_DIR) + "/data/fonts/angosta.txt";
     const auto once = LoadFont(settled);
     ASSERT_FALSE(once->records.empty());
     EXPECT_EQ(LoadFont(settled), once);
-
-    const std::string p = file("cambiada.ffv");
-    WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
-    const auto first = LoadFont(p);
-    EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-    WriteFont(p, {{"A", {0x7E}}});
-    EXPECT_NE(LoadFont(p), first);
-    EXPECT_EQ(AnchoCaracter(U'A', p, 1), 2);
-    EXPECT_EQ(first->records.at(0).Columna[3], 0x7E);  // a held copy never changes under a caller
 }
 
 // cp -p, rsync -t and tar keep the modification time: the cache must still see the new content.
 TEST_F(FontFiles, ASameSizeFontCopiedOverWithItsTimeKeptIsReadAgain) {
     for (const bool inPlace : {true, false}) {
         SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced by a rename");
-        const std::string p = file("copiada.ffv");
-        WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+        const std::string p = font("copiada.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
         const auto kept = fs::last_write_time(p) - std::chrono::hours(1);
         fs::last_write_time(p, kept);
         EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
         EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-        const std::string written = inPlace ? p : file("nueva.ffv");
-        WriteFont(written, {{"A", {0x7E, 0x09}}});
+        const std::string written = font(inPlace ? "copiada.ffv" : "nueva.ffv", {{"A", {0x7E, 0x09}}});
         fs::last_write_time(written, kept);
         if (!inPlace) fs::rename(written, p);
         ASSERT_EQ(fs::file_size(p), 24u);
@@ -287,53 +163,32 @@ TEST_F(FontFiles, ASameSizeFontCopiedOverWithItsTimeKeptIsReadAgain) {
     }
 }
 
-// A "font" over 4 MiB is refused by the check and draws nothing, however it starts.
-TEST_F(FontFiles, AFileTooLargeToBeAFontIsRefusedAndHasNoCharacters) {
+TEST_F(FontFiles, TheCheckAcceptsFontsAndRefusesOthersAndFilesTooLarge) {
+    WriteBytes(file("despues.ffv"), FontRecordBytes({"A", {1}}) + OversizedRecord(7, 'x'));  // only record 1 counts
+    WriteBytes(file("corta.ffv"), std::string("\x01\x00" "A", 3));
+    WriteBytes(file("vacia.ffv"), "");
+    WriteBytes(file("texto.ffv"), "Esto es un archivo de texto, no una tipografia.\r\n");
+    WriteBytes(file("tres.ffv"), OversizedRecord(3, '\0') + FontRecordBytes({"A", {1}}));
+    WriteBytes(file("mitad.ffv"), std::string("\x05\x00", 2));
+    using R = FontCheck::Result;
+    const std::pair<std::string, R> cases[] = {
+        {font("buena.ffv", testing::SampleAB()), R::Ok}, {font("dos.ffv", {{"AB", {1}}}), R::Ok},
+        {file("despues.ffv"), R::Ok}, {file("corta.ffv"), R::Ok}, {file("vacia.ffv"), R::Ok},
+        {file("texto.ffv"), R::NotAFont}, {file("tres.ffv"), R::NotAFont}, {file("mitad.ffv"), R::NotAFont}};
+    for (const auto& [p, result] : cases) EXPECT_EQ(CheckFontFile(p).result, result) << p;
+    // A "font" over 4 MiB is refused by the check and draws nothing, however it starts.
     for (const std::uintmax_t size : {kMaxFontFileBytes, kMaxFontFileBytes + 1}) {
         SCOPED_TRACE(size);
-        const bool font = size <= kMaxFontFileBytes;
-        const std::string p = file(font ? "grande.ffv" : "enorme.ffv");
-        WriteFont(p, {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+        const bool ok = size <= kMaxFontFileBytes;
+        const std::string p = font(ok ? "grande.ffv" : "enorme.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
         fs::resize_file(p, size);  // sparse: zero records after the first
-        EXPECT_EQ(CheckFontFile(p).result,
-                  font ? FontCheck::Result::Ok : FontCheck::Result::NotAFont);
-        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), font ? 10 : 0);
-        EXPECT_EQ(BuscarCaracter(p, U'A'), font ? 1 : 0);
+        EXPECT_EQ(CheckFontFile(p).result, ok ? R::Ok : R::NotAFont);
+        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), ok ? 10 : 0);
+        EXPECT_EQ(BuscarCaracter(p, U'A'), ok ? 1 : 0);
     }
 }
 
-TEST_F(FontFiles, CheckAcceptsFontsAndEmptyFiles) {
-    const std::string p = file("buena.ffv");
-    WriteFont(p, SampleAB());
-    EXPECT_EQ(CheckFontFile(p).result, FontCheck::Result::Ok);
-    const std::string empty = file("vacia.ffv");
-    WriteBytes(empty, "");
-    EXPECT_EQ(CheckFontFile(empty).result, FontCheck::Result::Ok);
-    const std::string twoByteKey = file("dos.ffv");
-    WriteFont(twoByteKey, {{"AB", {1}}});
-    EXPECT_EQ(CheckFontFile(twoByteKey).result, FontCheck::Result::Ok);
-    // Only record 1 is checked.
-    const std::string laterBad = file("despues.ffv");
-    WriteBytes(laterBad, FontRecordBytes({"A", {1}}) + OversizedRecord(7, 'x'));
-    EXPECT_EQ(CheckFontFile(laterBad).result, FontCheck::Result::Ok);
-    const std::string shortOk = file("corta.ffv");
-    WriteBytes(shortOk, std::string("\x01\x00" "A", 3));
-    EXPECT_EQ(CheckFontFile(shortOk).result, FontCheck::Result::Ok);
-}
-
-TEST_F(FontFiles, CheckRefusesARecordOneThatDoesNotFit) {
-    const std::string p = file("texto.ffv");
-    WriteBytes(p, "Esto es un archivo de texto, no una tipografia.\r\n");
-    EXPECT_EQ(CheckFontFile(p).result, FontCheck::Result::NotAFont);
-    const std::string three = file("tres.ffv");
-    WriteBytes(three, OversizedRecord(3, '\0') + FontRecordBytes({"A", {1}}));
-    EXPECT_EQ(CheckFontFile(three).result, FontCheck::Result::NotAFont);
-    const std::string shortBad = file("corta.ffv");
-    WriteBytes(shortBad, std::string("\x05\x00", 2));
-    EXPECT_EQ(CheckFontFile(shortBad).result, FontCheck::Result::NotAFont);
-}
-
-TEST_F(FontFiles, CheckReportsFailuresWithNumberAndDescription) {
+TEST_F(FontFiles, TheCheckReportsFailuresWithNumberAndDescription) {
     const FontCheck missing = CheckFontFile(file("no_existe.ffv"));
     EXPECT_EQ(missing.result, FontCheck::Result::Failure);
     EXPECT_EQ(missing.errorNumber, ENOENT);
@@ -341,18 +196,189 @@ TEST_F(FontFiles, CheckReportsFailuresWithNumberAndDescription) {
     const FontCheck folder = CheckFontFile(scratch_.path().string());
     EXPECT_EQ(folder.result, FontCheck::Result::Failure);
     EXPECT_EQ(folder.errorNumber, EISDIR);
-    EXPECT_FALSE(folder.description.empty());
-}
-
-TEST_F(FontFiles, CheckReportsAnUnreadableFile) {
+    EXPECT_EQ(folder.description, "El nombre corresponde a una carpeta, no a un archivo.");
     if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
-    const std::string p = file("cerrada.ffv");
-    WriteFont(p, SampleAB());
+    const std::string p = font("cerrada.ffv", testing::SampleAB());
     fs::permissions(p, fs::perms::none);
     const FontCheck check = CheckFontFile(p);
     EXPECT_EQ(check.result, FontCheck::Result::Failure);
     EXPECT_EQ(check.errorNumber, EACCES);
     EXPECT_EQ(check.description, "Permiso denegado.");
+}
+
+using C = EditorControl;
+
+class ParagraphCommandsTest : public ::testing::Test {
+protected:
+    ParagraphCommandsTest() : view(store), commands(store, view, dialogs, [this] { return joined; }) {
+        store.FontFolder = scratch.path().string();
+        testing::WriteFont(scratch.path() / "a.ffv", testing::SampleAB());
+        commands.DisableEditing();
+    }
+    // A new paragraph with `text` in font a.ffv, saved.
+    void addSaved(const std::u32string& text, bool ignore = false, const char* separation = "1") {
+        commands.cmdParNuevo_Click();
+        view.setMessageText(text);
+        view.setFontFileText("a.ffv");
+        view.setIgnoreChecked(ignore);
+        view.setSeparationText(separation);
+        ASSERT_TRUE(commands.cmdParGuardar_Click());
+    }
+    void expectEnabled(std::initializer_list<C> on, std::initializer_list<C> off, const char* when) {
+        for (C c : on) EXPECT_TRUE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
+        for (C c : off) EXPECT_FALSE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
+    }
+
+    testing::ScratchFolder scratch;
+    ParagraphStore store;
+    PlainEditorView view;
+    platform::ScriptedDialogs dialogs;
+    bool joined = false;
+    ParagraphCommands commands;
+};
+
+TEST_F(ParagraphCommandsTest, TotalColumnsCountsIgnoredAndSeparatingColumnsAndSaturates) {
+    EXPECT_EQ(commands.TotalColumns(), 0);
+    for (int i = 0; i < 3; ++i) addSaved(U"A");
+    store.paragraph(1).Columns = 100;
+    store.paragraph(2).Columns = 200;
+    store.paragraph(2).Ignore = true;
+    store.paragraph(3).Columns = 300;
+    joined = true;
+    EXPECT_EQ(commands.TotalColumns(), 400);
+    joined = false;
+    EXPECT_EQ(commands.TotalColumns(), 402);
+    store.paragraph(1).Columns = store.paragraph(3).Columns = 32000;
+    EXPECT_EQ(commands.TotalColumns(), 32767);
+}
+
+TEST_F(ParagraphCommandsTest, NewSaveAndEditingStates) {
+    store.MessageModified = false;
+    commands.cmdParNuevo_Click();
+    ASSERT_EQ(store.ParagraphCount, 1);
+    const ParagraphRecord& r = store.paragraph(1);
+    EXPECT_TRUE(r.Number == 1 && r.Text.empty() && r.FontFile.empty() && !r.Ignore && r.Separation == 1 && r.Columns == 0);
+    EXPECT_EQ(view.currentParagraphText(), "1");
+    EXPECT_EQ(view.separationText(), "1");
+    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
+    const auto newOn = {C::txtMsjMensaje, C::frmMensaje, C::frmArchivos, C::frmSepar, C::frmEfectos,
+                        C::chkMsjIgnora, C::cmdParGuardar, C::menGrabParcial};
+    const auto newOff = {C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardar, C::menArchGuardarComo};
+    expectEnabled(newOn, newOff, "new");
+    // Text first, then the font; a refused save stores nothing and keeps the new-paragraph state.
+    EXPECT_FALSE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
+    view.setMessageText(U"A A");
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_FALSE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{"Debe ingresar texto en el mensaje.",
+                                                         "Debe seleccionar un archivo de fuente para el mensaje."}));
+    EXPECT_TRUE(store.paragraph(1).Text.empty());
+    expectEnabled(newOn, newOff, "refused");
+    view.setFontFileText("a.ffv");
+    view.setIgnoreChecked(true);
+    ASSERT_TRUE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(r.Text, U"A A");
+    EXPECT_EQ(r.FontFile, "a.ffv");
+    EXPECT_EQ(r.Columns, 13);
+    EXPECT_EQ(store.LastParagraphColumns, 13);
+    EXPECT_TRUE(r.Ignore);
+    EXPECT_EQ(view.capacityLabel(), "Capacidad ocupada: 0%");  // an ignored paragraph takes no room
+    EXPECT_TRUE(store.MessageModified);  // commands never clear it
+    // Guardar is only for a message that has a file.
+    expectEnabled({C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardarComo, C::cmdParGuardar},
+                  {C::menArchGuardar}, "saved");
+    // "Total" stays off until the new paragraph has been saved once.
+    commands.cmdParNuevo_Click();
+    expectEnabled({C::menArchGuardarComo}, {C::menGrabTotal}, "second new");
+}
+
+TEST_F(ParagraphCommandsTest, SeparationTextIsParsedAndRoundedHalvesToEven) {
+    const std::pair<const char*, Int16> cases[] = {{"2.5", 2}, {"3.5", 4}, {"7abc", 7}, {"", 0}, {"  5", 5},
+                                                   {"99999", 32767}};
+    for (auto [text, expected] : cases) {
+        addSaved(U"A", false, text);
+        EXPECT_EQ(store.paragraph(store.ParagraphCount).Separation, expected) << text;
+        EXPECT_EQ(store.paragraph(store.ParagraphCount).Columns, Add16(4, expected)) << text;
+    }
+}
+
+TEST_F(ParagraphCommandsTest, ClearMessageEmptiesEverythingAndDisablesEditing) {
+    addSaved(U"AA");
+    view.setMessageName("hola.fmv");
+    view.setSeparationText("4");
+    view.setIgnoreChecked(true);
+    commands.ClearMessage();
+    EXPECT_EQ(view.paragraphItemCount(), 0);
+    EXPECT_TRUE(store.ParagraphCount == 0 && store.Paragraphs.empty());
+    EXPECT_EQ(view.separationText(), "1");
+    EXPECT_EQ(view.messageName() + view.fontFileText() + ToUtf8(view.messageText()), "");
+    EXPECT_FALSE(view.ignoreChecked());
+    expectEnabled({C::cmdParNuevo},
+                  {C::txtMsjMensaje, C::frmEfectos, C::menGrabTotal, C::menGrabParcial, C::chkMsjIgnora,
+                   C::frmArchivos, C::cmdParGuardar, C::frmSepar, C::menArchGuardar, C::menArchGuardarComo},
+                  "cleared");
+    commands.cmdParNuevo_Click();
+    EXPECT_EQ(view.currentParagraphText(), "1");
+}
+
+TEST_F(ParagraphCommandsTest, FiftyParagraphLimitKeepsTheLastOneEditable) {
+    for (int i = 0; i < 50; ++i) addSaved(i == 49 ? U"AA" : U"A");
+    EXPECT_TRUE(dialogs.shown.empty());
+    commands.cmdParNuevo_Click();
+    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Se alcanzó la cantidad máxima de párrafos permitidos (50)"});
+    EXPECT_EQ(view.paragraphItemCount(), 50);
+    EXPECT_EQ(store.ParagraphCount, 50);
+    EXPECT_EQ(view.currentParagraphText(), "50");
+    EXPECT_EQ(view.messageText(), U"");
+    EXPECT_TRUE(view.isEnabled(C::cmdParGuardar));
+    // The next save goes into the paragraph the list shows.
+    view.setMessageText(U"A");
+    view.setFontFileText("a.ffv");
+    ASSERT_TRUE(commands.cmdParGuardar_Click());
+    EXPECT_EQ(store.paragraph(50).Text, U"A");
+    EXPECT_EQ(store.paragraph(49).Text, U"A");
+}
+
+TEST_F(ParagraphCommandsTest, CapacityLabelAtTheEdges) {
+    joined = true;
+    addSaved(U"A");  // paragraph 1, its columns set below; the second counts 5
+    addSaved(U"A");
+    const struct {
+        Int16 before;
+        const char* label;
+        bool exceeded;
+    } cases[] = {{2040, "Capacidad ocupada: 99%", false}, {2041, "Capacidad ocupada: 100%", false},
+                 {2042, "Capacidad excedida.", true}, {1018, "Capacidad ocupada: 50%", false}};
+    for (const auto& c : cases) {
+        store.paragraph(1).Columns = c.before;
+        commands.selectParagraph(1);
+        ASSERT_TRUE(commands.cmdParGuardar_Click());
+        EXPECT_EQ(view.capacityLabel(), c.label) << c.before;
+        EXPECT_EQ(view.capacityLabelIsRedBold(), c.exceeded) << c.before;
+        EXPECT_EQ(store.CapacityExceeded, c.exceeded) << c.before;
+    }
+    EXPECT_EQ(ParagraphCommands::CapacityText(0, 2046), "Capacidad ocupada: 0%");
+    EXPECT_EQ(ParagraphCommands::CapacityText(1, 2046), "Capacidad ocupada: 0%");
+}
+
+TEST_F(ParagraphCommandsTest, SelectingLoadsTheRecordAndTheIgnoreBoxCountsOnlyWhenSaved) {
+    addSaved(U"AA", true);
+    addSaved(U"A");
+    const std::string label = view.capacityLabel();
+    commands.selectParagraph(0);
+    EXPECT_EQ(view.messageText(), U"AA");
+    EXPECT_TRUE(view.ignoreChecked());
+    EXPECT_EQ(view.capacityLabel(), label);
+    commands.selectParagraph(1);
+    EXPECT_FALSE(view.ignoreChecked());
+    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
+    view.setIgnoreChecked(true);
+    EXPECT_FALSE(store.paragraph(2).Ignore);
+    EXPECT_EQ(commands.TotalColumns(), 6);  // with its separating column
+    ASSERT_TRUE(commands.cmdParGuardar_Click());
+    EXPECT_TRUE(store.paragraph(2).Ignore);
+    EXPECT_EQ(commands.TotalColumns(), 0);
 }
 
 }  // namespace

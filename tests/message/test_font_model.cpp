@@ -1,16 +1,19 @@
-// The font held for editing: what it shows and keeps, its edits as the font lookup reads them,
-// and a font saved unchanged coming back byte for byte.
+// The shipped fonts' sources, the font held for editing (what it shows and keeps, its edits as
+// the font lookup reads them, a font saved unchanged coming back byte for byte), and glyphs cut
+// from a drawing into dots.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "message/font_model.h"
+#include "message/glyph_cut.h"
 #include "tests/support/odd_fonts.h"
-#include "tests/support/sample_font.h"
 #include "tests/support/shipped_fonts.h"
+#include "tools/fontc/font_source.h"
 
 namespace letrador::testing {
 namespace {
@@ -21,12 +24,52 @@ std::string Bytes(const std::vector<SampleGlyph>& glyphs, const std::string& tai
     return out + tail;
 }
 
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(FontSources, CompileToTheShippedBytesAndDrawEverySpanishCharacterWithinSevenDots) {
+    std::u32string needed = U"¡¿ºª°€ÁÉÍÓÚÜÑáéíóúüñ";
+    for (char32_t c = 0x21; c <= 0x7E; ++c) needed += c;
+    const struct {
+        const char* name;
+        int minWidth, maxWidth;  // of a capital letter or digit
+    } fonts[] = {{"normal", 5, 5}, {"negrita", 6, 7}, {"angosta", 3, 4}};
+    for (const auto& font : fonts) {
+        SCOPED_TRACE(font.name);
+        const std::filesystem::path built = std::filesystem::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / (std::string(font.name) + ".ffv");
+        const auto compiled = fontc::CompileFontSource(
+            ReadAll(std::filesystem::path(LETRADOR_SOURCE_DIR) / "data" / "fonts" / (std::string(font.name) + ".txt")));
+        ASSERT_TRUE(compiled.ok) << "línea " << compiled.line << ": " << compiled.error;
+        ASSERT_EQ(compiled.bytes.size() % kFontRecordSize, 0u);
+        EXPECT_EQ(compiled.bytes, ReadAll(built));
+        // The dumped form compiles to the same bytes and is a fixed point.
+        const std::string dumped = fontc::DumpFontFile(compiled.bytes);
+        const auto again = fontc::CompileFontSource(dumped);
+        ASSERT_TRUE(again.ok) << "línea " << again.line << ": " << again.error;
+        EXPECT_EQ(again.bytes, compiled.bytes);
+        EXPECT_EQ(fontc::DumpFontFile(again.bytes), dumped);
+        const auto data = LoadFont(built.string());
+        for (char32_t c : needed) {
+            SCOPED_TRACE(static_cast<unsigned>(c));
+            const Int16 n = data->find(c);
+            ASSERT_GT(n, 0);
+            const RegistroCaracter& r = data->records[n - 1];
+            EXPECT_GT(GlyphWidth(r), 0);
+            for (Int16 column : r.Columna) EXPECT_TRUE(column >= 0 && column < 0x80) << column;
+            if (std::u32string_view(U"AHMN08").find(c) == std::u32string_view::npos) continue;
+            EXPECT_GE(GlyphWidth(r), font.minWidth);
+            EXPECT_LE(GlyphWidth(r), font.maxWidth);
+        }
+    }
+}
+
 TEST(FontModelTest, EveryFontComesBackByteForByteAndShowsOnlyItsPlainFirstRecords) {
     std::vector<OddFont> fonts = OddFonts();
     for (const auto& path : ShippedFonts()) {
         std::ifstream in(path, std::ios::binary);
-        fonts.push_back({path.filename().string(),
-                         std::string(std::istreambuf_iterator<char>(in), {}), -1, 0});
+        fonts.push_back({path.filename().string(), std::string(std::istreambuf_iterator<char>(in), {}), -1, 0});
     }
     for (const OddFont& f : fonts) {
         SCOPED_TRACE(f.name);
@@ -57,17 +100,15 @@ TEST(FontModelTest, EditsReadBackThroughTheFontLookupWithTheirWidths) {
     EXPECT_FALSE(m.setDot(U'€', 0, 7, true));
     ASSERT_EQ(m.add(U'B'), FontModel::AddResult::Added);
     EXPECT_TRUE(m.copy(U'€', U'B'));
-
     const FontData data = m.data();
-    struct Want {
+    const struct {
         char32_t ch;
         int record;
         GlyphDots dots;
         int width;
-    };
-    for (const Want& w : {Want{U'A', 1, {0x7E, 0x09, 0x09, 0x7C}, 4},
-                          Want{U'€', 3, {0x08, 0, 0, 0, 0, 0, 0x40}, 7},
-                          Want{U'B', 4, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}}) {
+    } wants[] = {{U'A', 1, {0x7E, 0x09, 0x09, 0x7C}, 4}, {U'€', 3, {0x08, 0, 0, 0, 0, 0, 0x40}, 7},
+                 {U'B', 4, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}};
+    for (const auto& w : wants) {
         SCOPED_TRACE(static_cast<int>(w.ch));
         ASSERT_EQ(data.find(w.ch), w.record);
         const RegistroCaracter& r = data.records[static_cast<std::size_t>(w.record) - 1];
@@ -79,27 +120,19 @@ TEST(FontModelTest, EditsReadBackThroughTheFontLookupWithTheirWidths) {
     EXPECT_EQ(data.records[2].Caracter, "\x80");  // € is byte 0x80 in Windows-1252
 }
 
-TEST(FontModelTest, AddingRefusesCharactersTheFontHasOrCannotHold) {
+TEST(FontModelTest, AddingAndRemovingCharacters) {
     // A second «A» is kept but never shown; «x» sits under a two-byte key, which is no «x».
     FontModel m = FontModel::FromBytes(Bytes({{"A", {1}}, {"A", {2}}, {"xy", {3}}}));
-    struct Case {
-        char32_t ch;
-        FontModel::AddResult result;
-    };
-    for (const Case& c : {Case{U'A', FontModel::AddResult::AlreadyThere},
-                          Case{U'→', FontModel::AddResult::NotInCodePage},
-                          Case{U'–', FontModel::AddResult::Added},
-                          Case{U'x', FontModel::AddResult::Added},
-                          Case{U'–', FontModel::AddResult::AlreadyThere}}) {
-        SCOPED_TRACE(static_cast<int>(c.ch));
-        EXPECT_EQ(m.add(c.ch), c.result);
-        EXPECT_EQ(AddRefusal(c.result, c.ch).empty(), c.result == FontModel::AddResult::Added);
+    using R = FontModel::AddResult;
+    const std::pair<char32_t, R> cases[] = {{U'A', R::AlreadyThere}, {U'→', R::NotInCodePage}, {U'–', R::Added},
+                                            {U'x', R::Added}, {U'–', R::AlreadyThere}};
+    for (auto [ch, result] : cases) {
+        EXPECT_EQ(m.add(ch), result) << static_cast<int>(ch);
+        EXPECT_EQ(AddRefusal(result, ch).empty(), result == R::Added);
     }
     EXPECT_EQ(m.characters(), (std::vector<char32_t>{U'A', U'–', U'x'}));
-}
-
-TEST(FontModelTest, RemovingACharacterLetsItsNextRecordBeTheOneFound) {
-    FontModel m = FontModel::FromBytes(Bytes({{"A", {1}}, {"B", {2}}, {"A", {3}}}, "\x01\x02"));
+    // Removing a character lets its next record be the one found.
+    m = FontModel::FromBytes(Bytes({{"A", {1}}, {"B", {2}}, {"A", {3}}}, "\x01\x02"));
     EXPECT_EQ(m.oddRecords(), 2);
     ASSERT_TRUE(m.remove(U'A'));
     EXPECT_EQ(m.characters(), (std::vector<char32_t>{U'B', U'A'}));
@@ -107,6 +140,75 @@ TEST(FontModelTest, RemovingACharacterLetsItsNextRecordBeTheOneFound) {
     EXPECT_EQ(m.oddRecords(), 1);
     EXPECT_EQ(m.bytes(), Bytes({{"B", {2}}, {"A", {3}}}, "\x01\x02"));
     EXPECT_FALSE(m.remove(U'C'));
+}
+
+// A drawing of `width` x `height` pixels, 2 pixels a dot, inked (255) in the rectangle given.
+InkImage Drawing(int width, int height, double baseline, int left, int top, int right, int bottom) {
+    InkImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height), 0), baseline, 2};
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) image.ink[static_cast<std::size_t>(y * width + x)] = 255;
+    return image;
+}
+
+TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
+    InkImage half = Drawing(2, 16, 14, 0, 12, 1, 13);  // one dot, its cell half inked
+    half.ink[25] = half.ink[26] = 0;  // two pixels of four, across
+    const struct {
+        const char* what;
+        InkImage image;
+        int threshold, tallest;
+        GlyphDots dots;
+        double height;
+    } cases[] = {
+        {"a bar on the baseline", Drawing(2, 16, 14, 0, 2, 1, 13), 50, 7, {0x7E}, 6},
+        {"a descender lifts it", Drawing(2, 16, 14, 0, 6, 1, 15), 50, 7, {0x7C}, 5},
+        {"an accent above the rows lowers it", Drawing(2, 24, 22, 0, 0, 1, 5), 50, 7, {0x07}, 3},
+        {"too tall: shrunk", Drawing(2, 28, 28, 0, 0, 1, 27), 50, 7, {0x7F}, 14},
+        {"too tall for 3 rows", Drawing(2, 16, 14, 0, 2, 1, 13), 50, 3, {0x70}, 6},
+        {"too wide: ten columns", Drawing(30, 16, 14, 0, 12, 29, 13), 50,
+         7, {0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40}, 1},
+        {"two columns from the first inked", Drawing(8, 16, 14, 4, 10, 7, 13), 50, 7, {0x60, 0x60}, 2},
+        {"half inked at 50%", half, 50, 7, {0x40}, 1},
+        {"half inked at 51%", half, 51, 7, {}, 1},
+        {"no ink", Drawing(4, 4, 4, 0, 0, -1, -1), 50, 7, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(CutGlyph(c.image, c.threshold, c.tallest), c.dots);
+        EXPECT_EQ(InkHeight(c.image), c.height);
+    }
+    // With the baseline below the drawing, the rows under it stay dark: nothing past the
+    // drawing is read, even where the memory after it holds ink.
+    InkImage above = Drawing(2, 15, 16, 0, 2, 1, 14);
+    above.height = 14;
+    above.ink.resize(28);
+    EXPECT_EQ(CutGlyph(above, 50), GlyphDots{0x3F});
+}
+
+TEST(GlyphCutTest, GlyphsThatCameOutTheSameAreCutAgainShorter) {
+    std::vector<char32_t> cuts;
+    auto cut = [&](char32_t ch, int tallest) {
+        cuts.push_back(ch);
+        return ch == U'l' && tallest < 6 ? GlyphDots{0x3E} : GlyphDots{0x7F};  // «l» differs at 5 rows
+    };
+    std::vector<CutResult> glyphs = {{U'I', {0x7F}, 6.0}, {U'l', {0x7F}, 5.5}, {U'o', {0x70}, 3.0}};
+    TellApart(glyphs, cut);
+    EXPECT_EQ(cuts, (std::vector<char32_t>{U'l', U'l'}));
+    EXPECT_EQ(glyphs[1].tallest, 5);
+    EXPECT_EQ(glyphs[1].dots, GlyphDots{0x3E});
+    EXPECT_EQ(glyphs[0].tallest, 7);
+    EXPECT_EQ(glyphs[0].dots, GlyphDots{0x7F});
+    // Two that never come apart end at one row.
+    glyphs = {{U'a', {0x01}, 2.0}, {U'b', {0x01}, 1.0}};
+    TellApart(glyphs, [](char32_t, int) { return GlyphDots{0x01}; });
+    EXPECT_EQ(glyphs[1].tallest, 1);
+    EXPECT_EQ(glyphs[0].tallest, 7);
+    // Only the glyphs given are compared, even where the memory after them holds a look-alike.
+    glyphs = {{U'x', {0x05}, 3.0}, {U'y', {0x05}, 4.0}, {U'z', {0x05}, 1.0}};
+    glyphs.pop_back();
+    cuts.clear();
+    TellApart(glyphs, [&](char32_t ch, int) { return cuts.push_back(ch), GlyphDots{0x06}; });
+    EXPECT_EQ(cuts, std::vector<char32_t>{U'x'});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "message/codepage.h"
@@ -22,257 +23,170 @@ namespace {
 
 namespace fs = std::filesystem;
 using Columns = std::vector<std::uint8_t>;
+using K = PreviewMarker::Kind;
 
-// «A» 7E 09 09 7E (width 4); «G» 41 00 22 (a dark column inside); «B» all dark; «W» a column
-// that does not fit in a byte; «H» a column of 0x80 (bit 7 only); «<» one column.
-std::vector<SampleGlyph> TestGlyphs() {
-    return {
-        {"A", {0x7E, 0x09, 0x09, 0x7E}},
-        {"G", {0x41, 0x00, 0x22}},
-        {"B", {}},
-        {"W", {0x01, 300, 0x02}},
-        {"H", {0x80, 0x7F}},
-        {"<", {0x10}},
-        {"A", {0x01}},  // a second «A»: never used
-    };
-}
+// «A» (width 4); «G» a dark column inside; «B» all dark; «W» a column that does not fit in a
+// byte; «H» a column of 0x80 (bit 7 only); «<» one column; a second «A», never used.
+const std::vector<SampleGlyph> kGlyphs = {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"G", {0x41, 0x00, 0x22}}, {"B", {}},
+                                          {"W", {0x01, 300, 0x02}}, {"H", {0x80, 0x7F}}, {"<", {0x10}}, {"A", {0x01}}};
 
-// The bytes a recording of `text` sends after its opening, against a compatible sign.
-Bytes RecordedParagraph(const std::u32string& text, const std::string& font, Int16 separation,
-                        Int16 spaceWidth, bool* clean = nullptr) {
+// The bytes a recording of `text` sends after its opening, against a compatible sign, and
+// whether it ended clean.
+std::pair<Bytes, bool> Recorded(const std::u32string& text, const std::string& font, Int16 separation, Int16 space) {
     SignRig rig;
     EXPECT_TRUE(rig.grabador.AbrirGrabacion("3"));
     const std::size_t opening = rig.link.written.size();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(text, font, separation, spaceWidth));
-    Bytes sent = rig.writtenAfter(opening);
-    if (clean) *clean = !rig.puerto.ErrorGrabacion;
-    return sent;
+    EXPECT_TRUE(rig.grabador.GrabarParrafo(text, font, separation, space));
+    return {rig.writtenAfter(opening), !rig.puerto.ErrorGrabacion};
 }
 
-// The recorded bytes with the effect codes taken out at the places the preview marks; every
-// marked effect must find its own code there.
-Columns ColumnsOfRecording(const Bytes& sent, const SignPreview& preview) {
+// The recorded bytes with the effect codes taken out where the preview marks them (each must be
+// its own code there) must be the preview's columns.
+void ExpectRecordingShowsThePreview(const Bytes& sent, const SignPreview& preview, const std::string& what) {
     Columns columns;
-    std::size_t at = 0;
-    std::size_t m = 0;
+    std::size_t at = 0, m = 0;
     for (;;) {
-        while (m < preview.markers.size() && preview.markers[m].column == columns.size()) {
-            const PreviewMarker& marker = preview.markers[m++];
-            if (marker.kind != PreviewMarker::Kind::Effect) continue;
-            const CodigoEfecto code = CodigoDeEfecto(marker.code);
-            EXPECT_LT(at, sent.size()) << "no bytes left for the tag at " << marker.position;
-            if (at >= sent.size()) return columns;
-            EXPECT_EQ(sent[at++], code.primero) << "tag at text position " << marker.position;
-            if (code.tieneSegundo) {
-                EXPECT_LT(at, sent.size());
-                if (at >= sent.size()) return columns;
-                EXPECT_EQ(sent[at++], code.segundo) << "tag at text position " << marker.position;
-            }
+        for (; m < preview.markers.size() && preview.markers[m].column == columns.size(); ++m) {
+            if (preview.markers[m].kind != K::Effect) continue;
+            const CodigoEfecto code = CodigoDeEfecto(preview.markers[m].code);
+            const Bytes want = code.tieneSegundo ? Bytes{code.primero, code.segundo} : Bytes{code.primero};
+            ASSERT_EQ(Bytes(sent.begin() + std::min(at, sent.size()), sent.begin() + std::min(at + want.size(), sent.size())),
+                      want) << what << ": tag at text position " << preview.markers[m].position;
+            at += want.size();
         }
         if (at >= sent.size()) break;
         columns.push_back(sent[at++]);
     }
-    EXPECT_EQ(m, preview.markers.size()) << "markers past the last column";
-    return columns;
-}
-
-// Column for column, naming the first columns that differ.
-void ExpectSameColumns(const Columns& recorded, const Columns& preview, const std::string& what) {
-    EXPECT_EQ(recorded.size(), preview.size()) << what;
-    int shown = 0;
-    for (std::size_t i = 0; i < std::min(recorded.size(), preview.size()) && shown < 5; ++i) {
-        if (recorded[i] != preview[i]) {
-            ADD_FAILURE() << what << ": column " << i << " sent " << int(recorded[i])
-                          << ", preview " << int(preview[i]);
-            ++shown;
-        }
-    }
+    EXPECT_EQ(m, preview.markers.size()) << what << ": markers past the last column";
+    ASSERT_EQ(columns.size(), preview.columns.size()) << what;
+    const auto diff = std::mismatch(columns.begin(), columns.end(), preview.columns.begin());
+    EXPECT_TRUE(diff.first == columns.end()) << what << ": column " << diff.first - columns.begin() << " sent "
+                                             << int(*diff.first) << ", preview " << int(*diff.second);
 }
 
 class SignPreviewTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        font = (scratch.path() / "prueba.ffv").string();
-        WriteFont(font, TestGlyphs());
-    }
+    void SetUp() override { WriteFont(font, kGlyphs); }
     SignPreview preview(const std::u32string& text, Int16 separation = 1, Int16 space = 3) {
         return ComputeSignPreview(text, font, separation, space);
     }
     ScratchFolder scratch;
-    std::string font;
+    std::string font = (scratch.path() / "prueba.ffv").string();
 };
 
-TEST_F(SignPreviewTest, EmptyTextShowsNothing) {
-    SignPreview p = preview(U"");
-    EXPECT_TRUE(p.columns.empty());
-    EXPECT_TRUE(p.markers.empty());
-    EXPECT_EQ(p.count, 0);
+TEST_F(SignPreviewTest, ColumnsOfCharactersSeparationAndSpaces) {
+    const struct {
+        std::u32string text;
+        Int16 sep, space;
+        Columns columns;
+    } cases[] = {
+        {U"", 1, 3, {}}, {U"A", 2, 3, {0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80}}, {U"A", 0, 3, {0x7E, 0x09, 0x09, 0x7E}},
+        {U"G", 1, 3, {0x41, 0x80, 0x22, 0x80}},  // a gap inside a glyph is a dark column
+        {U"  ", 4, 2, {0x80, 0x80, 0x80, 0x80}}, {U"H", 0, 3, {0x80, 0x7F}}, {U"BAB", 0, 3, {0x7E, 0x09, 0x09, 0x7E}},
+        {U"<3", 0, 3, {0x10}}, {U"A<", 0, 3, {0x7E, 0x09, 0x09, 0x7E, 0x10}}, {U"<<>", 0, 3, {}},  // half tags
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.text));
+        const SignPreview p = preview(c.text, c.sep, c.space);
+        EXPECT_EQ(p.columns, c.columns);
+        EXPECT_EQ(p.count, ContarColumnas(c.text, font, c.sep, c.space));
+    }
+    EXPECT_EQ(preview(U"<<>", 0).markers.at(0).code, U'<');
+    for (int row = 0; row < 7; ++row) EXPECT_TRUE(DotLit(0x41, row) == (row == 0 || row == 6) && !DotLit(0x80, row)) << row;
 }
 
-TEST_F(SignPreviewTest, GlyphColumnsThenSeparationAsDarkColumns) {
-    EXPECT_EQ(preview(U"A", 2).columns, Columns({0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80}));
-    EXPECT_EQ(preview(U"A", 0).columns, Columns({0x7E, 0x09, 0x09, 0x7E}));
-    EXPECT_EQ(preview(U"AA", 1).count, 10);
-}
-
-TEST_F(SignPreviewTest, AGapInsideAGlyphIsADarkColumn) {
-    const SignPreview p = preview(U"G", 1);
-    EXPECT_EQ(p.columns, Columns({0x41, 0x80, 0x22, 0x80}));
-    for (int row = 0; row < 7; ++row) EXPECT_FALSE(DotLit(p.columns[1], row));
-    EXPECT_TRUE(DotLit(p.columns[0], 0));
-    EXPECT_TRUE(DotLit(p.columns[0], 6));
-    EXPECT_FALSE(DotLit(p.columns[0], 1));
-}
-
-TEST_F(SignPreviewTest, SpacesAreSpaceWidthDarkColumnsWithoutSeparation) {
-    const SignPreview p = preview(U"  ", 4, 2);
-    EXPECT_EQ(p.columns, Columns({0x80, 0x80, 0x80, 0x80}));
-    EXPECT_EQ(p.count, 4);
-    EXPECT_EQ(preview(U"A A", 1, 3).count, 13);
-}
-
-TEST_F(SignPreviewTest, MissingAndDarkCharactersAreLeftOutAndOnlyMissingOnesMarked) {
-    struct Case {
+TEST_F(SignPreviewTest, MissingAndRefusedCharactersAreMarked) {
+    const struct {
         std::u32string text;
         bool marked;  // the font has no record for it
-    };
-    for (const Case& c : {Case{U"B", false}, Case{U"C", true}, Case{U"\r\n", false},
-                          Case{U"中", true}}) {
+    } cases[] = {{U"B", false}, {U"C", true}, {U"\r\n", false}, {U"中", true}, {U"<3", true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.text));
-        const SignPreview p = preview(c.text);
-        EXPECT_TRUE(p.columns.empty());
-        EXPECT_EQ(p.count, 0);
+        const SignPreview p = preview(c.text, 0);
         ASSERT_EQ(p.markers.size(), c.marked ? 1u : 0u);
-        if (c.marked) {
-            EXPECT_EQ(p.markers[0].kind, PreviewMarker::Kind::Missing);
-            EXPECT_EQ(MissingLine(p), "Sin dibujo en «prueba.ffv»: " + ToUtf8(c.text));
-        }
+        if (!c.marked) continue;
+        EXPECT_EQ(p.markers[0].kind, K::Missing);
+        EXPECT_EQ(MissingLine(p), "Sin dibujo en «prueba.ffv»: " + ToUtf8(c.text.substr(c.text.size() - 1)));
     }
-    EXPECT_EQ(preview(U"BAB", 1).columns, preview(U"A", 1).columns);
-}
-
-TEST_F(SignPreviewTest, TheFirstRecordOfACharacterIsTheOneShown) {
-    EXPECT_EQ(preview(U"A", 0).columns.size(), 4u);
-}
-
-TEST_F(SignPreviewTest, AColumnOfBit7OnlyGoesOutAsItselfAndShowsDark) {
-    const SignPreview p = preview(U"H", 0);
-    EXPECT_EQ(p.columns, Columns({0x80, 0x7F}));
-    for (int row = 0; row < 7; ++row) {
-        EXPECT_FALSE(DotLit(p.columns[0], row));
-        EXPECT_TRUE(DotLit(p.columns[1], row));
-    }
+    const SignPreview p = preview(U"AWA", 1);
+    EXPECT_EQ(p.columns.size(), 10u);
+    ASSERT_EQ(p.markers.size(), 1u);
+    EXPECT_EQ(p.markers[0].kind, K::Refused);
+    EXPECT_EQ(p.markers[0].column, 5u);
+    EXPECT_EQ(p.markers[0].position, 1u);
+    EXPECT_NE(p.markers[0].toolTip.find("no se graba"), std::string::npos);
+    EXPECT_EQ(p.count, ContarColumnas(U"AWA", font, 1, 3));  // the capacity still counts it
 }
 
 TEST_F(SignPreviewTest, TagsAreMarkersAmongTheColumnsWithTheirListText) {
     const SignPreview p = preview(U"<3>A<9>A<A><x>", 1);
     EXPECT_EQ(p.columns.size(), 10u);
-    ASSERT_EQ(p.markers.size(), 4u);
-    EXPECT_EQ(p.markers[0].column, 0u);
-    EXPECT_EQ(p.markers[0].position, 0u);
-    EXPECT_EQ(p.markers[0].code, U'3');
-    EXPECT_EQ(p.markers[0].toolTip, "3 - Pausa larga");
-    EXPECT_EQ(p.markers[1].column, 5u);
-    EXPECT_EQ(p.markers[1].position, 4u);
-    EXPECT_EQ(p.markers[1].toolTip, "9 - Apagado");
-    EXPECT_EQ(p.markers[2].column, 10u);
-    EXPECT_EQ(p.markers[2].toolTip, "A - Separa Msj.");
-    EXPECT_EQ(p.markers[3].column, 10u);
-    EXPECT_EQ(p.markers[3].toolTip, "<x>: no es un efecto (se graba 0)");
-    for (const PreviewMarker& m : p.markers) EXPECT_EQ(m.kind, PreviewMarker::Kind::Effect);
-    // Tags count 1, "<9>" 2, as the capacity counts them.
-    EXPECT_EQ(p.count, 1 + 5 + 2 + 5 + 1 + 1);
-}
-
-TEST_F(SignPreviewTest, EveryEffectHasItsListTextAsToolTip) {
-    for (int i = 0; i < static_cast<int>(kEffects.size()); ++i) {
-        const SignPreview p = preview(EffectTag(i));
-        ASSERT_EQ(p.markers.size(), 1u);
-        EXPECT_EQ(p.markers[0].toolTip, kEffects[static_cast<std::size_t>(i)].listText);
+    EXPECT_EQ(p.count, 1 + 5 + 2 + 5 + 1 + 1);  // tags count 1, "<9>" 2
+    std::vector<std::tuple<std::size_t, std::size_t, char32_t, std::string>> markers;
+    for (const PreviewMarker& m : p.markers) {
+        EXPECT_EQ(m.kind, K::Effect);
+        markers.emplace_back(m.column, m.position, m.code, m.toolTip);
     }
+    EXPECT_EQ(markers, (decltype(markers){{0, 0, U'3', "3 - Pausa larga"}, {5, 4, U'9', "9 - Apagado"},
+                                          {10, 8, U'A', "A - Separa Msj."},
+                                          {10, 11, U'x', "<x>: no es un efecto (se graba 0)"}}));
+    for (std::size_t i = 0; i < kEffects.size(); ++i)
+        EXPECT_EQ(preview(EffectTag(static_cast<int>(i))).markers.at(0).toolTip, kEffects[i].listText);
 }
 
-TEST_F(SignPreviewTest, HalfTagsAreOrdinaryCharacters) {
-    // "<" has one column in this font; "<3" at the end and "A<" form no tag.
-    EXPECT_EQ(preview(U"<3", 0).columns, Columns({0x10}));
-    ASSERT_EQ(preview(U"<3", 0).markers.size(), 1u);  // the font has no "3"
-    EXPECT_EQ(preview(U"<3", 0).markers[0].kind, PreviewMarker::Kind::Missing);
-    EXPECT_EQ(preview(U"A<", 0).columns, Columns({0x7E, 0x09, 0x09, 0x7E, 0x10}));
-    // "<<>" is a tag whose middle character is "<".
-    const SignPreview p = preview(U"<<>", 0);
-    EXPECT_TRUE(p.columns.empty());
-    ASSERT_EQ(p.markers.size(), 1u);
-    EXPECT_EQ(p.markers[0].code, U'<');
+// The tags as the highlighter finds them: greedy from the left, counted in characters.
+TEST(EffectTags, FoundFromTheLeftAndInsertedAtTheCaret) {
+    using T = std::vector<std::pair<std::size_t, char32_t>>;
+    const std::pair<std::u32string, T> cases[] = {
+        {U"<4>Hola<9>", {{0, U'4'}, {7, U'9'}}}, {U"<<>>", {{0, U'<'}}}, {U"a<b", {}}, {U"<4", {}},
+        {U"😀<😀>", {{1, U'😀'}}}, {U"<A><x>", {{0, U'A'}, {3, U'x'}}}, {U"", {}}};
+    for (const auto& [text, tags] : cases) {
+        T found;
+        for (const TagSpan& t : FindTags(text)) found.emplace_back(t.start, t.code);
+        EXPECT_EQ(found, tags) << ToUtf8(text);
+    }
+    EXPECT_EQ(InsertarEfecto(U"<3>", U"Hola", 2), U"Ho<3>la");
+    EXPECT_EQ(InsertarEfecto(U"<3>", U"Hola", 99), U"Hola<3>");
+    EXPECT_EQ(EffectListText(U'5'), "5 - Sale x der.");
+    EXPECT_EQ(EffectListText(U'x'), "");
+    EXPECT_EQ(TagColor(U'3'), (Rgb{255, 0, 0}));
 }
 
-TEST_F(SignPreviewTest, AGlyphTheRecordingRefusesIsMarkedAndNotShown) {
-    const SignPreview p = preview(U"AWA", 1);
-    EXPECT_EQ(p.columns.size(), 10u);
-    ASSERT_EQ(p.markers.size(), 1u);
-    EXPECT_EQ(p.markers[0].kind, PreviewMarker::Kind::Refused);
-    EXPECT_EQ(p.markers[0].column, 5u);
-    EXPECT_EQ(p.markers[0].position, 1u);
-    EXPECT_NE(p.markers[0].toolTip.find("no se graba"), std::string::npos);
-    // The capacity still counts it, as ContarColumnas does.
-    EXPECT_EQ(p.count, ContarColumnas(U"AWA", font, 1, 3));
-}
-
-TEST_F(SignPreviewTest, CountEqualsContarColumns) {
-    for (const std::u32string& text :
-         {std::u32string(U"A A"), std::u32string(U"<4>A<9>G  B C<3"), std::u32string(U"<<>A<"),
-          std::u32string(U"HOLA\r\nG<A>W"), std::u32string(U"")}) {
-        for (Int16 sep = 0; sep <= 5; ++sep) {
-            for (Int16 space = 1; space <= 5; space += 2) {
+TEST_F(SignPreviewTest, CountAndColumnsAreWhatTheRecordingCountsAndSends) {
+    for (const std::u32string text : {U"A A", U"<4>A<9>G  B C<3", U"<<>A<", U"HOLA\r\nG<A>W", U""})
+        for (Int16 sep = 0; sep <= 5; ++sep)
+            for (Int16 space = 1; space <= 5; space += 2)
                 EXPECT_EQ(preview(text, sep, space).count, ContarColumnas(text, font, sep, space));
-            }
-        }
-    }
-}
-
-TEST_F(SignPreviewTest, TheSmallFontPreviewIsWhatTheRecordingSends) {
     const std::u32string text = U"<3>A G\r\nB<9>W<x>H<A> <<A<";
     for (Int16 sep = 0; sep <= 3; ++sep) {
-        bool clean = true;
-        const Bytes sent = RecordedParagraph(text, font, sep, 2, &clean);
-        const SignPreview p = preview(text, sep, 2);
-        ExpectSameColumns(ColumnsOfRecording(sent, p), p.columns, "separation " + std::to_string(sep));
+        const auto [sent, clean] = Recorded(text, font, sep, 2);
+        ExpectRecordingShowsThePreview(sent, preview(text, sep, 2), "separation " + std::to_string(sep));
         EXPECT_FALSE(clean);  // «W» was kept back
     }
 }
 
 TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
     SignPreviewCache cache;
-    EXPECT_TRUE(cache.update(U"A", font, 1, 3));
-    EXPECT_EQ(cache.preview().count, 5);
-    EXPECT_FALSE(cache.update(U"A", font, 1, 3));
-    EXPECT_TRUE(cache.update(U"AA", font, 1, 3));
-    EXPECT_EQ(cache.preview().count, 10);
-    EXPECT_TRUE(cache.update(U"AA", font, 0, 3));
-    EXPECT_EQ(cache.preview().count, 8);
-    EXPECT_TRUE(cache.update(U"A A", font, 0, 4));
-    EXPECT_EQ(cache.preview().count, 12);
-    // Another font file, and the same file rewritten, are seen.
     const std::string other = (scratch.path() / "otra.ffv").string();
     WriteFont(other, {{"A", {0x01}}});
+    EXPECT_TRUE(cache.update(U"A", font, 1, 3));
+    EXPECT_FALSE(cache.update(U"A", font, 1, 3));
+    EXPECT_TRUE(cache.update(U"AA", font, 1, 3) && cache.preview().count == 10);
+    EXPECT_TRUE(cache.update(U"AA", font, 0, 3) && cache.preview().count == 8);
+    EXPECT_TRUE(cache.update(U"A A", font, 0, 4) && cache.preview().count == 12);
     EXPECT_TRUE(cache.update(U"A A", other, 0, 4));
     EXPECT_EQ(cache.preview().columns, Columns({0x01, 0x80, 0x80, 0x80, 0x80, 0x01}));
-    WriteFont(other, {{"A", {0x01, 0x02}}});
-    EXPECT_TRUE(cache.update(U"A A", other, 0, 4));
-    EXPECT_EQ(cache.preview().count, 8);
+    WriteFont(other, {{"A", {0x01, 0x02}}});  // the same file rewritten is seen
+    EXPECT_TRUE(cache.update(U"A A", other, 0, 4) && cache.preview().count == 8);
 }
-
-// --- The shipped fonts ---
 
 // Every character the font draws, each between others and beside blanks, line breaks, every
 // tag, a tag naming no effect, half tags and characters the font lacks.
 std::u32string EverythingIn(const FontData& font) {
-    std::u32string chars;
-    for (const RegistroCaracter& r : font.records) {
-        if (r.keyLength == 1 && r.Caracter.size() == 1)
-            chars += DecodeCp1252(static_cast<unsigned char>(r.Caracter[0]));
-    }
-    std::u32string text = chars;
-    text += U" ";
+    std::u32string chars, text;
+    for (const RegistroCaracter& r : font.records)
+        if (r.keyLength == 1 && r.Caracter.size() == 1) chars += DecodeCp1252(static_cast<unsigned char>(r.Caracter[0]));
+    text = chars + U" ";
     for (std::size_t i = 0; i < chars.size(); ++i) {
         text += chars[i];
         if (i % 7 == 0) text += U" ";
@@ -280,137 +194,66 @@ std::u32string EverythingIn(const FontData& font) {
         if (i % 13 == 0) text += U"\r\n";
     }
     for (int i = 0; i < static_cast<int>(kEffects.size()); ++i) text += EffectTag(i);
-    text += U"<x><<>中\u0001 <A>HOLA, Señor Muñoz: ¡3 €!<3";
-    return text;
-}
-
-TEST(SignPreviewShippedFonts, AllShippedFontsAreBuilt) {
-    const auto fonts = ShippedFonts();
-    EXPECT_GE(fonts.size(), 3u);
-    for (const fs::path& f : fonts) {
-        EXPECT_TRUE(fs::exists(f)) << f;
-        EXPECT_GT(LoadFont(f.string())->records.size(), 50u) << f;
-    }
+    return text + U"<x><<>中\u0001 <A>HOLA, Señor Muñoz: ¡3 €!<3";
 }
 
 TEST(SignPreviewShippedFonts, PreviewColumnsAreTheBytesTheRecordingSends) {
+    ASSERT_GE(ShippedFonts().size(), 3u);
     for (const fs::path& path : ShippedFonts()) {
         const std::string font = path.string();
-        const std::u32string text = EverythingIn(*LoadFont(font));
+        const auto data = LoadFont(font);
+        ASSERT_GT(data->records.size(), 50u) << path;
+        const std::u32string text = EverythingIn(*data);
         for (Int16 sep : {0, 1, 2, 5}) {
             for (Int16 space : {1, 3, 5}) {
-                const std::string what = path.filename().string() + ", separation " +
-                                         std::to_string(sep) + ", space " + std::to_string(space);
-                bool clean = false;
-                const Bytes sent = RecordedParagraph(text, font, sep, space, &clean);
+                const std::string what = path.filename().string() + ", separation " + std::to_string(sep) +
+                                         ", space " + std::to_string(space);
+                const auto [sent, clean] = Recorded(text, font, sep, space);
                 EXPECT_TRUE(clean) << what;
                 const SignPreview p = ComputeSignPreview(text, font, sep, space);
                 EXPECT_GT(p.columns.size(), 500u) << what;
-                ExpectSameColumns(ColumnsOfRecording(sent, p), p.columns, what);
+                ExpectRecordingShowsThePreview(sent, p, what);
                 EXPECT_EQ(p.count, ContarColumnas(text, font, sep, space)) << what;
             }
         }
     }
 }
 
-TEST(SignPreviewShippedFonts, EachCharacterAloneIsWhatEnviarCaracterSends) {
-    for (const fs::path& path : ShippedFonts()) {
-        const std::string font = path.string();
-        const auto data = LoadFont(font);
-        for (const RegistroCaracter& r : data->records) {
-            if (r.keyLength != 1 || r.Caracter.size() != 1) continue;
-            const char32_t c = DecodeCp1252(static_cast<unsigned char>(r.Caracter[0]));
-            if (c == U' ') continue;  // a blank in a paragraph is never looked up in the font
-            SignRig rig;
-            rig.link.setPort(3);
-            ASSERT_TRUE(rig.link.open(nullptr));
-            ASSERT_TRUE(rig.grabador.EnviarCaracter(c, font, 2));
-            const SignPreview p = ComputeSignPreview(std::u32string(1, c), font, 2, 3);
-            EXPECT_EQ(rig.link.written, p.columns)
-                << path.filename() << " «" << ToUtf8(std::u32string(1, c)) << "»";
-        }
-    }
-}
-
-// --- The message total beside the capacity label ---
-
-class PreviewTotalTest : public ::testing::Test {
-protected:
-    PreviewTotalTest() : view(store), commands(store, view, dialogs, [this] { return joined; }) {
-        store.FontFolder = scratch.path().string();
-        WriteFont(scratch.path() / "a.ffv", TestGlyphs());
-        commands.DisableEditing();
-    }
-    void edit(const std::u32string& text, Int16 separation = 1, bool ignore = false) {
-        view.setMessageText(text);
-        view.setFontFileText("a.ffv");
-        view.setSeparationText(std::to_string(separation));
-        view.setIgnoreChecked(ignore);
-    }
-    // What the preview shows for the editor, then what a save gives.
-    void expectTotalMatchesSave() {
-        const Int16 columns =
-            ComputeSignPreview(view.messageText(), store.fontPath(view.fontFileText()),
-                               WholeValue(view.separationText()), store.SpaceWidth)
-                .count;
-        const Int16 live = TotalWithEditor(store, commands.currentParagraphNumber(), columns,
-                                           view.ignoreChecked(), joined);
-        ASSERT_TRUE(commands.cmdParGuardar_Click());
-        EXPECT_EQ(live, commands.TotalColumns());
-        EXPECT_EQ(columns, store.LastParagraphColumns);
-    }
-    ScratchFolder scratch;
+// The message total beside the capacity label is what the next save counts.
+TEST_F(SignPreviewTest, TheLiveTotalIsWhatTheNextSaveCounts) {
     ParagraphStore store;
-    PlainEditorView view;
+    PlainEditorView view(store);
     platform::ScriptedDialogs dialogs;
     bool joined = false;
-    ParagraphCommands commands;
-};
-
-TEST_F(PreviewTotalTest, NoParagraphGivesTheStoreTotal) {
+    ParagraphCommands commands(store, view, dialogs, [&] { return joined; });
+    store.FontFolder = scratch.path().string();
+    commands.DisableEditing();
     EXPECT_EQ(TotalWithEditor(store, 0, 55, false, false), 0);
-}
-
-TEST_F(PreviewTotalTest, TheLiveTotalIsWhatTheNextSaveCounts) {
+    auto check = [&](int select, const std::u32string& text, const char* separation, bool ignore) {
+        if (select < 0) commands.cmdParNuevo_Click(); else commands.selectParagraph(select);
+        view.setMessageText(text);
+        view.setFontFileText("prueba.ffv");
+        view.setSeparationText(separation);
+        view.setIgnoreChecked(ignore);
+        const Int16 columns = ComputeSignPreview(view.messageText(), store.fontPath(view.fontFileText()),
+                                                 WholeValue(view.separationText()), store.SpaceWidth).count;
+        const Int16 live = TotalWithEditor(store, commands.currentParagraphNumber(), columns, view.ignoreChecked(), joined);
+        ASSERT_TRUE(commands.cmdParGuardar_Click());
+        EXPECT_EQ(live, commands.TotalColumns()) << ToUtf8(text);
+        EXPECT_EQ(columns, store.LastParagraphColumns) << ToUtf8(text);
+    };
     for (bool j : {false, true}) {
         joined = j;
         commands.ClearMessage();
-        commands.cmdParNuevo_Click();
-        edit(U"AAA A");
-        expectTotalMatchesSave();
-        commands.cmdParNuevo_Click();
-        edit(U"<9>G G", 3);
-        expectTotalMatchesSave();
-        commands.cmdParNuevo_Click();
-        edit(U"AWA", 0, true);  // ignored
-        expectTotalMatchesSave();
-        // Back on paragraph 1, changed but not saved yet.
-        commands.selectParagraph(0);
-        edit(U"A<4>A<4>A", 2);
-        expectTotalMatchesSave();
-        // Ignoring the paragraph being edited takes it out, separating column included.
-        commands.selectParagraph(1);
-        edit(U"<9>G G", 3, true);
-        expectTotalMatchesSave();
+        check(-1, U"AAA A", "1", false);
+        check(-1, U"<9>G G", "3", false);
+        check(-1, U"AWA", "0", true);          // ignored
+        check(0, U"A<4>A<4>A", "2", false);    // back on paragraph 1, changed
+        check(1, U"<9>G G", "3", true);        // ignoring the one edited takes it out with its separator
         store.SpaceWidth = 5;
-        commands.selectParagraph(0);
-        expectTotalMatchesSave();
+        check(0, U"A<4>A<4>A", "2", false);
         store.SpaceWidth = 3;
     }
-}
-
-TEST_F(PreviewTotalTest, OtherParagraphsCountWithTheirStoredColumns) {
-    commands.cmdParNuevo_Click();
-    edit(U"A");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    commands.cmdParNuevo_Click();
-    edit(U"AA");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    store.paragraph(1).Columns = 100;  // as saved with another space width, say
-    EXPECT_EQ(TotalWithEditor(store, 2, 7, false, false), 101 + 8);
-    EXPECT_EQ(TotalWithEditor(store, 2, 7, false, true), 107);
-    EXPECT_EQ(TotalWithEditor(store, 2, 7, true, false), 101);
-    EXPECT_EQ(TotalWithEditor(store, 1, 7, false, true), 7 + 10);
 }
 
 }  // namespace

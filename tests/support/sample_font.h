@@ -1,4 +1,4 @@
-// Writes small font files for tests, record by record.
+// Small font files for tests, written record by record, and a scratch folder.
 #pragma once
 
 #include <array>
@@ -17,40 +17,29 @@ struct SampleGlyph {
     std::array<std::int16_t, 10> columns{};
 };
 
+// 24 bytes: key length (u16 LE), key, ten s16 LE columns; whatever passes byte 24 is cut.
 inline std::string FontRecordBytes(const SampleGlyph& g) {
-    std::string rec(24, '\0');
-    rec[0] = static_cast<char>(g.key.size() & 0xFF);
-    rec[1] = static_cast<char>((g.key.size() >> 8) & 0xFF);
-    std::size_t at = 2;
-    for (char c : g.key) {
-        if (at < rec.size()) rec[at] = c;
-        ++at;
-    }
+    std::string rec = {static_cast<char>(g.key.size() & 0xFF), static_cast<char>(g.key.size() >> 8)};
+    rec += g.key;
     for (std::int16_t v : g.columns) {
-        auto u = static_cast<std::uint16_t>(v);
-        if (at < rec.size()) rec[at] = static_cast<char>(u & 0xFF);
-        if (at + 1 < rec.size()) rec[at + 1] = static_cast<char>(u >> 8);
-        at += 2;
+        rec += static_cast<char>(static_cast<std::uint16_t>(v) & 0xFF);
+        rec += static_cast<char>(static_cast<std::uint16_t>(v) >> 8);
     }
+    rec.resize(24, '\0');
     return rec;
 }
-
 inline void WriteFont(const std::filesystem::path& path, const std::vector<SampleGlyph>& glyphs) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (const auto& g : glyphs) out << FontRecordBytes(g);
 }
-
 // «A» = 7E 09 09 7E (width 4), «B» all dark.
-inline std::vector<SampleGlyph> SampleAB() {
-    return {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"B", {}}};
-}
-
+inline std::vector<SampleGlyph> SampleAB() { return {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"B", {}}}; }
 // A scratch folder removed with the object.
 class ScratchFolder {
 public:
     ScratchFolder() {
         std::string templ = (std::filesystem::temp_directory_path() / "letrador-XXXXXX").string();
-        path_ = ::mkdtemp(templ.data()) ? std::filesystem::path(templ) : std::filesystem::path();
+        if (::mkdtemp(templ.data())) path_ = templ;
     }
     ~ScratchFolder() {
         std::error_code ec;
