@@ -14,7 +14,6 @@
 namespace letrador::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-using Lines = std::vector<std::string>;
 using Step = platform::ScriptedSerialLink::Step;
 inline Step Ans(std::uint8_t b) { return platform::ScriptedSerialLink::Reply(b); }
 inline const Step kMute = platform::ScriptedSerialLink::Silence();

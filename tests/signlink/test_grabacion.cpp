@@ -9,7 +9,7 @@
 namespace letrador::testing {
 namespace {
 
-using platform::ScriptedSerialLink;
+using Lines = std::vector<std::string>;
 
 class GrabacionTest : public ::testing::Test {
   protected:
@@ -53,6 +53,7 @@ TEST_F(GrabacionTest, FailedOpenings) {
         Bytes written;
         Lines lines;  // after "Usando puerto COM 3." and "Reconociendo dispositivo..."
         bool ok = false;
+        bool noDevice = false;
     };
     const Lines retries = {"  -Reintento 1 de 3", "  -Reintento 2 de 3", "  -Reintento 3 de 3"};
     const Case cases[] = {
@@ -74,12 +75,15 @@ TEST_F(GrabacionTest, FailedOpenings) {
          {0xC3, 0x01, 0xC3, 0xC3, 0xC3},
          {"Cartel electrónico compatible.", "Comenzando grabación...", retries[0], retries[1],
           retries[2]}},
+        {"port that does not open", {}, false, {},
+         {"No se pudo abrir el puerto COM 3: el dispositivo no existe"}, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SignRig r;
         r.script(c.steps);
         if (c.silent) r.link.setResponder([](std::uint8_t) { return kMute; });
+        if (c.noDevice) r.link.setOpenablePorts({1});
         EXPECT_EQ(r.grabador.AbrirGrabacion("3"), c.ok);
         EXPECT_EQ(r.link.written, c.written);
         Lines lines = {"Usando puerto COM 3.", "Reconociendo dispositivo..."};
@@ -88,18 +92,6 @@ TEST_F(GrabacionTest, FailedOpenings) {
         // 5 after opening, 3 x (10 waiting + 5 pause), 5 at the end.
         if (c.silent) EXPECT_EQ(r.ticker.now(), 5 + 3 * 15 + 5);
     }
-}
-
-TEST_F(GrabacionTest, PortThatDoesNotOpenIsLoggedAndNothingIsSent) {
-    rig.link.setOpenablePorts({1});
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    rig.grabador.CerrarGrabacion(false);
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...",
-                     "No se pudo abrir el puerto COM 3: el dispositivo no existe",
-                     "Hubo errores en la grabación.", "Grabación finalizada."}));
-    EXPECT_TRUE(rig.view.closeButtonShown);
 }
 
 TEST_F(GrabacionTest, PortEntryIsReadAsARoundedNumber) {
@@ -197,16 +189,18 @@ TEST_F(GrabacionTest, Closings) {
         std::vector<Step> steps;
         bool earlierEchoError, clean, ok;
         Bytes written;
-        Lines lines;  // after "" and "Finalizando grabación..."
+        Lines lines;  // after the empty first line, up to "Grabación finalizada."
     };
-    const std::string good = "La grabación se realizó sin errores.", bad = "Hubo errores en la grabación.";
+    const std::string good = "La grabación se realizó sin errores.", fin = "Finalizando grabación...";
+    const std::string bad = "Hubo errores en la grabación.";
     const Case cases[] = {
-        {"clean", {}, false, true, true, kCleanClosing, {good}},
+        {"clean", {}, false, true, true, kCleanClosing, {fin, good}},
         // Only a missing reply or an echo error makes the verdict bad.
-        {"unexpected reply", {Ans(0xC9), Ans(0x11)}, false, true, false, {0xC9, 0xD2}, {good}},
+        {"unexpected reply", {Ans(0xC9), Ans(0x11)}, false, true, false, {0xC9, 0xD2}, {fin, good}},
         {"no final acknowledge", {Ans(0xC9), Ans(0xD2), kMute}, false, true, false, kCleanClosing,
-         {"Error de Timeout.", bad}},
-        {"after an echo error", {}, true, true, true, kCleanClosing, {bad}},
+         {fin, "Error de Timeout.", bad}},
+        {"after an echo error", {}, true, true, true, kCleanClosing, {fin, bad}},
+        {"a failed recording sends nothing", {}, false, false, false, {}, {bad}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -216,7 +210,7 @@ TEST_F(GrabacionTest, Closings) {
         r.puerto.ErrorGrabacion = c.earlierEchoError;
         EXPECT_EQ(r.grabador.CerrarGrabacion(c.clean), c.ok);
         EXPECT_EQ(r.link.written, c.written);
-        Lines lines = {"", "Finalizando grabación..."};
+        Lines lines = {""};
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         lines.push_back("Grabación finalizada.");
         EXPECT_EQ(r.view.lines(), lines);
@@ -225,14 +219,6 @@ TEST_F(GrabacionTest, Closings) {
         EXPECT_TRUE(r.view.closeButtonShown);
         EXPECT_TRUE(r.view.closeButtonFocused);
     }
-}
-
-TEST_F(GrabacionTest, FailedClosingSendsNothing) {
-    openPort();
-    EXPECT_FALSE(rig.grabador.CerrarGrabacion(false));
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_FALSE(rig.link.isOpen());
-    EXPECT_EQ(rig.view.lines(), (Lines{"", "Hubo errores en la grabación.", "Grabación finalizada."}));
 }
 
 }  // namespace

@@ -62,8 +62,7 @@ Bytes AllValues() {
 // The request of one line setting as it goes on the wire.
 Bytes Sb(std::uint8_t command, Bytes value) {
     value.insert(value.begin(), {kIAC, kSB, kOptComPort, command});
-    value.push_back(kIAC);
-    value.push_back(kSE);
+    value.insert(value.end(), {kIAC, kSE});
     return value;
 }
 

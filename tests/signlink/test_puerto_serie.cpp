@@ -8,6 +8,7 @@
 namespace letrador::testing {
 namespace {
 
+using Lines = std::vector<std::string>;
 using L = platform::ScriptedSerialLink;
 
 TEST(PuertoSerie, Exchanges) {

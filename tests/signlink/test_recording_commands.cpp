@@ -8,12 +8,13 @@
 namespace letrador::testing {
 namespace {
 
-const std::vector<Step> kOpened = {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0xC4)};
+using Lines = std::vector<std::string>;
+
 const std::string kGood = "La grabación se realizó sin errores.", kBad = "Hubo errores en la grabación.",
                   kEnd = "Grabación finalizada.", kClosing = "Finalizando grabación...";
 
 std::vector<Step> Opened(std::initializer_list<Step> more) {
-    std::vector<Step> s = kOpened;
+    std::vector<Step> s = {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0xC4)};
     s.insert(s.end(), more);
     return s;
 }

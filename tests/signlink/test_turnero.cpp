@@ -11,7 +11,7 @@
 namespace letrador::testing {
 namespace {
 
-using platform::ScriptedSerialLink;
+using Lines = std::vector<std::string>;
 
 Bytes Digit(int d, int style) {
     auto cols = ColumnasDigito(d, style);
@@ -151,6 +151,7 @@ TEST(Turnero, FailedOpeningsMakeOneAttemptOnly) {
         bool silent;
         Bytes written;
         Lines lines;  // after "Usando puerto COM 3." and "Reconociendo modelo de cartel..."
+        bool noDevice = false;
     } cases[] = {
         {"silent", {}, true, {0xC3}, {"Error de Timeout."}},
         {"wrong attention reply", {Ans(0)}, false, {0xC3}, {}},
@@ -158,12 +159,15 @@ TEST(Turnero, FailedOpeningsMakeOneAttemptOnly) {
          {"El modelo de cartel no coincide."}},
         {"not ready to start", {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0x03)}, false, kCleanOpening,
          {"Cartel electrónico compatible.", "Comenzando grabación..."}},
+        {"port that does not open", {}, false, {},
+         {"No se pudo abrir el puerto COM 3: el dispositivo no existe"}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SignRig rig;
         rig.script(c.steps);
         if (c.silent) rig.link.setResponder([](std::uint8_t) { return kMute; });
+        if (c.noDevice) rig.link.setOpenablePorts({});
         EXPECT_FALSE(Turnero(rig.grabador).GrabarTurnero(1, "3"));
         EXPECT_EQ(rig.link.written, c.written);
         Lines lines = {"Usando puerto COM 3.", "Reconociendo modelo de cartel..."};
@@ -174,16 +178,6 @@ TEST(Turnero, FailedOpeningsMakeOneAttemptOnly) {
         // Ten ticks of waiting and the one-tick pause; no pause after opening the port.
         if (c.silent) EXPECT_EQ(rig.ticker.now(), 11);
     }
-}
-
-TEST(Turnero, PortThatDoesNotOpen) {
-    SignRig rig;
-    rig.link.setOpenablePorts({});
-    EXPECT_FALSE(Turnero(rig.grabador).GrabarTurnero(1, "7"));
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_EQ(rig.view.lines(), (Lines{"Usando puerto COM 7.", "Reconociendo modelo de cartel...",
-                                       "No se pudo abrir el puerto COM 7: el dispositivo no existe",
-                                       "Hubo errores en la grabación.", "Grabación finalizada."}));
 }
 
 }  // namespace
