@@ -6,30 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/qt_event_pump.h"
 #include "platform/qt_port_link.h"
 #include "settings/port_mapping.h"
 #include "signlink/grabacion.h"
 #include "signlink/puerto_serie.h"
-#include "signlink/recording_log.h"
-#include "tests/support/sample_font.h"
+#include "signlink/recording_commands.h"
+#include "signlink/turnero.h"
 #include "tests/support/virtual_sign_process.h"
 
 namespace letrador::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-
-inline QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_e2e_sign";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+using Lines = std::vector<std::string>;
 
 inline const Bytes kOpening = {0xC3, 0x01, 0xC3, 0x02};
 inline const Bytes kClosing = {0xC9, 0xD2, 0xC5};
@@ -40,24 +30,16 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// H and A plain, E with a dark column inside it, I with dark columns after it (not sent).
-inline std::vector<SampleGlyph> BenchGlyphs() {
-    return {{"H", {0x7F, 0x08, 0x08, 0x7F}},
-            {"E", {0x7F, 0x49, 0x00, 0x49, 0x41}},
-            {"A", {0x7E, 0x09, 0x09, 0x7E}},
-            {"I", {0x7F, 0x00, 0x00}}};
-}
-
 class E2eBench {
   public:
     // cartel-virtual for port `port`, with `signArgs` (its faults) after the link and record.
+    // Its font: H and A plain, E with a dark column inside, I with dark columns after it.
     explicit E2eBench(int port = 5, std::vector<std::string> signArgs = {})
         : sign(work.path(), port, std::move(signArgs)), portText(std::to_string(port)) {
         puerto.connect(ticker);
-        font = (work.path() / "prueba.ffv").string();
-        WriteFont(font, BenchGlyphs());
+        WriteFont(font, {{"H", {0x7F, 0x08, 0x08, 0x7F}}, {"E", {0x7F, 0x49, 0x00, 0x49, 0x41}},
+                         {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"I", {0x7F, 0x00, 0x00}}});
     }
-
     // Starts the sign; a failed start fails the test.
     bool startSign() {
         std::string why;
@@ -65,26 +47,30 @@ class E2eBench {
         if (!ok) ADD_FAILURE() << "cartel-virtual did not start: " << why;
         return ok;
     }
-
-    // The "Grabando: ..." labels, in order.
-    std::vector<std::string> percentLabels() const {
-        std::vector<std::string> out;
-        for (const auto& p : view.progressHistory()) {
-            if (p.rfind("Grabando: ", 0) == 0) out.push_back(p);
-        }
-        return out;
+    // "<4>HE A" with separation 2, then "I<A>I<3>" with none, paragraphs not joined, blanks of 3.
+    bool recordTwoParagraphs(const std::string& fontPath = {}) {
+        OpcionesGrabacion o;
+        o.textoPuerto = portText;
+        o.spaceWidth = 3;
+        const std::string f = fontPath.empty() ? font : fontPath;
+        return RecordWholeMessage(grabador, {{U"<4>HE A", f, 2, false}, {U"I<A>I<3>", f, 0, false}}, o);
     }
 
   private:
     struct AppFirst {
-        AppFirst() { App(); }
+        AppFirst() {
+            static int argc = 1;
+            static char name[] = "test_e2e_sign";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
     } app_;
 
   public:
     ScratchFolder work;
     VirtualSignProcess sign;
     std::string portText;
-    std::string font;
+    std::string font = (work.path() / "prueba.ffv").string();
     platform::QtPortLink link{[this](int n) { return PortDevicePath(work.path(), n); }};
     platform::QtEventPump pump;
     platform::QtTicker ticker;

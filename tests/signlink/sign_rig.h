@@ -15,6 +15,8 @@ namespace letrador::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 using Step = platform::ScriptedSerialLink::Step;
+inline Step Ans(std::uint8_t b) { return platform::ScriptedSerialLink::Reply(b); }
+inline const Step kMute = platform::ScriptedSerialLink::Silence();
 
 // What a compatible sign answers. Outside a recording: the acknowledge to attention (0xC3) and to
 // the end byte (0xC5); after attention, its model code to the model query and the acknowledge to
@@ -23,29 +25,21 @@ using Step = platform::ScriptedSerialLink::Step;
 class CompatibleSign {
   public:
     Step operator()(std::uint8_t b) {
-        using L = platform::ScriptedSerialLink;
         State& s = *state_;
         if (s.recording) {
             const bool closing = s.prev2 == 0xC9 && s.prev1 == 0xD2 && b == 0xC5;
             s.prev2 = s.prev1;
             s.prev1 = b;
-            if (!closing) return L::Reply(b);
+            if (!closing) return Ans(b);
             s = State{};
-            return L::Reply(0xC4);
+            return Ans(0xC4);
         }
         const bool armed = s.armed;
-        s.armed = false;
-        if (b == 0xC3) {
-            s.armed = true;
-            return L::Reply(0xC4);
-        }
-        if (armed && b == 0x01) return L::Reply(0x5A);
-        if (armed && b == 0x02) {
-            s.recording = true;
-            return L::Reply(0xC4);
-        }
-        if (b == 0xC5) return L::Reply(0xC4);
-        return L::Reply(b);
+        s.armed = b == 0xC3;
+        if (b == 0xC3 || b == 0xC5) return Ans(0xC4);
+        if (armed && b == 0x01) return Ans(0x5A);
+        if (armed && b == 0x02) s.recording = true;
+        return Ans(armed && b == 0x02 ? 0xC4 : b);
     }
 
   private:
@@ -73,7 +67,9 @@ struct SignRig {
         puerto.connect(ticker);
         link.setResponder(CompatibleSign());
     }
-
+    void script(const std::vector<Step>& steps) {
+        for (const Step& s : steps) link.queue(s);
+    }
     // Bytes written after the first `skip`.
     Bytes writtenAfter(std::size_t skip) const {
         if (skip >= link.written.size()) return {};
@@ -82,9 +78,8 @@ struct SignRig {
     // The "Grabando: ..." labels, in order.
     std::vector<std::string> percentLabels() const {
         std::vector<std::string> out;
-        for (const auto& p : view.progressHistory()) {
+        for (const auto& p : view.progressHistory())
             if (p.rfind("Grabando: ", 0) == 0) out.push_back(p);
-        }
         return out;
     }
 };

@@ -1,9 +1,7 @@
 // Opening, paragraph sending and closing of a recording, byte by byte and line by line.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "tests/signlink/sign_rig.h"
 #include "tests/support/sample_font.h"
@@ -11,339 +9,216 @@
 namespace letrador::testing {
 namespace {
 
-using platform::ScriptedSerialLink;
 using Lines = std::vector<std::string>;
-
-// «A» 7E 09 09 7E (width 4); «G» 41 00 22 (an empty column inside); «B» all dark;
-// «W» with a column that does not fit in a byte; «<» 10 (so a lone "<" is visible).
-std::vector<SampleGlyph> TestGlyphs() {
-    return {
-        {"A", {0x7E, 0x09, 0x09, 0x7E}},
-        {"G", {0x41, 0x00, 0x22}},
-        {"B", {}},
-        {"W", {0x01, 300, 0x02}},
-        {"<", {0x10}},
-        {"3", {0x33}},
-        {"x", {0x78, 0x78}},
-    };
-}
 
 class GrabacionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        font = (scratch.path() / "prueba.ffv").string();
-        WriteFont(font, TestGlyphs());
+        // «G» has an empty column inside, «B» is all dark, «W» has a column outside a byte, «<»
+        // makes a lone "<" visible.
+        WriteFont(font, {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"G", {0x41, 0x00, 0x22}}, {"B", {}},
+                         {"W", {0x01, 300, 0x02}}, {"<", {0x10}}, {"3", {0x33}},
+                         {"x", {0x78, 0x78}}});
     }
-    // Opens the port without any handshake, for tests of the sending alone.
     void openPort() {
         rig.link.setPort(3);
         ASSERT_TRUE(rig.link.open(nullptr));
     }
     ScratchFolder scratch;
-    std::string font;
+    std::string font = (scratch.path() / "prueba.ffv").string();
     SignRig rig;
 };
 
-// --- Opening ---
-
-TEST_F(GrabacionTest, CleanOpeningSendsBothHandshakes) {
+TEST_F(GrabacionTest, CleanOpeningEmptiesTheOldLogAndSendsBothHandshakes) {
+    rig.view.AgregarLog("vieja", false);
+    rig.view.closeButtonShown = true;
     EXPECT_TRUE(rig.grabador.AbrirGrabacion("3"));
     EXPECT_EQ(rig.link.written, kCleanOpening);
     EXPECT_EQ(rig.link.openedPorts, std::vector<int>({3}));
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...",
-                     "Cartel electrónico compatible.", "Comenzando grabación..."}));
+    EXPECT_EQ(rig.view.lines(), (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...",
+                                       "Cartel electrónico compatible.", "Comenzando grabación..."}));
     EXPECT_EQ(rig.view.progressHistory(),
               (Lines{"Reconociendo dispositivo...", "Comenzando grabación..."}));
     EXPECT_FALSE(rig.view.mainWindowEnabled);
     EXPECT_TRUE(rig.view.windowShown);
     EXPECT_FALSE(rig.view.closeButtonShown);
-    // Two pauses of five ticks; the sign answers at once.
-    EXPECT_EQ(rig.ticker.now(), 10);
+    EXPECT_EQ(rig.ticker.now(), 10);  // two pauses of five ticks; the sign answers at once
 }
 
-TEST_F(GrabacionTest, OpeningEmptiesTheLogOfTheLastRecording) {
-    rig.view.AgregarLog("vieja", false);
-    rig.view.closeButtonShown = true;
-    rig.grabador.AbrirGrabacion("3");
-    EXPECT_EQ(rig.view.lines().front(), "Usando puerto COM 3.");
-    EXPECT_FALSE(rig.view.closeButtonShown);
-}
-
-TEST_F(GrabacionTest, SilentLineGivesThreeTimeOutsWithRetryLines) {
-    rig.link.setResponder([](std::uint8_t) { return ScriptedSerialLink::Silence(); });
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...", "Error de Timeout.",
-                     "  -Reintento 1 de 3", "Error de Timeout.", "  -Reintento 2 de 3",
-                     "Error de Timeout.", "  -Reintento 3 de 3", "Error: reintentos superados."}));
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0xC3, 0xC3}));
-    // 5 after opening, 3 x (10 waiting + 5 pause), 5 at the end.
-    EXPECT_EQ(rig.ticker.now(), 5 + 3 * 15 + 5);
-
-    rig.grabador.CerrarGrabacion(false);
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0xC3, 0xC3}));
-    EXPECT_FALSE(rig.link.isOpen());
-    const Lines lines = rig.view.lines();
-    EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
-              (Lines{"Hubo errores en la grabación.", "Grabación finalizada."}));
-}
-
-TEST_F(GrabacionTest, RecognitionSucceedsOnTheThirdAttempt) {
-    rig.link.queue(ScriptedSerialLink::Reply(0x00));
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_TRUE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...", "  -Reintento 1 de 3",
-                     "Error de Timeout.", "  -Reintento 2 de 3", "Cartel electrónico compatible.",
-                     "Comenzando grabación..."}));
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0xC3, 0xC3, 0x01, 0xC3, 0x02}));
-}
-
-TEST_F(GrabacionTest, WrongModelIsNotRetried) {
-    rig.link.queueReplies({0xC4, 0x33});
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.view.lines(), (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...",
-                                       "Error: el modelo de cartel no coincide."}));
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0x01}));
-}
-
-TEST_F(GrabacionTest, SilentModelQueryCountsAsAWrongModel) {
-    rig.link.queue(ScriptedSerialLink::Reply(0xC4));
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    const Lines lines = rig.view.lines();
-    EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
-              (Lines{"Error de Timeout.", "Error: el modelo de cartel no coincide."}));
-}
-
-TEST_F(GrabacionTest, StartPhaseRetriesAttentionButNotTheStartByte) {
-    rig.link.queueReplies({0xC4, 0x5A, 0x00, 0xC4, 0x07});
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0x01, 0xC3, 0xC3, 0x02}));
-    EXPECT_EQ(rig.view.lines().back(), "  -Reintento 1 de 3");
-}
-
-TEST_F(GrabacionTest, StartPhaseGivesUpSilentlyAfterThreeAttempts) {
-    rig.link.queueReplies({0xC4, 0x5A, 0x00, 0x00, 0x00});
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.link.written, Bytes({0xC3, 0x01, 0xC3, 0xC3, 0xC3}));
-    const Lines lines = rig.view.lines();
-    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
-              (Lines{"Comenzando grabación...", "  -Reintento 1 de 3", "  -Reintento 2 de 3",
-                     "  -Reintento 3 de 3"}));
-}
-
-TEST_F(GrabacionTest, PortThatDoesNotOpenIsLoggedAndNothingIsSent) {
-    rig.link.setOpenablePorts({1});
-    EXPECT_FALSE(rig.grabador.AbrirGrabacion("3"));
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"Usando puerto COM 3.", "Reconociendo dispositivo...",
-                     "No se pudo abrir el puerto COM 3: el dispositivo no existe"}));
-    EXPECT_TRUE(rig.link.written.empty());
-    rig.grabador.CerrarGrabacion(false);
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_EQ(rig.view.lines().back(), "Grabación finalizada.");
-    EXPECT_TRUE(rig.view.closeButtonShown);
+TEST_F(GrabacionTest, FailedOpenings) {
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        bool silent;  // the line never answers
+        Bytes written;
+        Lines lines;  // after "Usando puerto COM 3." and "Reconociendo dispositivo..."
+        bool ok = false;
+        bool noDevice = false;
+    };
+    const Lines retries = {"  -Reintento 1 de 3", "  -Reintento 2 de 3", "  -Reintento 3 de 3"};
+    const Case cases[] = {
+        {"silent line", {}, true, {0xC3, 0xC3, 0xC3},
+         {"Error de Timeout.", retries[0], "Error de Timeout.", retries[1], "Error de Timeout.",
+          retries[2], "Error: reintentos superados."}},
+        {"recognised at the third attempt", {Ans(0), kMute}, false,
+         {0xC3, 0xC3, 0xC3, 0x01, 0xC3, 0x02},
+         {retries[0], "Error de Timeout.", retries[1], "Cartel electrónico compatible.",
+          "Comenzando grabación..."}, true},
+        {"wrong model, not retried", {Ans(0xC4), Ans(0x33)}, false, {0xC3, 0x01},
+         {"Error: el modelo de cartel no coincide."}},
+        {"silent model query", {Ans(0xC4), kMute}, false, {0xC3, 0x01},
+         {"Error de Timeout.", "Error: el modelo de cartel no coincide."}},
+        {"start retries attention, not the start byte",
+         {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0xC4), Ans(7)}, false, {0xC3, 0x01, 0xC3, 0xC3, 0x02},
+         {"Cartel electrónico compatible.", "Comenzando grabación...", retries[0]}},
+        {"start gives up silently", {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0), Ans(0)}, false,
+         {0xC3, 0x01, 0xC3, 0xC3, 0xC3},
+         {"Cartel electrónico compatible.", "Comenzando grabación...", retries[0], retries[1],
+          retries[2]}},
+        {"port that does not open", {}, false, {},
+         {"No se pudo abrir el puerto COM 3: el dispositivo no existe"}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignRig r;
+        r.script(c.steps);
+        if (c.silent) r.link.setResponder([](std::uint8_t) { return kMute; });
+        if (c.noDevice) r.link.setOpenablePorts({1});
+        EXPECT_EQ(r.grabador.AbrirGrabacion("3"), c.ok);
+        EXPECT_EQ(r.link.written, c.written);
+        Lines lines = {"Usando puerto COM 3.", "Reconociendo dispositivo..."};
+        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(r.view.lines(), lines);
+        // 5 after opening, 3 x (10 waiting + 5 pause), 5 at the end.
+        if (c.silent) EXPECT_EQ(r.ticker.now(), 5 + 3 * 15 + 5);
+    }
 }
 
 TEST_F(GrabacionTest, PortEntryIsReadAsARoundedNumber) {
-    rig.grabador.AbrirGrabacion("12");
-    EXPECT_EQ(rig.link.triedPorts.back(), 12);
-    rig.grabador.AbrirGrabacion(" 4.5");
-    EXPECT_EQ(rig.link.triedPorts.back(), 4);
-    rig.grabador.AbrirGrabacion("5.5");
-    EXPECT_EQ(rig.link.triedPorts.back(), 6);
+    for (auto [text, port] : {std::pair{"12", 12}, {" 4.5", 4}, {"5.5", 6}}) {
+        rig.grabador.AbrirGrabacion(text);
+        EXPECT_EQ(rig.link.triedPorts.back(), port) << text;
+    }
     EXPECT_EQ(rig.view.lines().front(), "Usando puerto COM 5.5.");
 }
 
-// --- Paragraph ---
+TEST_F(GrabacionTest, Paragraphs) {
+    struct Case {
+        std::u32string text;
+        Int16 separation, space;
+        std::vector<Step> steps;
+        bool ok;
+        Bytes written;
+        Lines lines;            // the log after it, from an empty one
+        std::string lastLabel;  // the last "Grabando: ..." label, when checked
+        bool flagged = false;   // ErrorGrabacion and ErrorParrafo
+    };
+    const std::string err = " no se grabó correctamente.";
+    const Case cases[] = {
+        // A + separation, three blank columns, <3>, G with its inner dark column + separation.
+        {U"A <3>G", 2, 3, {}, true,
+         {0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80, 0x80, 0x80, 0x80, 0xC8, 0x41, 0x80, 0x22, 0x80, 0x80},
+         {""}, "Grabando: 100% completado"},
+        {U"", 1, 3, {}, true, {}, {""}, ""},
+        // Missing and dark glyphs send nothing, not even their separation.
+        {U"BZ\r\n", 2, 3, {}, true, {}, {""}, "Grabando: 100% completado"},
+        {U" ", 4, 5, {}, true, Bytes(5, 0x80), {""}, ""},
+        {U"<a><9>", 1, 3, {}, true, {0x00, 0xCF}, {""}, ""},
+        {U"<3", 0, 3, {}, true, {0x10, 0x33}, {""}, ""},
+        {U"<0><1><2><3><4><5><6><7><8><9><A>", 0, 3, {}, true,
+         {0xD3, 0xC9, 0xD4, 0xC8, 0xCA, 0xCB, 0xCD, 0xCE, 0xCC, 0xCF, 0xC9, 0xD1}, {""}, ""},
+        {U"<A>A", 1, 3, {kMute}, false, {0xC9},
+         {"", "Error de Timeout.", "Error: caracter 1 (efecto A)" + err}, ""},
+        // A time-out on a tag gives the position of its opening bracket.
+        {U"A <3>A", 1, 3,
+         {Ans(0x7E), Ans(0x09), Ans(0x09), Ans(0x7E), Ans(0x80), Ans(0x80), Ans(0x80), Ans(0x80),
+          kMute},
+         false, {0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80, 0x80, 0x80, 0xC8},
+         {"", "Error de Timeout.", "Error: caracter 3 (efecto 3)" + err}, ""},
+        // The second «x» stops after its first column; nothing of «A» goes out.
+        {U"xxAA", 0, 3, {Ans(0x78), Ans(0x78), kMute}, false, {0x78, 0x78, 0x78},
+         {"", "Error de Timeout.", "Error: caracter 2 (x)" + err}, "Grabando: 50% completado"},
+        // A blank's first column times out: logged, but the paragraph goes on; its last stops it.
+        {U" x", 0, 3, {kMute}, true, {0x80, 0x80, 0x80, 0x78, 0x78},
+         {"", "Error de Timeout.", "Error: caracter 1 ( )" + err}, ""},
+        {U" x", 0, 3, {Ans(0x80), Ans(0x80), kMute}, false, {0x80, 0x80, 0x80},
+         {"", "Error de Timeout.", "Error: caracter 1 ( )" + err}, ""},
+        // A separation column times out and the next one is good.
+        {U"xA", 2, 3, {Ans(0x78), Ans(0x78), kMute}, true,
+         {0x78, 0x78, 0x80, 0x80, 0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80}, {"", "Error de Timeout."},
+         ""},
+        {U"xA", 0, 3, {Ans(0x7F)}, true, {0x78, 0x78, 0x7E, 0x09, 0x09, 0x7E},
+         {"", "Error de comparación. E: 120 R: 127"}, "", true},
+        // A column outside a byte keeps the character back; the rest goes on.
+        {U"WA", 1, 3, {}, true, {0x7E, 0x09, 0x09, 0x7E, 0x80},
+         {"", "Error: caracter 1 (W)" + err}, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text) + " " + std::to_string(c.separation));
+        SignRig r;
+        r.link.setPort(3);
+        ASSERT_TRUE(r.link.open(nullptr));
+        r.script(c.steps);
+        EXPECT_EQ(r.grabador.GrabarParrafo(c.text, font, c.separation, c.space), c.ok);
+        EXPECT_EQ(r.link.written, c.written);
+        EXPECT_EQ(r.view.lines(), c.lines);
+        if (!c.lastLabel.empty()) EXPECT_EQ(r.percentLabels().back(), c.lastLabel);
+        EXPECT_EQ(r.puerto.ErrorGrabacion, c.flagged);
+        EXPECT_EQ(r.puerto.ErrorParrafo, c.flagged);
+    }
+}
 
-TEST_F(GrabacionTest, ParagraphStreamWithTagBlankInnerGapAndSeparation) {
+TEST_F(GrabacionTest, ProgressLabelsFollowTheCharacters) {
     openPort();
     EXPECT_TRUE(rig.grabador.GrabarParrafo(U"A <3>G", font, 2, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80,  // A + separation
-                                       0x80, 0x80, 0x80,                    // blank
-                                       0xC8,                                // <3>
-                                       0x41, 0x80, 0x22, 0x80, 0x80}));     // G + separation
-    EXPECT_EQ(rig.view.log().text(), "");
     EXPECT_EQ(rig.percentLabels(),
               (Lines{"Grabando: 16% completado", "Grabando: 33% completado",
                      "Grabando: 83% completado", "Grabando: 100% completado"}));
 }
 
-TEST_F(GrabacionTest, EmptyTextSendsNothing) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"", font, 1, 3));
-    EXPECT_TRUE(rig.link.written.empty());
-}
-
-TEST_F(GrabacionTest, MissingAndDarkGlyphsSendNothingNotEvenTheSeparation) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"BZ\r\n", font, 2, 3));
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_EQ(rig.view.log().text(), "");
-    EXPECT_EQ(rig.percentLabels().back(), "Grabando: 100% completado");
-}
-
-TEST_F(GrabacionTest, SpaceWidthIsTakenFromTheCaller) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U" ", font, 4, 5));
-    EXPECT_EQ(rig.link.written, Bytes(5, 0x80));
-}
-
-TEST_F(GrabacionTest, UnknownTagCharacterSendsZero) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"<a><9>", font, 1, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x00, 0xCF}));
-}
-
-TEST_F(GrabacionTest, IncompleteTagIsSentAsOrdinaryCharacters) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"<3", font, 0, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x10, 0x33}));
-}
-
-TEST_F(GrabacionTest, EveryEffectHasItsCode) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"<0><1><2><3><4><5><6><7><8><9><A>", font, 0, 3));
-    EXPECT_EQ(rig.link.written,
-              Bytes({0xD3, 0xC9, 0xD4, 0xC8, 0xCA, 0xCB, 0xCD, 0xCE, 0xCC, 0xCF, 0xC9, 0xD1}));
-}
-
-TEST_F(GrabacionTest, SeparatorTagUnansweredNamesEffectAAndStops) {
-    openPort();
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.GrabarParrafo(U"<A>A", font, 1, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0xC9}));
-    EXPECT_EQ(rig.view.lines(), (Lines{"", "Error de Timeout.",
-                                       "Error: caracter 1 (efecto A) no se grabó correctamente."}));
-}
-
-TEST_F(GrabacionTest, TagTimeOutGivesThePositionOfItsOpeningBracket) {
-    openPort();
-    rig.link.queueReplies({0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80, 0x80, 0x80});
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.GrabarParrafo(U"A <3>A", font, 1, 3));
-    EXPECT_EQ(rig.view.lines().back(), "Error: caracter 3 (efecto 3) no se grabó correctamente.");
-    EXPECT_EQ(rig.link.written.size(), 9u);
-}
-
-TEST_F(GrabacionTest, TimeOutOnAGlyphStopsTheParagraph) {
-    openPort();
-    rig.link.queueReplies({0x78, 0x78});
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.GrabarParrafo(U"xxAA", font, 0, 3));
-    // The second «x» stops after its first column; nothing of «A» goes out.
-    EXPECT_EQ(rig.link.written, Bytes({0x78, 0x78, 0x78}));
-    EXPECT_EQ(rig.view.lines().back(), "Error: caracter 2 (x) no se grabó correctamente.");
-    EXPECT_EQ(rig.percentLabels().back(), "Grabando: 50% completado");
-}
-
-TEST_F(GrabacionTest, TimeOutOnAnEarlyBlankColumnIsLoggedButTheParagraphGoesOn) {
-    openPort();
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U" x", font, 0, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x80, 0x80, 0x80, 0x78, 0x78}));
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"", "Error de Timeout.", "Error: caracter 1 ( ) no se grabó correctamente."}));
-}
-
-TEST_F(GrabacionTest, TimeOutOnTheLastBlankColumnStops) {
-    openPort();
-    rig.link.queueReplies({0x80, 0x80});
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.GrabarParrafo(U" x", font, 0, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x80, 0x80, 0x80}));
-}
-
-TEST_F(GrabacionTest, TimeOutOnASeparationColumnFollowedByAGoodOneGoesOn) {
-    openPort();
-    rig.link.queueReplies({0x78, 0x78});
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"xA", font, 2, 3));
-    EXPECT_EQ(rig.link.written,
-              Bytes({0x78, 0x78, 0x80, 0x80, 0x7E, 0x09, 0x09, 0x7E, 0x80, 0x80}));
-    EXPECT_EQ(rig.view.lines(), (Lines{"", "Error de Timeout."}));
-}
-
-TEST_F(GrabacionTest, EchoMismatchIsLoggedAndTheParagraphGoesOn) {
-    openPort();
-    rig.link.queue(ScriptedSerialLink::Reply(0x7F));
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"xA", font, 0, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x78, 0x78, 0x7E, 0x09, 0x09, 0x7E}));
-    EXPECT_EQ(rig.view.lines(), (Lines{"", "Error de comparación. E: 120 R: 127"}));
-    EXPECT_TRUE(rig.puerto.ErrorParrafo);
-    EXPECT_TRUE(rig.puerto.ErrorGrabacion);
-}
-
-TEST_F(GrabacionTest, ColumnOutsideAByteKeepsTheCharacterBackAndGoesOn) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.GrabarParrafo(U"WA", font, 1, 3));
-    EXPECT_EQ(rig.link.written, Bytes({0x7E, 0x09, 0x09, 0x7E, 0x80}));
-    EXPECT_EQ(rig.view.lines(), (Lines{"", "Error: caracter 1 (W) no se grabó correctamente."}));
-    EXPECT_TRUE(rig.puerto.ErrorGrabacion);
-}
-
-TEST_F(GrabacionTest, EnviarCaracterReadsTheFontByPath) {
+TEST_F(GrabacionTest, FontIsReadByPathAndAMissingOneSendsOnlyBlanksAndTags) {
     openPort();
     EXPECT_TRUE(rig.grabador.EnviarCaracter(U'G', font, 1));
-    EXPECT_EQ(rig.link.written, Bytes({0x41, 0x80, 0x22, 0x80}));
-}
-
-TEST_F(GrabacionTest, MissingFontFileSendsOnlyBlanksAndTags) {
-    openPort();
     EXPECT_TRUE(rig.grabador.GrabarParrafo(U"A <4>", (scratch.path() / "no.ffv").string(), 1, 2));
-    EXPECT_EQ(rig.link.written, Bytes({0x80, 0x80, 0xCA}));
+    EXPECT_EQ(rig.link.written, Bytes({0x41, 0x80, 0x22, 0x80, 0x80, 0x80, 0xCA}));
 }
 
-// --- Closing ---
-
-TEST_F(GrabacionTest, CleanClosing) {
-    openPort();
-    EXPECT_TRUE(rig.grabador.CerrarGrabacion(true));
-    EXPECT_EQ(rig.link.written, kCleanClosing);
-    EXPECT_FALSE(rig.link.isOpen());
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"", "Finalizando grabación...", "La grabación se realizó sin errores.",
-                     "Grabación finalizada."}));
-    EXPECT_EQ(rig.view.progress(), "Grabación finalizada.");
-    EXPECT_TRUE(rig.view.closeButtonShown);
-    EXPECT_TRUE(rig.view.closeButtonFocused);
-}
-
-TEST_F(GrabacionTest, ClosingStopsAtTheFirstUnexpectedReply) {
-    openPort();
-    rig.link.queue(ScriptedSerialLink::Reply(0xC9));
-    rig.link.queue(ScriptedSerialLink::Reply(0x11));
-    EXPECT_FALSE(rig.grabador.CerrarGrabacion(true));
-    EXPECT_EQ(rig.link.written, Bytes({0xC9, 0xD2}));
-    // Only a missing reply or an echo error makes the verdict bad.
-    EXPECT_EQ(rig.view.lines()[2], "La grabación se realizó sin errores.");
-}
-
-TEST_F(GrabacionTest, ClosingWithoutTheFinalAcknowledge) {
-    openPort();
-    rig.link.queueReplies({0xC9, 0xD2});
-    rig.link.queue(ScriptedSerialLink::Silence());
-    EXPECT_FALSE(rig.grabador.CerrarGrabacion(true));
-    EXPECT_EQ(rig.view.lines()[3], "Hubo errores en la grabación.");
-}
-
-TEST_F(GrabacionTest, ClosingAfterAnEchoErrorReportsErrors) {
-    openPort();
-    rig.puerto.ErrorGrabacion = true;
-    EXPECT_TRUE(rig.grabador.CerrarGrabacion(true));
-    EXPECT_EQ(rig.view.lines()[2], "Hubo errores en la grabación.");
-}
-
-TEST_F(GrabacionTest, FailedClosingSendsNothing) {
-    openPort();
-    EXPECT_FALSE(rig.grabador.CerrarGrabacion(false));
-    EXPECT_TRUE(rig.link.written.empty());
-    EXPECT_FALSE(rig.link.isOpen());
-    EXPECT_EQ(rig.view.lines(),
-              (Lines{"", "Hubo errores en la grabación.", "Grabación finalizada."}));
+TEST_F(GrabacionTest, Closings) {
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        bool earlierEchoError, clean, ok;
+        Bytes written;
+        Lines lines;  // after the empty first line, up to "Grabación finalizada."
+    };
+    const std::string good = "La grabación se realizó sin errores.", fin = "Finalizando grabación...";
+    const std::string bad = "Hubo errores en la grabación.";
+    const Case cases[] = {
+        {"clean", {}, false, true, true, kCleanClosing, {fin, good}},
+        // Only a missing reply or an echo error makes the verdict bad.
+        {"unexpected reply", {Ans(0xC9), Ans(0x11)}, false, true, false, {0xC9, 0xD2}, {fin, good}},
+        {"no final acknowledge", {Ans(0xC9), Ans(0xD2), kMute}, false, true, false, kCleanClosing,
+         {fin, "Error de Timeout.", bad}},
+        {"after an echo error", {}, true, true, true, kCleanClosing, {fin, bad}},
+        {"a failed recording sends nothing", {}, false, false, false, {}, {bad}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignRig r;
+        ASSERT_TRUE(r.link.open(nullptr));
+        r.script(c.steps);
+        r.puerto.ErrorGrabacion = c.earlierEchoError;
+        EXPECT_EQ(r.grabador.CerrarGrabacion(c.clean), c.ok);
+        EXPECT_EQ(r.link.written, c.written);
+        Lines lines = {""};
+        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+        lines.push_back("Grabación finalizada.");
+        EXPECT_EQ(r.view.lines(), lines);
+        EXPECT_FALSE(r.link.isOpen());
+        EXPECT_EQ(r.view.progress(), "Grabación finalizada.");
+        EXPECT_TRUE(r.view.closeButtonShown);
+        EXPECT_TRUE(r.view.closeButtonFocused);
+    }
 }
 
 }  // namespace

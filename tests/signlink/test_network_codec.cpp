@@ -62,8 +62,7 @@ Bytes AllValues() {
 // The request of one line setting as it goes on the wire.
 Bytes Sb(std::uint8_t command, Bytes value) {
     value.insert(value.begin(), {kIAC, kSB, kOptComPort, command});
-    value.push_back(kIAC);
-    value.push_back(kSE);
+    value.insert(value.end(), {kIAC, kSE});
     return value;
 }
 
@@ -130,12 +129,14 @@ TEST(TelnetCodec, ClientGreetsAndAsksForTheSignsLineSettingsOnceTheServerAgrees)
          {'A', 'B', kIAC},
          {},
          false},
+        // Acknowledged one by one: the link is ready only once control is too.
         {"acknowledgements and a notification",
          Cat({Sb(101, {0x00, 0x00, 0x25, 0x80}), Sb(107, {kIAC, kIAC}), {'x'}, Sb(102, {8}),
-              Sb(103, {1}), Sb(104, {1}), Sb(105, {1})}),
+              Sb(103, {1}), Sb(104, {1})}),
          {'x'},
          {},
-         true},
+         false},
+        {"control acknowledged", Sb(105, {1}), {}, {}, true},
         {"binary withdrawn",
          {kIAC, kWONT, kOptBinary, kIAC, kWONT, kOptBinary},
          {},
@@ -180,26 +181,30 @@ TEST(TelnetCodec, ClientAndServerAgreeAndCarryEveryValueBothWays) {
 }
 
 TEST(TelnetCodec, ServerAcknowledgesEachSettingWithItsValueAndAnswersQueries) {
-    struct Case {
-        Bytes in;
-        Bytes answer;
+    // One server through the steps: a baud rate of 0 asks for the one in use.
+    const struct {
+        Bytes in, answer;
+        std::uint32_t baud;  // requested so far
+    } steps[] = {
+        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x00}), Sb(101, {0x00, 0x00, 0x25, 0x80}), 0},
+        {Sb(kSetBaudRate, {0x00, 0x00, 0x25, 0x80}), Sb(101, {0x00, 0x00, 0x25, 0x80}), 9600},
+        {Sb(kSetBaudRate, {0x00, 0x01, 0xC2, 0x00}), Sb(101, {0x00, 0x01, 0xC2, 0x00}), 115200},
+        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x00}), Sb(101, {0x00, 0x01, 0xC2, 0x00}), 115200},
+        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x01}), Sb(101, {0x00, 0x00, 0x00, 0x01}), 1},
+        {Sb(kSetDataSize, {0}), Sb(102, {8}), 1},
+        {Sb(kSetParity, {kParityNone}), Sb(103, {kParityNone}), 1},
+        {Sb(kSetStopSize, {0}), Sb(104, {1}), 1},
+        {Sb(kSetControl, {kIAC, kIAC}), Sb(105, {kIAC, kIAC}), 1},
+        {Sb(6, {0}), {}, 1},
     };
-    const Case cases[] = {
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x25, 0x80}), Sb(101, {0x00, 0x00, 0x25, 0x80})},
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x00}), Sb(101, {0x00, 0x00, 0x25, 0x80})},
-        {Sb(kSetBaudRate, {0x00, 0x01, 0xC2, 0x00}), Sb(101, {0x00, 0x01, 0xC2, 0x00})},
-        {Sb(kSetDataSize, {0}), Sb(102, {8})},
-        {Sb(kSetParity, {kParityNone}), Sb(103, {kParityNone})},
-        {Sb(kSetControl, {kIAC, kIAC}), Sb(105, {kIAC, kIAC})},
-        {Sb(6, {0}), {}},
-    };
-    for (const auto& c : cases) {
+    Codec server(Codec::Role::Server);
+    for (const auto& c : steps) {
         SCOPED_TRACE(::testing::PrintToString(c.in));
-        Codec server(Codec::Role::Server);
         Bytes data, answer;
         server.decode(c.in.data(), c.in.size(), data, answer);
         EXPECT_EQ(answer, c.answer);
         EXPECT_TRUE(data.empty());
+        EXPECT_EQ(server.requestedBaudRate(), c.baud);
     }
 }
 

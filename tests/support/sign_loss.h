@@ -4,15 +4,9 @@
 // next byte stays waiting to drain.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <thread>
 
 #include "tests/support/virtual_sign_process.h"
 
@@ -21,27 +15,20 @@ namespace letrador::testing {
 class SignLoss {
   public:
     using Clock = std::chrono::steady_clock;
-
     struct Plan {
         long long atByte = 0;
-        // Time between seeing the byte and the kill.
-        std::chrono::milliseconds after{150};
-        // Stop the pseudo-terminal's output when the byte is seen.
-        bool stopOutput = false;
+        std::chrono::milliseconds after{150};  // between seeing the byte and the kill
+        bool stopOutput = false;               // stop the pseudo-terminal's output at the byte
     };
 
     SignLoss(VirtualSignProcess& sign, Plan plan) : sign_(sign), plan_(plan) {
         thread_ = std::thread([this] { run(); });
     }
     ~SignLoss() { join(); }
-    SignLoss(const SignLoss&) = delete;
-    SignLoss& operator=(const SignLoss&) = delete;
 
     void join() {
-        if (thread_.joinable()) {
-            quit_ = true;
-            thread_.join();
-        }
+        quit_ = true;
+        if (thread_.joinable()) thread_.join();
     }
     bool killed() const { return killed_; }
     Clock::time_point killedAt() const { return killedAt_; }
@@ -57,11 +44,10 @@ class SignLoss {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (quit_ || Clock::now() >= giveUp) return;
-        int slave = -1;
-        if (plan_.stopOutput) {
-            slave = ::open(sign_.device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (slave >= 0) ::tcflow(slave, TCOOFF);
-        }
+        const int slave = plan_.stopOutput ? ::open(sign_.device().c_str(),
+                                                    O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)
+                                           : -1;
+        if (slave >= 0) ::tcflow(slave, TCOOFF);
         std::this_thread::sleep_for(plan_.after);
         killedAt_ = Clock::now();
         killed_ = sign_.sendSignal(SIGKILL);
@@ -70,8 +56,7 @@ class SignLoss {
 
     VirtualSignProcess& sign_;
     Plan plan_;
-    std::atomic<bool> quit_{false};
-    std::atomic<bool> killed_{false};
+    std::atomic<bool> quit_{false}, killed_{false};
     Clock::time_point killedAt_{};
     std::thread thread_;
 };

@@ -1,8 +1,6 @@
-// Runs the built cartel-virtual as a child process, its pseudo-terminal linked as
-// WORK/puertos/COMn, and reads back what it recorded once it is stopped.
-//
-// Needs LETRADOR_CARTEL_VIRTUAL_PATH (the program, e.g. "$<TARGET_FILE:cartel-virtual>") and
-// the letrador_virtual_sign library for reading the listing.
+// Runs the built cartel-virtual (LETRADOR_CARTEL_VIRTUAL_PATH) as a child process, its
+// pseudo-terminal linked as WORK/puertos/COMn, and reads back what it recorded (with the
+// letrador_virtual_sign library) once it is stopped.
 #pragma once
 
 #include <fcntl.h>
@@ -20,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/sample_font.h"
@@ -33,6 +32,44 @@ extern char** environ;
 
 namespace letrador::testing {
 
+// Child processes of the tests: started with their input from /dev/null, their output to a pipe
+// (`outFd`) or a file, their error to a file or (no `errPath`) with their output.
+struct ChildProcess {
+    static pid_t Spawn(std::vector<std::string> argv, int outFd, const std::string& outPath,
+                       const std::string& errPath) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+        if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+        else posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), flags, 0600);
+        if (errPath.empty()) posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        else posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), flags, 0600);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+    // Waits up to `ms` for `pid` to end, then kills it; its exit code, or -1.
+    static int Reap(pid_t pid, int ms) {
+        int status = 0;
+        for (int k = 0; pid > 0 && k < ms / 10; ++k) {
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, &status, 0);
+        return -1;
+    }
+    static std::string FileText(const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+};
+
 class VirtualSignProcess {
   public:
     struct Record {
@@ -42,16 +79,14 @@ class VirtualSignProcess {
         std::optional<cartel::SignRecord> decoded;  // the listing read back
         std::string errors;                         // its standard error
     };
+    struct Run { int exitCode = -1; std::string out, err; };  // a run to its end
 
     // The sign for port `port` of `workFolder`, started with `extraArgs` (faults, say).
     VirtualSignProcess(std::filesystem::path workFolder, int port,
                        std::vector<std::string> extraArgs = {})
         : work_(std::move(workFolder)), port_(port), extra_(std::move(extraArgs)) {}
     ~VirtualSignProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        ChildProcess::Reap(pid_, 0);
         if (out_ >= 0) ::close(out_);
     }
     VirtualSignProcess(const VirtualSignProcess&) = delete;
@@ -78,67 +113,33 @@ class VirtualSignProcess {
         std::filesystem::create_directories(linkPath().parent_path());
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) return fail("pipe2");
-        const std::string errPath = (scratch_.path() / "stderr.txt").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        std::vector<std::string> args{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", linkPath().string(),
+                                      "--registro", recordPath().string()};
+        args.insert(args.end(), extra_.begin(), extra_.end());
         // Its standard error goes to a file, so that no pipe of the test runner stays held.
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        std::vector<std::string> all{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", linkPath().string(),
-                                     "--registro", recordPath().string()};
-        all.insert(all.end(), extra_.begin(), extra_.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int spawned =
-            ::posix_spawn(&pid_, all[0].c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const std::string errPath = (scratch_.path() / "stderr.txt").string();
+        pid_ = ChildProcess::Spawn(args, pipeFds[1], "", errPath);
         ::close(pipeFds[1]);
         out_ = pipeFds[0];
-        if (spawned != 0) {
-            pid_ = -1;
-            return fail("posix_spawn: " + all[0]);
-        }
-        std::string line;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (line.find('\n') == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return fail("no first line from cartel-virtual");
+        if (pid_ <= 0) return fail("posix_spawn " LETRADOR_CARTEL_VIRTUAL_PATH);
+        char buf[256];
+        for (int k = 0; device_.find('\n') == std::string::npos; ++k) {
             pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-            char buf[256];
+            if (k == 50) return fail("no first line from cartel-virtual");
+            if (::poll(&p, 1, 100) <= 0) continue;
             const ssize_t n = ::read(out_, buf, sizeof buf);
             if (n <= 0) return fail("cartel-virtual ended: " + FileText(errPath));
-            line.append(buf, static_cast<std::size_t>(n));
+            device_.append(buf, static_cast<std::size_t>(n));
         }
-        device_ = line.substr(0, line.find('\n'));
+        device_.resize(device_.find('\n'));
         return true;
     }
 
     // Stops it with SIGTERM (SIGKILL after 5 s) and reads its record.
     Record stop() {
+        sendSignal(SIGTERM);
         Record rec;
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            int status = 0;
-            while (true) {
-                if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                    if (WIFEXITED(status)) rec.exitCode = WEXITSTATUS(status);
-                    break;
-                }
-                if (std::chrono::steady_clock::now() > deadline) {
-                    ::kill(pid_, SIGKILL);
-                    ::waitpid(pid_, &status, 0);
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            pid_ = -1;
-        }
+        rec.exitCode = ChildProcess::Reap(std::exchange(pid_, -1), 5000);
         rec.listing = FileText(recordPath());
         const std::string raw = FileText(recordPath().string() + ".bin");
         rec.bytes.assign(raw.begin(), raw.end());
@@ -147,10 +148,17 @@ class VirtualSignProcess {
         return rec;
     }
 
-    static std::string FileText(const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Runs it with `args` to its end (it must end by itself within 5 s).
+    static Run RunToEnd(std::vector<std::string> args) {
+        ScratchFolder scratch;
+        const std::string out = (scratch.path() / "out").string();
+        const std::string err = (scratch.path() / "err").string();
+        args.insert(args.begin(), LETRADOR_CARTEL_VIRTUAL_PATH);
+        const int code = ChildProcess::Reap(ChildProcess::Spawn(args, -1, out, err), 5000);
+        return {code, FileText(out), FileText(err)};
     }
+
+    static std::string FileText(const std::filesystem::path& p) { return ChildProcess::FileText(p); }
 
   private:
     std::filesystem::path work_;
