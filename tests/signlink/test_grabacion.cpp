@@ -90,7 +90,7 @@ TEST_F(GrabacionTest, FailedOpenings) {
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         EXPECT_EQ(r.view.lines(), lines);
         // 5 after opening, 3 x (10 waiting + 5 pause), 5 at the end.
-        if (c.silent) EXPECT_EQ(r.ticker.now(), 5 + 3 * 15 + 5);
+        if (c.silent) { EXPECT_EQ(r.ticker.now(), 5 + 3 * 15 + 5); }
     }
 }
 
@@ -162,7 +162,7 @@ TEST_F(GrabacionTest, Paragraphs) {
         EXPECT_EQ(r.grabador.GrabarParrafo(c.text, font, c.separation, c.space), c.ok);
         EXPECT_EQ(r.link.written, c.written);
         EXPECT_EQ(r.view.lines(), c.lines);
-        if (!c.lastLabel.empty()) EXPECT_EQ(r.percentLabels().back(), c.lastLabel);
+        if (!c.lastLabel.empty()) { EXPECT_EQ(r.percentLabels().back(), c.lastLabel); }
         EXPECT_EQ(r.puerto.ErrorGrabacion, c.flagged);
         EXPECT_EQ(r.puerto.ErrorParrafo, c.flagged);
     }

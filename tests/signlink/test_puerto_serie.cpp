@@ -51,12 +51,12 @@ TEST(PuertoSerie, Exchanges) {
         EXPECT_EQ(c.compare ? int(rig.puerto.EnviarComparar(c.sent)) : rig.puerto.EnviarLeer(c.sent),
                   c.result);
         EXPECT_EQ(rig.link.written, Bytes{c.sent});
-        if (c.ticks >= 0) EXPECT_EQ(rig.ticker.now() - before, c.ticks);
+        if (c.ticks >= 0) { EXPECT_EQ(rig.ticker.now() - before, c.ticks); }
         EXPECT_EQ(rig.view.log().text(), c.log);
         EXPECT_EQ(rig.puerto.ErrorParrafo, c.flagged);
         EXPECT_EQ(rig.puerto.ErrorGrabacion, c.flagged);
         // Each turn of the wait blocks until something happens: here, one tick each time.
-        if (c.step.reply.empty()) EXPECT_EQ(rig.pump.waits, 10);
+        if (c.step.reply.empty()) { EXPECT_EQ(rig.pump.waits, 10); }
     }
 }
 

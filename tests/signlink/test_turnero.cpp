@@ -176,7 +176,7 @@ TEST(Turnero, FailedOpeningsMakeOneAttemptOnly) {
         EXPECT_EQ(rig.view.lines(), lines);
         EXPECT_EQ(rig.view.progressHistory().front(), "Reconociendo dispositivo...");
         // Ten ticks of waiting and the one-tick pause; no pause after opening the port.
-        if (c.silent) EXPECT_EQ(rig.ticker.now(), 11);
+        if (c.silent) { EXPECT_EQ(rig.ticker.now(), 11); }
     }
 }
 
