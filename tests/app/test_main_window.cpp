@@ -398,6 +398,22 @@ TEST(RecordingWindow, TheLogWrapsAndEscClosesOnceCloseShows) {
     }
 }
 
+// When the operator has clicked the disabled main window, a box still belongs to the window in
+// use, not to the main window, which cannot answer it.
+TEST(MessageBox, BelongsToTheWindowInUseEvenWhenTheDisabledMainWindowIsActive) {
+    AppRig rig;
+    QWidget main, inUse;
+    main.show();
+    inUse.show();
+    main.setEnabled(false);
+    ASSERT_TRUE(Activate(main));
+    platform::QtDialogs boxes(&main);
+    QWidget* parent = nullptr;
+    WhenBoxShows([&](QMessageBox& box) { parent = box.parentWidget(); });
+    boxes.information("Texto", "Título");
+    EXPECT_EQ(parent, &inUse);
+}
+
 // "&Ayuda general" opens the working folder's page, in our own window when nothing else can.
 TEST(Help, GeneralHelpOpensThePageOrShowsItInOurOwnWindow) {
     for (bool opens : {true, false}) {
