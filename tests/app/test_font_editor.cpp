@@ -2,6 +2,8 @@
 // the LED preview shows characters a font lacks.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -60,6 +62,12 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
         click("cmdFuenteAgregar");
         for (auto [c, r] : d.clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
         EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QStringLiteral("Ancho: %1").arg(d.width));
+        // The grid shows lit exactly the dots drawn.
+        const QImage shown = grid->grab().toImage();
+        for (std::size_t c = 0; c < d.dots.size(); ++c)
+            for (int r = 0; r < kSignRows; ++r)
+                EXPECT_EQ(shown.pixelColor(grid->cellCentre(int(c), r)) == QColor(0xff, 0x30, 0x20),
+                          ((d.dots[c] >> r) & 1) != 0) << c << "," << r;
     }
     // A character already there is refused with its reason, and nothing is added.
     get<QLineEdit>("txtFuenteCaracter")->setText(QStringLiteral("i"));
