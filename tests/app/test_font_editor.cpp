@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
