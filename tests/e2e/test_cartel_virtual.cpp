@@ -1,10 +1,6 @@
 // cartel-virtual as a program: its options, its link, its record, its ending.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-
 #include "tests/support/virtual_sign_process.h"
 
 namespace letrador::testing {
@@ -38,24 +34,8 @@ TEST(CartelVirtual, HelpInSpanishAndWrongOptionsEndWithCode2) {
     }
 }
 
-// A client of the sign's port, as a serial program opens it: each byte sent gets its reply, or
-// -1 when none came within a second.
 std::vector<int> Exchange(const std::filesystem::path& port, const Bytes& bytes) {
-    std::vector<int> out;
-    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY);
-    if (fd < 0) return out;
-    termios t{};
-    ::tcgetattr(fd, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(fd, TCSANOW, &t);
-    for (std::uint8_t b : bytes) {
-        pollfd p{fd, POLLIN, 0};
-        std::uint8_t r = 0;
-        const bool got = ::write(fd, &b, 1) == 1 && ::poll(&p, 1, 1000) > 0 && ::read(fd, &r, 1) == 1;
-        out.push_back(got ? r : -1);
-    }
-    ::close(fd);
-    return out;
+    return ExchangeWithSign(port, bytes, 1000);
 }
 
 TEST(CartelVirtual, LinksItsPortAnswersClientsThatReopenRecordsAndEndsOnSigint) {

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -169,5 +170,26 @@ class VirtualSignProcess {
     int out_ = -1;
     std::string device_;
 };
+
+// A client of the sign's port, as a serial program opens it: each byte sent gets its reply, or
+// -1 when none came within `replyWaitMs`. Empty when the port does not open.
+inline std::vector<int> ExchangeWithSign(const std::filesystem::path& port, const std::vector<std::uint8_t>& bytes,
+                                         int replyWaitMs) {
+    std::vector<int> out;
+    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return out;
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    for (std::uint8_t b : bytes) {
+        pollfd p{fd, POLLIN, 0};
+        std::uint8_t r = 0;
+        const bool got = ::write(fd, &b, 1) == 1 && ::poll(&p, 1, replyWaitMs) > 0 && ::read(fd, &r, 1) == 1;
+        out.push_back(got ? r : -1);
+    }
+    ::close(fd);
+    return out;
+}
 
 }  // namespace letrador::testing

@@ -2,9 +2,6 @@
 // program's own recordings (display and window), and --ventana with a display and without one.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -322,24 +319,6 @@ TEST(SignDisplay, TheDisplayAndItsWindowAtEachStage) {
     EXPECT_EQ(window.paragraphStrips().size(), 2u);
 }
 
-// Plays `bytes` to the sign on `port` one exchange at a time; the replies.
-Replies Exchange(const fs::path& port, const Bytes& bytes) {
-    Replies out;
-    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    ::tcgetattr(fd, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(fd, TCSANOW, &t);
-    for (std::uint8_t b : bytes) {
-        pollfd p{fd, POLLIN, 0};
-        std::uint8_t r = 0;
-        const bool got =
-            ::write(fd, &b, 1) == 1 && ::poll(&p, 1, 500) > 0 && ::read(fd, &r, 1) == 1;
-        out.push_back(got ? r : -1);
-    }
-    if (fd >= 0) ::close(fd);
-    return out;
-}
 
 // Whether the process loaded a Qt platform plugin: it made a window.
 bool MadeAWindow(pid_t pid) {
@@ -381,7 +360,7 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
         std::string why;
         ASSERT_TRUE(sign.start(&why)) << why;
         VirtualSign expected(r.faults);
-        EXPECT_EQ(Exchange(sign.linkPath(), r.sent), Answer(expected, r.sent));
+        EXPECT_EQ(testing::ExchangeWithSign(sign.linkPath(), r.sent, 500), Answer(expected, r.sent));
         EXPECT_EQ(MadeAWindow(sign.pid()), r.display);
         const auto rec = sign.stop();
         EXPECT_EQ(rec.exitCode, 0);
