@@ -68,8 +68,10 @@ Grabador::Grabador(PuertoSerie& puerto, RecordingView& view) : puerto_(puerto), 
 bool Grabador::PrepararYAbrirPuerto(std::string_view textoPuerto,
                                     std::string_view lineaTrasPuerto) {
     view_.prepare();
+    puerto_.NuevaGrabacion();
+    puertoNoAbrio_ = false;
     view_.AgregarLog("Usando puerto COM " + std::string(textoPuerto) + ".", false);
-    view_.setProgress("Reconociendo dispositivo...");
+    view_.setProgress("Reconociendo dispositivo...", -1);
     view_.AgregarLog(lineaTrasPuerto, true);
     auto& link = puerto_.link();
     if (link.isOpen()) link.close();
@@ -78,6 +80,7 @@ bool Grabador::PrepararYAbrirPuerto(std::string_view textoPuerto,
     if (!link.open(&reason)) {
         view_.AgregarLog(
             "No se pudo abrir el puerto COM " + std::string(textoPuerto) + ": " + reason, true);
+        puertoNoAbrio_ = true;
         return false;
     }
     return true;
@@ -100,6 +103,7 @@ bool Grabador::AbrirGrabacion(std::string_view textoPuerto) {
             break;
         }
         if (puerto_.EnviarLeer(CodAtencion) != CodAcuse) {
+            if (Detenida()) return false;
             LineaReintento(n);
             ++n;
             puerto_.Pausa(kPausaApertura);
@@ -108,7 +112,7 @@ bool Grabador::AbrirGrabacion(std::string_view textoPuerto) {
         if (puerto_.EnviarLeer(CodModelo) == ModeloCartel) {
             view_.AgregarLog("Cartel electrónico compatible.", true);
             reconocido = true;
-        } else {
+        } else if (!Detenida()) {
             view_.AgregarLog("Error: el modelo de cartel no coincide.", true);
         }
         break;
@@ -116,11 +120,12 @@ bool Grabador::AbrirGrabacion(std::string_view textoPuerto) {
     puerto_.Pausa(kPausaApertura);
     if (!reconocido) return false;
 
-    view_.setProgress("Comenzando grabación...");
+    view_.setProgress("Comenzando grabación...", -1);
     view_.AgregarLog("Comenzando grabación...", true);
     for (Int16 n = 0;;) {
         if (n >= MaxReintentos) return false;
         if (puerto_.EnviarLeer(CodAtencion) != CodAcuse) {
+            if (Detenida()) return false;
             LineaReintento(n);
             ++n;
             puerto_.Pausa(kPausaApertura);
@@ -142,19 +147,23 @@ bool Grabador::GrabarParrafo(std::u32string_view texto, const std::string& archi
         if (c == U'<' && i + 2 <= largo && texto[i + 1] == U'>') {
             const char32_t e = texto[i];
             r = EnviarEfecto(e);
-            if (!r) view_.AgregarLog(LineaErrorEfecto(i, e), true);
+            if (!r && !Detenida()) view_.AgregarLog(LineaErrorEfecto(i, e), true);
             i += 2;
         } else if (c == U' ') {
             for (Int16 k = 0; k < spaceWidth; ++k) {
                 r = puerto_.EnviarComparar(ColumnaVacia);
-                if (!r) view_.AgregarLog(LineaErrorCaracter(i, c), true);
+                if (!r && !Detenida()) view_.AgregarLog(LineaErrorCaracter(i, c), true);
             }
         } else {
             const Envio envio = EnviarGlifo(c, fuente, separacion);
             r = envio != Envio::SinRespuesta;
-            if (envio != Envio::Enviado) view_.AgregarLog(LineaErrorCaracter(i, c), true);
+            if (envio != Envio::Enviado && !Detenida())
+                view_.AgregarLog(LineaErrorCaracter(i, c), true);
         }
-        view_.setProgress("Grabando: " + DecimalText(i * 100 / largo) + "% completado");
+        if (Detenida()) break;
+        const long long percent = i * 100 / largo;
+        view_.setProgress("Grabando: " + DecimalText(percent) + "% completado",
+                          static_cast<int>(percent));
     }
     return r;
 }
@@ -202,20 +211,28 @@ bool Grabador::EnviarColumna(std::uint8_t valor) {
 bool Grabador::CerrarGrabacion(bool correcto) {
     Int16 r = -1;
     if (correcto) {
-        view_.setProgress("Finalizando grabación...");
+        view_.setProgress("Finalizando grabación...", -1);
         view_.AgregarLog("Finalizando grabación...", true);
         r = puerto_.EnviarLeer(CodSeparador);
         if (r == CodSeparador) r = puerto_.EnviarLeer(CodCierre);
         if (r == CodCierre) r = puerto_.EnviarLeer(CodFinal);
     }
     if (puerto_.link().isOpen()) puerto_.link().close();
-    if (!correcto || r == -1 || puerto_.ErrorGrabacion) {
-        view_.AgregarLog("Hubo errores en la grabación.", true);
+    if (Detenida()) {
+        verdict_ = Verdict::Stopped;
+    } else if (puertoNoAbrio_) {
+        verdict_ = Verdict::CouldNotOpen;
+    } else if (puerto_.Perdida()) {
+        verdict_ = Verdict::LinkLost;
+    } else if (!correcto || r == -1 || puerto_.ErrorGrabacion) {
+        verdict_ = Verdict::Errors;
     } else {
-        view_.AgregarLog("La grabación se realizó sin errores.", true);
+        verdict_ = Verdict::Clean;
     }
-    view_.setProgress("Grabación finalizada.");
-    view_.AgregarLog("Grabación finalizada.", true);
+    view_.AgregarLog(VerdictLine(verdict_), true);
+    const std::string_view last = Detenida() ? kLineaDetenida : "Grabación finalizada.";
+    view_.setProgress(last, -1);
+    view_.AgregarLog(last, true);
     view_.showClose();
     return r == CodAcuse;
 }

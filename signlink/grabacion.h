@@ -9,6 +9,7 @@
 #include "message/font_file.h"
 #include "message/numeric.h"
 #include "signlink/puerto_serie.h"
+#include "signlink/recording_job.h"
 #include "signlink/recording_log.h"
 
 namespace letrador {
@@ -16,6 +17,9 @@ namespace letrador {
 inline constexpr Int16 kMaxReintentos = 3;
 // Ticks of the pauses around the handshakes.
 inline constexpr Int16 kPausaApertura = 5;
+
+// The last line of a recording the operator stopped, in place of "Grabación finalizada.".
+inline constexpr std::string_view kLineaDetenida = "Grabación detenida por el operador.";
 
 // The wire bytes of an effect character: one byte, two for "A"; 0x00 for a character that is
 // not an effect.
@@ -57,10 +61,14 @@ class Grabador {
     // Sends the closing sequence when `correcto`, closes the port and writes the verdict. True
     // when the sign acknowledged the end.
     bool CerrarGrabacion(bool correcto);
+    // How the last closed recording ended; its log's verdict line is made from it.
+    Verdict verdict() const { return verdict_; }
 
     // Opens `textoPuerto`: the first log line, the label and the port. Shared with the turn
     // display, whose opening begins alike.
     bool PrepararYAbrirPuerto(std::string_view textoPuerto, std::string_view lineaTrasPuerto);
+    // The recording was stopped: nothing more is sent and no error line is written for it.
+    bool Detenida() const { return puerto_.Detenida(); }
 
     PuertoSerie& puerto() { return puerto_; }
     RecordingView& view() { return view_; }
@@ -74,6 +82,8 @@ class Grabador {
 
     PuertoSerie& puerto_;
     RecordingView& view_;
+    bool puertoNoAbrio_ = false;
+    Verdict verdict_ = Verdict::Errors;
 };
 
 // "Error: caracter 5 (x) no se grabó correctamente." and the tag form "(efecto 3)".

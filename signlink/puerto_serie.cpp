@@ -14,9 +14,19 @@ bool PuertoSerie::LineaPerdida() const {
     return link_.isLost() || !link_.isOpen();
 }
 
+void PuertoSerie::NuevaGrabacion() {
+    perdidaAvisada_ = false;
+    detenida_ = false;
+}
+
 Int16 PuertoSerie::Intercambio(std::uint8_t codigo) {
     // Cleared before the write: a reply that comes in while the output drains is the reply.
     ByteRecibido = -1;
+    // The byte in flight still gets its reply; a stop takes effect before the next one.
+    if (detenida_ || ParadaPedida()) {
+        detenida_ = true;
+        return -1;
+    }
     if (!LineaPerdida()) {
         perdidaAvisada_ = false;
         link_.writeByte(codigo);
@@ -40,7 +50,7 @@ Int16 PuertoSerie::Intercambio(std::uint8_t codigo) {
 bool PuertoSerie::EnviarComparar(std::uint8_t codigo) {
     const Int16 r = Intercambio(codigo);
     if (r == -1) {
-        log_.AgregarLog("Error de Timeout.", true);
+        if (!detenida_) log_.AgregarLog("Error de Timeout.", true);
         return false;
     }
     if (r != codigo) {
@@ -54,7 +64,7 @@ bool PuertoSerie::EnviarComparar(std::uint8_t codigo) {
 
 Int16 PuertoSerie::EnviarLeer(std::uint8_t codigo) {
     const Int16 r = Intercambio(codigo);
-    if (r == -1) log_.AgregarLog("Error de Timeout.", true);
+    if (r == -1 && !detenida_) log_.AgregarLog("Error de Timeout.", true);
     return r;
 }
 
@@ -77,7 +87,7 @@ void PuertoSerie::Timer1_Timer() {
 
 void PuertoSerie::Pausa(Int16 ticks) {
     ContadorTicks = 0;
-    while (ContadorTicks < ticks && !LineaPerdida()) pump_.waitForNext();
+    while (ContadorTicks < ticks && !LineaPerdida() && !ParadaPedida()) pump_.waitForNext();
 }
 
 }  // namespace letrador

@@ -2,6 +2,7 @@
 // receive event of the serial line (MSComm1_OnComm) and the 100 ms tick (Timer1_Timer).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -48,8 +49,19 @@ class PuertoSerie {
     void MSComm1_OnComm();
     void Timer1_Timer();
 
-    // Resets ContadorTicks and yields until it reaches `ticks`; a lost line ends it at once.
+    // Resets ContadorTicks and yields until it reaches `ticks`; a lost line or a stop ends it
+    // at once.
     void Pausa(Int16 ticks);
+
+    // A recording starts on this port: its loss, and its stop, are its own.
+    void NuevaGrabacion();
+    // When `*stop` becomes true, the next exchange sends nothing and fails without a log line,
+    // and so does every one after it: the recording ends there.
+    void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+    // An exchange was refused because of a stop, since NuevaGrabacion.
+    bool Detenida() const { return detenida_; }
+    // The line was lost during this recording (its loss line is in the log).
+    bool Perdida() const { return perdidaAvisada_; }
 
     platform::SerialLink& link() { return link_; }
     platform::EventPump& pump() { return pump_; }
@@ -69,9 +81,14 @@ class PuertoSerie {
     Int16 Intercambio(std::uint8_t codigo);
     // The device is gone, or the port was closed under us.
     bool LineaPerdida() const;
+    // A stop was asked for: it is taken at the next exchange.
+    bool ParadaPedida() const { return stop_ != nullptr && stop_->load(); }
 
-    // The loss has been logged; cleared by an exchange that finds the line well again.
+    // The loss has been logged; cleared when a recording starts and by an exchange that finds
+    // the line well again.
     bool perdidaAvisada_ = false;
+    const std::atomic<bool>* stop_ = nullptr;
+    bool detenida_ = false;
 
     platform::SerialLink& link_;
     platform::EventPump& pump_;

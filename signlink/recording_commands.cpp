@@ -1,11 +1,59 @@
 #include "signlink/recording_commands.h"
 
 #include "files/file_commands.h"
+#include "message/codepage.h"
+#include "message/font_file.h"
 #include "signlink/turnero.h"
 
-#include "message/codepage.h"
-
 namespace letrador {
+
+std::optional<WholeMessage> PrepararMensajeTotal(ParagraphCommands& commands,
+                                                 const ParagraphStore& store,
+                                                 const EditorView& view,
+                                                 platform::Dialogs& dialogs, bool joined) {
+    commands.cmdParGuardar_Click();
+    if (store.CapacityExceeded) {
+        dialogs.information("No se puede grabar el mensaje porque excede la capacidad del cartel.");
+        return std::nullopt;
+    }
+    WholeMessage message{{}, joined, store.SpaceWidth};
+    for (int k = 1; k <= view.paragraphItemCount() && store.hasParagraph(k); ++k) {
+        const ParagraphRecord& r = store.paragraph(k);
+        message.parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
+    }
+    return message;
+}
+
+std::optional<CurrentParagraph> PrepararParrafoActual(const ParagraphStore& store,
+                                                      EditorView& view,
+                                                      platform::Dialogs& dialogs) {
+    CurrentParagraph p;
+    p.texto = view.messageText();
+    if (p.texto.empty()) {
+        dialogs.information(kMsgTextoVacio);
+        view.setFocus(EditorControl::txtMsjMensaje);
+        return std::nullopt;
+    }
+    if (view.fontFileText().empty()) {
+        dialogs.information(kMsgSinFuente);
+        return std::nullopt;
+    }
+    p.fontPath = store.fontPath(view.fontFileText());
+    p.separacion = WholeValue(view.separationText());
+    p.spaceWidth = store.SpaceWidth;
+    // The whole text must fit, even when only a selection is recorded.
+    if (ContarColumnas(p.texto, p.fontPath, p.separacion, store.SpaceWidth) >
+        store.SignCapacity) {
+        dialogs.information("El texto supera la capacidad del cartel. Debe reducir el texto.");
+        return std::nullopt;
+    }
+    p.seleccion = view.selectedMessageText();
+    return p;
+}
+
+bool ConfirmarTurnero(platform::Dialogs& dialogs) {
+    return Confirmar(dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo));
+}
 
 bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
                         const OpcionesGrabacion& opciones) {
@@ -31,32 +79,6 @@ bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& p
     return grabador.CerrarGrabacion(r);
 }
 
-std::optional<std::vector<ParrafoAGrabar>> PrepararMensajeTotal(ParagraphCommands& commands,
-                                                                 const ParagraphStore& store,
-                                                                 const EditorView& view,
-                                                                 platform::Dialogs& dialogs) {
-    commands.cmdParGuardar_Click();
-    if (store.CapacityExceeded) {
-        dialogs.information("No se puede grabar el mensaje porque excede la capacidad del cartel.");
-        return std::nullopt;
-    }
-    std::vector<ParrafoAGrabar> parrafos;
-    for (int k = 1; k <= view.paragraphItemCount() && store.hasParagraph(k); ++k) {
-        const ParagraphRecord& r = store.paragraph(k);
-        parrafos.push_back({r.Text, store.fontPath(r.FontFile), r.Separation, r.Ignore});
-    }
-    return parrafos;
-}
-
-bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
-                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
-                        const std::string& textoPuerto, bool joined) {
-    const auto parrafos = PrepararMensajeTotal(commands, store, view, dialogs);
-    if (!parrafos) return false;
-    RecordWholeMessage(grabador, *parrafos, {textoPuerto, joined, store.SpaceWidth});
-    return true;
-}
-
 bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
                             std::u32string_view seleccion, const std::string& fontPath,
                             Int16 separacion, const OpcionesGrabacion& opciones) {
@@ -76,17 +98,6 @@ bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
         }
     }
     return grabador.CerrarGrabacion(r);
-}
-
-bool ConfirmarTurnero(platform::Dialogs& dialogs) {
-    return Confirmar(dialogs, std::string(kTurneroPregunta), std::string(kTurneroTitulo));
-}
-
-bool GrabarTurneroConfirmado(platform::Dialogs& dialogs, Grabador& grabador, int estilo,
-                             std::string_view textoPuerto) {
-    if (!ConfirmarTurnero(dialogs)) return false;
-    Turnero(grabador).GrabarTurnero(estilo, textoPuerto);
-    return true;
 }
 
 }  // namespace letrador

@@ -1,5 +1,7 @@
-// What the two recording commands do once their refusals are past: open, send, close.
-// Shared by the main window's menu commands and the command-line recorder.
+// The recording commands in two halves. The first half runs where the operator is, before
+// anything is sent: "Guardar párrafo", the refusals with their message boxes and the turn-display
+// question; it makes what the job records. The second half runs on each sign's own thread, from
+// the opening to the closing. Shared by the windows, letrador-cli and the service.
 #pragma once
 
 #include <optional>
@@ -13,15 +15,9 @@
 #include "message/paragraph_store.h"
 #include "platform/dialogs.h"
 #include "signlink/grabacion.h"
+#include "signlink/recording_job.h"
 
 namespace letrador {
-
-struct ParrafoAGrabar {
-    std::u32string Text;
-    std::string fontPath;  // full path: the font folder and the paragraph's font file
-    Int16 Separation = 1;
-    bool Ignore = false;
-};
 
 struct OpcionesGrabacion {
     std::string textoPuerto;  // the chosen entry of the port list, "3"
@@ -29,39 +25,37 @@ struct OpcionesGrabacion {
     Int16 spaceWidth = 3;
 };
 
-// The whole message, from the opening on: "Grabando párrafo p de n..." for every paragraph not
-// ignored (numbered among all of them), " OK." after each clean one, the separator after each
-// one when not joined. Stops at the first paragraph that times out. The closing's result.
-bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
-                        const OpcionesGrabacion& opciones);
+// ---- Before the job: on the operator's side ----
 
 // The first steps of "&Total": presses "Guardar párrafo" and refuses a message over the capacity
-// with its message box. The paragraphs of the list to record, or nothing when it was refused.
-std::optional<std::vector<ParrafoAGrabar>> PrepararMensajeTotal(ParagraphCommands& commands,
-                                                                 const ParagraphStore& store,
-                                                                 const EditorView& view,
-                                                                 platform::Dialogs& dialogs);
+// with its message box. The message to record, or nothing when it was refused.
+std::optional<WholeMessage> PrepararMensajeTotal(ParagraphCommands& commands,
+                                                 const ParagraphStore& store,
+                                                 const EditorView& view,
+                                                 platform::Dialogs& dialogs, bool joined);
 
-// "&Total" from its first step: presses "Guardar párrafo", refuses a message over the capacity
-// with its message box, and otherwise records the paragraphs of the list on port `textoPuerto`.
-// False when it was refused and nothing was sent.
-bool GrabarMensajeTotal(ParagraphCommands& commands, const ParagraphStore& store,
-                        const EditorView& view, platform::Dialogs& dialogs, Grabador& grabador,
-                        const std::string& textoPuerto, bool joined);
-
-// The paragraph being edited, from the opening on: only `seleccion` when it is not empty
-// ("Grabando selección: ..." and no OK mark), else the whole `texto` ("Grabando párrafo
-// actual..." and "OK" when clean). The closing's result.
-bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
-                            std::u32string_view seleccion, const std::string& fontPath,
-                            Int16 separacion, const OpcionesGrabacion& opciones);
+// The refusals of "&Parcial" (no text, no font, a text over the capacity even when only a
+// selection is recorded), each with its message box. The text to record, or nothing.
+std::optional<CurrentParagraph> PrepararParrafoActual(const ParagraphStore& store,
+                                                      EditorView& view,
+                                                      platform::Dialogs& dialogs);
 
 // Asks "Grabación de turnero"; true on Yes.
 bool ConfirmarTurnero(platform::Dialogs& dialogs);
 
-// "Turnero 1" to "Turnero 3": asks "Grabación de turnero" and, on Yes, records the turn display
-// in `estilo` on port `textoPuerto`. False when the operator answered No and nothing was sent.
-bool GrabarTurneroConfirmado(platform::Dialogs& dialogs, Grabador& grabador, int estilo,
-                             std::string_view textoPuerto);
+// ---- The job on each sign: from the opening on ----
+
+// The whole message: "Grabando párrafo p de n..." for every paragraph not ignored (numbered
+// among all of them), " OK." after each clean one, the separator after each one when not
+// joined. Stops at the first paragraph that times out. The closing's result.
+bool RecordWholeMessage(Grabador& grabador, const std::vector<ParrafoAGrabar>& parrafos,
+                        const OpcionesGrabacion& opciones);
+
+// The paragraph being edited: only `seleccion` when it is not empty ("Grabando selección: ..."
+// and no OK mark), else the whole `texto` ("Grabando párrafo actual..." and "OK" when clean).
+// The closing's result.
+bool RecordCurrentParagraph(Grabador& grabador, std::u32string_view texto,
+                            std::u32string_view seleccion, const std::string& fontPath,
+                            Int16 separacion, const OpcionesGrabacion& opciones);
 
 }  // namespace letrador

@@ -42,8 +42,9 @@ void PlainRecordingView::AgregarLog(std::string_view texto, bool nuevaLinea) {
     lineOpen_ = true;
 }
 
-void PlainRecordingView::setProgress(std::string_view texto) {
+void PlainRecordingView::setProgress(std::string_view texto, int percent) {
     progress_ = std::string(texto);
+    percent_ = percent;
     progressHistory_.push_back(progress_);
 }
 

@@ -38,8 +38,8 @@ class RecordingView : public LogWriter {
   public:
     // Disables the main window, shows frmGraba, hides its cmdCerrar and empties txtLog.
     virtual void prepare() = 0;
-    // Sets lblProgreso.
-    virtual void setProgress(std::string_view texto) = 0;
+    // Sets lblProgreso; `percent` is the share sent that the label names, -1 for a phase.
+    virtual void setProgress(std::string_view texto, int percent) = 0;
     // Shows cmdCerrar and gives it the focus.
     virtual void showClose() = 0;
 };
@@ -54,7 +54,7 @@ class PlainRecordingView : public RecordingView {
 
     void prepare() override;
     void AgregarLog(std::string_view texto, bool nuevaLinea) override;
-    void setProgress(std::string_view texto) override;
+    void setProgress(std::string_view texto, int percent) override;
     void showClose() override;
     // Prints the line still open, if any.
     void flush();
@@ -62,6 +62,7 @@ class PlainRecordingView : public RecordingView {
     const RecordingLog& log() const { return log_; }
     std::vector<std::string> lines() const { return log_.lines(); }
     const std::string& progress() const { return progress_; }
+    int percent() const { return percent_; }
     // Every text lblProgreso was given since the last prepare(), in order.
     const std::vector<std::string>& progressHistory() const { return progressHistory_; }
 
@@ -75,6 +76,7 @@ class PlainRecordingView : public RecordingView {
     std::ostream* out_;
     RecordingLog log_;
     std::string progress_ = "Grabando";
+    int percent_ = -1;
     std::vector<std::string> progressHistory_;
     std::string openLine_;
     bool lineOpen_ = false;

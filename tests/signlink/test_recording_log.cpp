@@ -33,7 +33,7 @@ TEST(PlainRecordingView, PrepareEmptiesTheLogAndEachLineIsPrintedOnceComplete) {
     EXPECT_FALSE(view.closeButtonShown);
     EXPECT_FALSE(view.mainWindowEnabled);
     EXPECT_TRUE(view.windowShown);
-    view.setProgress("Reconociendo dispositivo...");
+    view.setProgress("Reconociendo dispositivo...", -1);
     EXPECT_EQ(view.progress(), "Reconociendo dispositivo...");
     view.AgregarLog("Usando puerto COM 3.", false);
     EXPECT_EQ(out.str(), "");
