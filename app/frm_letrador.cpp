@@ -36,11 +36,8 @@
 #include "message/tag_highlighter.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_discovery.h"
-#include "platform/qt_link_thread.h"
 #include "signlink/frm_graba.h"
 #include "signlink/frm_varios.h"
-#include "signlink/grabacion.h"
-#include "signlink/puerto_serie.h"
 #include "signlink/recording_commands.h"
 
 namespace letrador {
@@ -112,15 +109,11 @@ private:
 };
 
 void frmLetrador::buildSecondaryWindows() {
-    frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
-        services_.link, services_.store.SpaceWidth, services_.deviceOf,
-        [this] { returnFromSecondaryWindow(); }});
     // The space width and "Párrafos unidos" change what the preview shows and its total.
-    if (auto* width = frmAvanzadas_->findChild<QLineEdit*>(QStringLiteral("txtParEspacio")))
-        connect(width, &QLineEdit::textChanged, this, [this] { schedulePreview(); });
-    if (auto* joined = frmAvanzadas_->findChild<QCheckBox*>(QStringLiteral("chkParUnidos")))
-        connect(joined, &QCheckBox::toggled, this, [this] { schedulePreview(); });
-    frmGraba_ = std::make_unique<frmGraba>(frmGraba::MainWindowHooks{
+    frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
+        services_.ports, services_.store.SpaceWidth, services_.deviceOf,
+        [this] { returnFromSecondaryWindow(); }, [this] { schedulePreview(); }});
+    frmGraba_ = std::make_unique<frmGraba>(services_.engine, frmGraba::MainWindowHooks{
         [this](bool enabled) { QMainWindow::setEnabled(enabled); },
         [this] {
             show();
@@ -135,9 +128,6 @@ void frmLetrador::buildSecondaryWindows() {
         std::make_unique<FileCommands>(services_.store, *this, commands_, *messageFiles_,
                                        *frmArchivo_, *chooserHost_, services_.dialogs);
     frmArchivo_->setCommands(fileCommands_.get());
-    puertoSerie_ = std::make_unique<PuertoSerie>(services_.link, services_.pump, *frmGraba_);
-    puertoSerie_->connect(services_.ticker);
-    grabador_ = std::make_unique<Grabador>(*puertoSerie_, *frmGraba_);
 }
 
 frmLetrador::~frmLetrador() { Form_Unload(); }
@@ -409,7 +399,7 @@ bool frmLetrador::Form_Load() {
     store.SignCapacity = 2046;
     store.SpaceWidth = 3;
 
-    Int16 found = BuscarPuertos(services_.link, *frmAvanzadas_, services_.deviceOf);
+    Int16 found = BuscarPuertos(services_.ports, *frmAvanzadas_, services_.deviceOf);
     if (found > 0) {
         frmAvanzadas_->choosePort(frmAvanzadas_->portCount() - 1);
     } else {
@@ -425,8 +415,6 @@ bool frmLetrador::Form_Load() {
 void frmLetrador::Form_Unload() {
     // The commands and the serial layer refer to the windows: they go first.
     frmVarios_.reset();
-    grabador_.reset();
-    puertoSerie_.reset();
     frmAyuda_.reset();
     fileCommands_.reset();
     messageFiles_.reset();
@@ -451,13 +439,6 @@ void frmLetrador::closeEvent(QCloseEvent* event) {
     closingConfirmed_ = true;
     Form_Unload();
     event->accept();
-}
-
-void frmLetrador::paintEvent(QPaintEvent* event) {
-    // The font list shows the folder as it is whenever the window repaints; after the paint,
-    // since refilling the list repaints it.
-    QTimer::singleShot(0, this, [this] { refreshFontList(); });
-    QMainWindow::paintEvent(event);
 }
 
 void frmLetrador::changeEvent(QEvent* event) {
@@ -740,45 +721,26 @@ void frmLetrador::menArchGuardar_Click() { fileCommands_->menArchGuardar_Click()
 void frmLetrador::menArchGuardarComo_Click() { fileCommands_->menArchGuardarComo_Click(); }
 
 void frmLetrador::menGrabTotal_Click() {
-    GrabarMensajeTotal(commands_, services_.store, *this, services_.dialogs, *grabador_,
-                       frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked());
+    if (auto message = PrepararMensajeTotal(commands_, services_.store, *this, services_.dialogs,
+                                            frmAvanzadas_->joinedChecked()))
+        frmGraba_->grabar(std::move(*message), frmAvanzadas_->chosenPortText());
 }
 
 void frmLetrador::menGrabParcial_Click() {
-    ParagraphStore& store = services_.store;
-    std::u32string text = messageText();
-    if (text.empty()) {
-        services_.dialogs.information(kMsgTextoVacio);
-        txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (fontFileText().empty()) {
-        services_.dialogs.information(kMsgSinFuente);
-        return;
-    }
-    std::string fontPath = store.fontPath(fontFileText());
-    Int16 separation = WholeValue(separationText());
-    // The whole text must fit, even when only a selection is recorded.
-    if (ContarColumnas(text, fontPath, separation, store.SpaceWidth) > store.SignCapacity) {
-        services_.dialogs.information(
-            "El texto supera la capacidad del cartel. Debe reducir el texto.");
-        return;
-    }
-    RecordCurrentParagraph(*grabador_, text, selectedMessageText(), fontPath, separation,
-                           {frmAvanzadas_->chosenPortText(), frmAvanzadas_->joinedChecked(),
-                            store.SpaceWidth});
+    if (auto paragraph = PrepararParrafoActual(services_.store, *this, services_.dialogs))
+        frmGraba_->grabar(std::move(*paragraph), frmAvanzadas_->chosenPortText());
 }
 
 void frmLetrador::menTurn_Click(int estilo) {
-    GrabarTurneroConfirmado(services_.dialogs, *grabador_, estilo, frmAvanzadas_->chosenPortText());
+    if (ConfirmarTurnero(services_.dialogs))
+        frmGraba_->grabar(TurnDisplay{estilo, std::nullopt}, frmAvanzadas_->chosenPortText());
 }
 
 void frmLetrador::menGrabVarios_Click() {
     if (!frmVarios_) {
         frmVarios_ = std::make_unique<frmVarios>(frmVarios::Services{
             commands_, services_.store, *this, services_.dialogs,
-            [this] { return frmAvanzadas_->joinedChecked(); },
-            platform::QtLinkThread::maker(services_.deviceOf),
+            [this] { return frmAvanzadas_->joinedChecked(); }, services_.engine,
             [this](bool enabled) { QMainWindow::setEnabled(enabled); },
             [this] {
                 show();

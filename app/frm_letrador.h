@@ -13,8 +13,7 @@
 #include "message/sign_preview.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "platform/event_pump.h"
-#include "platform/serial_link.h"
+#include "platform/port_search.h"
 
 class QAction;
 class QCheckBox;
@@ -33,9 +32,8 @@ namespace letrador {
 
 class FileCommands;
 class LedPreview;
-class Grabador;
 class MessageFiles;
-class PuertoSerie;
+class RecordingEngine;
 class TagHighlighter;
 class frmAyuda;
 class frmArchivo;
@@ -50,9 +48,10 @@ public:
         ParagraphStore& store;
         platform::Dialogs& dialogs;
         platform::Desktop& desktop;
-        platform::SerialLink& link;
-        platform::EventPump& pump;
-        platform::Ticker& ticker;
+        // Finds the ports that open, at start-up and for "Actualizar".
+        platform::PortSearch& ports;
+        // Records every job of the recording menus, off this window's thread.
+        RecordingEngine& engine;
         std::filesystem::path workFolder;
         std::function<std::string(int)> deviceOf;
     };
@@ -79,7 +78,6 @@ public:
     frmFuentes* fuentes() { return frmFuentes_.get(); }
     ParagraphCommands& paragraphCommands() { return commands_; }
     FileCommands& fileCommands() { return *fileCommands_; }
-    PuertoSerie& puertoSerie() { return *puertoSerie_; }
 
     // EditorView
     std::u32string messageText() const override;
@@ -144,7 +142,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -169,8 +166,6 @@ private:
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
     std::unique_ptr<FileCommands> fileCommands_;
-    std::unique_ptr<PuertoSerie> puertoSerie_;
-    std::unique_ptr<Grabador> grabador_;
     QFileSystemWatcher* fontWatcher_ = nullptr;
     // The LED preview, redrawn once after a burst of changes.
     void schedulePreview();

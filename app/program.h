@@ -1,17 +1,14 @@
-// The program as it runs: the real dialogs, desktop, serial port, event pump and tick, and the
-// main window over them, for one working folder.
+// The program as it runs: its start-up (the working folder, the ports, the recording engine) and
+// the real dialogs and desktop, with the main window over them.
 #pragma once
 
 #include <filesystem>
-#include <functional>
-#include <string>
 
+#include "app/app_core.h"
 #include "app/frm_letrador.h"
 #include "message/paragraph_store.h"
 #include "platform/qt_desktop.h"
 #include "platform/qt_dialogs.h"
-#include "platform/qt_event_pump.h"
-#include "platform/qt_port_link.h"
 
 namespace letrador {
 
@@ -27,13 +24,10 @@ public:
 private:
     // Qt's own texts in Spanish before any window is made.
     platform::SpanishQtTexts qtTexts_;
-    std::function<std::string(int)> deviceOf_;
+    AppCore core_;
     ParagraphStore store_;
     platform::QtDialogs dialogs_;
     platform::QtDesktop desktop_;
-    platform::QtPortLink link_;
-    platform::QtEventPump pump_;
-    platform::QtTicker ticker_;
     frmLetrador window_;
 };
 

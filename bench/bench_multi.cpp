@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -24,7 +25,7 @@
 #include <vector>
 
 #include "platform/qt_link_thread.h"
-#include "signlink/multi_recording.h"
+#include "signlink/recording_engine.h"
 
 extern char** environ;
 
@@ -97,28 +98,6 @@ class CartelVirtual {
     bool ok_ = false;
 };
 
-// Keeps the verdicts; the log lines are not needed.
-class Verdicts : public SignReport {
-  public:
-    explicit Verdicts(std::size_t n) : verdicts_(n) {}
-    void AgregarLog(std::size_t, std::string_view, bool) override {}
-    void setProgress(std::size_t, std::string_view) override {}
-    void finished(std::size_t sign, const std::string& veredicto) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        verdicts_[sign] = veredicto;
-    }
-    bool allClean() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& v : verdicts_)
-            if (v != kVeredictoSinErrores) return false;
-        return true;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<std::string> verdicts_;
-};
-
 std::vector<ParrafoAGrabar> Mensaje() {
     const std::string font = std::string(LETRADOR_FONT_DIR) + "/normal.ffv";
     return {{U"<4>Bienvenidos al banco", font, 1, false},
@@ -142,7 +121,7 @@ void BM_VariosCarteles(benchmark::State& state) {
     const std::string folder = templ;
     std::vector<std::string> puertos;
     for (int k = 1; k <= signs; ++k) puertos.push_back(std::to_string(k));
-    const SignJob job = WholeMessageJob(Mensaje(), false, 3);
+    const WholeMessage message{Mensaje(), false, 3};
     double total = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -154,18 +133,21 @@ void BM_VariosCarteles(benchmark::State& state) {
                 return;
             }
         }
-        Verdicts verdicts(puertos.size());
-        MultiRecording recording(
-            platform::QtLinkThread::maker(
-                [folder](int n) { return folder + "/COM" + std::to_string(n); }),
-            verdicts);
+        RecordingEngine engine(platform::QtLinkThread::maker(
+            [folder](int n) { return folder + "/COM" + std::to_string(n); }));
+        bool allClean = false;
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
-        recording.start(puertos, job);
-        recording.wait();
+        auto run = engine.start({message, puertos}, [&allClean](const RecordingEvent& e) {
+            if (const auto* end = std::get_if<event::JobEnded>(&e)) {
+                allClean = std::all_of(end->verdicts.begin(), end->verdicts.end(),
+                                       [](Verdict v) { return v == Verdict::Clean; });
+            }
+        });
+        run->wait();
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.PauseTiming();
-        if (!verdicts.allClean()) {
+        if (!allClean) {
             state.SkipWithError("a sign's recording had errors");
             return;
         }

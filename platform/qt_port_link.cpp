@@ -1,5 +1,8 @@
 #include "platform/qt_port_link.h"
 
+#include <QThread>
+#include <memory>
+
 #include "platform/net_address.h"
 
 namespace platform {
@@ -37,11 +40,19 @@ std::vector<int> QtPortLink::probePorts(const std::vector<int>& numbers) {
             addresses.push_back(*a);
         }
     }
-    std::vector<int> serialFound;
-    const std::vector<bool> connected = ConnectAll(addresses, probeWaitMs, [&] {
-        active_ = &serial_;
-        serialFound = serial_.probePorts(serialPorts);
-    });
+    // The network entries are tried on a thread of their own, whose event loop drives their
+    // sockets, while the devices are opened here; servers that do not answer cost one wait.
+    std::vector<bool> connected(addresses.size(), false);
+    std::unique_ptr<QThread> network;
+    if (!addresses.empty()) {
+        network.reset(QThread::create([&connected, &addresses, wait = probeWaitMs] {
+            connected = ConnectAll(addresses, wait, nullptr);
+        }));
+        network->start();
+    }
+    active_ = &serial_;
+    const std::vector<int> serialFound = serial_.probePorts(serialPorts);
+    if (network) network->wait();
     std::vector<int> found;
     auto s = serialFound.begin();
     std::size_t k = 0;

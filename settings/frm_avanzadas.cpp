@@ -88,6 +88,12 @@ frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
     connect(cmdParEspaMas_, &QPushButton::clicked, this, [this] { cmdParEspaMas_Click(); });
     connect(cmdParEspaMenos_, &QPushButton::clicked, this, [this] { cmdParEspaMenos_Click(); });
     connect(cmdCerrar_, &QPushButton::clicked, this, [this] { cmdCerrar_Click(); });
+    connect(txtParEspacio_, &QLineEdit::textChanged, this, [this] {
+        if (services_.changed) services_.changed();
+    });
+    connect(chkParUnidos_, &QCheckBox::toggled, this, [this] {
+        if (services_.changed) services_.changed();
+    });
     // Esc is "Cerrar", when that is allowed.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
@@ -139,7 +145,8 @@ bool frmAvanzadas::isEnabled(OptionsControl control) const {
 }
 
 void frmAvanzadas::cmdActualizar_Click() {
-    letrador::cmdActualizar_Click(services_.link, *this, services_.deviceOf);
+    // The list is filled when the search ends, while the window lives.
+    letrador::cmdActualizar_Click(services_.ports, *this, services_.deviceOf);
 }
 void frmAvanzadas::cmdParEspaMas_Click() {
     letrador::cmdParEspaMas_Click(*this, services_.spaceWidth);

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "message/numeric.h"
-#include "platform/serial_link.h"
+#include "platform/port_search.h"
 #include "settings/options_view.h"
 
 class QCheckBox;
@@ -20,11 +20,13 @@ namespace letrador {
 class frmAvanzadas : public QWidget, public OptionsView {
 public:
     struct Services {
-        platform::SerialLink& link;
+        platform::PortSearch& ports;
         Int16& spaceWidth;
         std::function<std::string(int)> deviceOf;
         // Gives the main window back (enabled and focused) when the window closes.
         std::function<void()> returnToMainWindow;
+        // The space width or "Párrafos unidos" changed: what the message measures changes.
+        std::function<void()> changed;
     };
 
     explicit frmAvanzadas(Services services, QWidget* parent = nullptr);

@@ -20,18 +20,21 @@ void cmdParEspaMenos_Click(OptionsView& options, Int16& spaceWidth) {
     }
 }
 
-Int16 cmdActualizar_Click(platform::SerialLink& link, OptionsView& options,
-                          const std::function<std::string(int)>& deviceOf) {
+void cmdActualizar_Click(platform::PortSearch& search, OptionsView& options,
+                         const std::function<std::string(int)>& deviceOf,
+                         std::function<void(Int16 found)> done) {
     options.setEnabled(OptionsControl::cmdActualizar, false);
     options.setEnabled(OptionsControl::cmdCerrar, false);
     options.clearPorts();
-    Int16 found = BuscarPuertos(link, options, deviceOf);
-    if (found > 0) {
-        options.choosePort(options.portCount() - 1);
-        options.setEnabled(OptionsControl::cmdCerrar, true);
-    }
-    options.setEnabled(OptionsControl::cmdActualizar, true);
-    return found;
+    search.findLater(EveryPortNumber(), [&options, deviceOf, done](std::vector<int> ports) {
+        const Int16 found = ListarPuertos(ports, options, deviceOf);
+        if (found > 0) {
+            options.choosePort(options.portCount() - 1);
+            options.setEnabled(OptionsControl::cmdCerrar, true);
+        }
+        options.setEnabled(OptionsControl::cmdActualizar, true);
+        if (done) done(found);
+    });
 }
 
 }  // namespace letrador

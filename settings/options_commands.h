@@ -5,7 +5,7 @@
 #include <string>
 
 #include "message/numeric.h"
-#include "platform/serial_link.h"
+#include "platform/port_search.h"
 #include "settings/options_view.h"
 
 namespace letrador {
@@ -15,8 +15,11 @@ void cmdParEspaMas_Click(OptionsView& options, Int16& spaceWidth);
 // "-" of the space width: down to 1.
 void cmdParEspaMenos_Click(OptionsView& options, Int16& spaceWidth);
 
-// "Actualizar": searches the ports again; the last one found is chosen. Returns the count.
-Int16 cmdActualizar_Click(platform::SerialLink& link, OptionsView& options,
-                          const std::function<std::string(int)>& deviceOf);
+// "Actualizar": empties the list and searches the ports again, off the caller's thread; when the
+// search is over the ports found are listed, the last one is chosen and `done` hears the count.
+// The two buttons stay off meanwhile.
+void cmdActualizar_Click(platform::PortSearch& search, OptionsView& options,
+                         const std::function<std::string(int)>& deviceOf,
+                         std::function<void(Int16 found)> done = {});
 
 }  // namespace letrador

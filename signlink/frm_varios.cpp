@@ -11,9 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QTextCursor>
+#include <QShortcut>
 #include <QVBoxLayout>
+#include <map>
+#include <type_traits>
 
+#include "signlink/log_box.h"
 #include "signlink/recording_commands.h"
 
 namespace letrador {
@@ -24,40 +27,13 @@ QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+constexpr int kPortRole = Qt::UserRole;
+constexpr int kCaptionRole = Qt::UserRole + 1;
+
 }  // namespace
 
-// Each sign's thread hands its reports to the window's thread; a report that arrives after the
-// window is gone is dropped with it.
-class frmVarios::QueuedReport : public SignReport {
-  public:
-    explicit QueuedReport(frmVarios& window) : window_(window) {}
-
-    void AgregarLog(std::size_t sign, std::string_view texto, bool nuevaLinea) override {
-        QMetaObject::invokeMethod(
-            &window_, [w = &window_, sign, t = std::string(texto), nuevaLinea] {
-                w->onLog(sign, t, nuevaLinea);
-            },
-            Qt::QueuedConnection);
-    }
-    void setProgress(std::size_t sign, std::string_view texto) override {
-        QMetaObject::invokeMethod(
-            &window_, [w = &window_, sign, t = std::string(texto)] { w->onProgress(sign, t); },
-            Qt::QueuedConnection);
-    }
-    void finished(std::size_t sign, const std::string& veredicto) override {
-        QMetaObject::invokeMethod(
-            &window_, [w = &window_, sign, veredicto] { w->onFinished(sign, veredicto); },
-            Qt::QueuedConnection);
-    }
-
-  private:
-    frmVarios& window_;
-};
-
 frmVarios::frmVarios(Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      services_(std::move(services)),
-      report_(std::make_unique<QueuedReport>(*this)) {
+    : QWidget(parent, Qt::Window), services_(std::move(services)) {
     setObjectName(QStringLiteral("frmVarios"));
     setWindowTitle(QStringLiteral("Varios carteles"));
 
@@ -92,14 +68,29 @@ frmVarios::frmVarios(Services services, QWidget* parent)
     fraCarteles_->setObjectName(QStringLiteral("fraCarteles"));
     auto* inner = new QWidget;
     carteles_ = new QGridLayout(inner);
+    carteles_->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("scrCarteles"));
     scroll->setWidgetResizable(true);
     scroll->setWidget(inner);
-    (new QVBoxLayout(fraCarteles_))->addWidget(scroll);
+    lblResumen_ = new QLabel;
+    lblResumen_->setObjectName(QStringLiteral("lblResumen"));
+    auto* estado = new QVBoxLayout(fraCarteles_);
+    estado->addWidget(scroll, 1);
+    estado->addWidget(lblResumen_);
 
     cmdGrabar_ = new QPushButton(QStringLiteral("&Grabar"));
     cmdGrabar_->setObjectName(QStringLiteral("cmdGrabar"));
     cmdGrabar_->setToolTip(QStringLiteral("Graba en todos los carteles marcados a la vez."));
+    cmdReintentar_ = new QPushButton(QStringLiteral("&Reintentar los que fallaron"));
+    cmdReintentar_->setObjectName(QStringLiteral("cmdReintentar"));
+    cmdReintentar_->setToolTip(
+        QStringLiteral("Graba otra vez, lo mismo, solo en los carteles que no terminaron sin errores."));
+    cmdReintentar_->setEnabled(false);
+    cmdDetener_ = new QPushButton(QStringLiteral("&Detener"));
+    cmdDetener_->setObjectName(QStringLiteral("cmdDetener"));
+    cmdDetener_->setToolTip(QStringLiteral("Detiene la grabación en todos los carteles."));
+    cmdDetener_->setEnabled(false);
     cmdCerrar_ = new QPushButton(QStringLiteral("Cerrar"));
     cmdCerrar_->setObjectName(QStringLiteral("cmdCerrar"));
     cmdCerrar_->setToolTip(QStringLiteral("Cierra la ventana."));
@@ -110,31 +101,54 @@ frmVarios::frmVarios(Services services, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdGrabar_);
+    buttons->addWidget(cmdReintentar_);
+    buttons->addWidget(cmdDetener_);
     buttons->addWidget(cmdCerrar_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(fraCarteles_, 1);
     layout->addLayout(buttons);
-    resize(720, 560);
+    resize(760, 620);
 
     connect(cmdGrabar_, &QPushButton::clicked, this, [this] { cmdGrabar_Click(); });
+    connect(cmdReintentar_, &QPushButton::clicked, this, [this] { cmdReintentar_Click(); });
+    connect(cmdDetener_, &QPushButton::clicked, this, [this] { cmdDetener_Click(); });
     connect(cmdCerrar_, &QPushButton::clicked, this, [this] { cmdCerrar_Click(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { cmdCerrar_Click(); });
 }
 
 frmVarios::~frmVarios() {
-    // The signs' threads end before the report they write to.
-    recording_.reset();
+    // The signs' events are addressed to this window: they end before it does.
+    if (run_) {
+        run_->stop();
+        run_->wait();
+    }
 }
 
 void frmVarios::mostrar(const std::vector<Puerto>& puertos) {
     lstPuertos_->clear();
     for (const Puerto& p : puertos) {
         const std::string where = p.dispositivo.empty() ? "sin dispositivo" : p.dispositivo;
-        auto* item = new QListWidgetItem(Q("COM " + p.texto + " (" + where + ")"), lstPuertos_);
-        item->setData(Qt::UserRole, Q(p.texto));
+        const QString caption = Q("COM " + p.texto + " (" + where + ")");
+        auto* item = new QListWidgetItem(caption, lstPuertos_);
+        item->setData(kPortRole, Q(p.texto));
+        item->setData(kCaptionRole, caption);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    // What "&Total" could not record is not offered here either.
+    const bool total = services_.editor.isEnabled(EditorControl::menGrabTotal);
+    optGrabTotal_->setEnabled(total);
+    (total ? optGrabTotal_ : optGrabTurnero_)->setChecked(true);
+    // A new visit starts with no signs and no logs of the last one.
+    signs_.clear();
+    logs_.clear();
+    verdicts_.clear();
+    lastWhat_.reset();
+    buildSignBoxes();
+    lblResumen_->clear();
+    setChoosing(true);
     if (services_.setMainWindowEnabled) services_.setMainWindowEnabled(false);
     show();
     raise();
@@ -146,6 +160,18 @@ void frmVarios::setChoosing(bool enabled) {
     fraQueGrabar_->setEnabled(enabled);
     cmdGrabar_->setEnabled(enabled);
     cmdCerrar_->setEnabled(enabled);
+    cmdDetener_->setEnabled(!enabled);
+    bool failed = false;
+    for (const auto& v : verdicts_) failed = failed || (v && *v != Verdict::Clean);
+    cmdReintentar_->setEnabled(enabled && lastWhat_ && failed);
+}
+
+QListWidgetItem* frmVarios::itemOf(const std::string& port) const {
+    for (int k = 0; k < lstPuertos_->count(); ++k) {
+        QListWidgetItem* item = lstPuertos_->item(k);
+        if (item->data(kPortRole).toString() == Q(port)) return item;
+    }
+    return nullptr;
 }
 
 void frmVarios::cmdGrabar_Click() {
@@ -154,34 +180,55 @@ void frmVarios::cmdGrabar_Click() {
     for (int k = 0; k < lstPuertos_->count(); ++k) {
         const QListWidgetItem* item = lstPuertos_->item(k);
         if (item->checkState() == Qt::Checked)
-            marcados.push_back(item->data(Qt::UserRole).toString().toStdString());
+            marcados.push_back(item->data(kPortRole).toString().toStdString());
     }
     if (marcados.empty()) {
         services_.dialogs.information("Marque al menos un cartel para grabar.");
         return;
     }
-    SignJob job;
     if (optGrabTotal_->isChecked()) {
-        auto parrafos = PrepararMensajeTotal(services_.commands, services_.store,
-                                             services_.editor, services_.dialogs);
-        if (!parrafos) return;
-        job = WholeMessageJob(std::move(*parrafos), services_.joined && services_.joined(),
-                              services_.store.SpaceWidth);
+        auto message = PrepararMensajeTotal(services_.commands, services_.store, services_.editor,
+                                            services_.dialogs,
+                                            services_.joined && services_.joined());
+        if (!message) return;
+        record(std::move(*message), std::move(marcados));
     } else {
         if (!ConfirmarTurnero(services_.dialogs)) return;
-        job = TurneroJob(cboTurnEstilo_->currentIndex() + 1);
+        record(TurnDisplay{cboTurnEstilo_->currentIndex() + 1, std::nullopt}, std::move(marcados));
     }
+}
 
-    recording_.reset();
-    signs_ = std::move(marcados);
+void frmVarios::cmdReintentar_Click() {
+    if (running_ || !lastWhat_) return;
+    std::vector<std::string> failed;
+    for (std::size_t k = 0; k < signs_.size(); ++k)
+        if (verdicts_[k] != Verdict::Clean) failed.push_back(signs_[k]);
+    if (failed.empty()) return;
+    record(*lastWhat_, std::move(failed));
+}
+
+void frmVarios::record(WhatToRecord what, std::vector<std::string> ports) {
+    lastWhat_ = what;
+    signs_ = std::move(ports);
     logs_.assign(signs_.size(), RecordingLog());
-    verdicts_.assign(signs_.size(), std::string());
-    ended_ = 0;
+    verdicts_.assign(signs_.size(), std::nullopt);
+    for (const std::string& port : signs_) {
+        if (QListWidgetItem* item = itemOf(port)) {
+            item->setText(item->data(kCaptionRole).toString());
+            item->setForeground(palette().text());
+        }
+    }
     buildSignBoxes();
+    lblResumen_->clear();
+    const std::uint64_t job = ++job_;
     running_ = true;
     setChoosing(false);
-    recording_ = std::make_unique<MultiRecording>(services_.threads, *report_);
-    recording_->start(signs_, job);
+    run_ = services_.engine.prepare({std::move(what), signs_}, [this, job](const RecordingEvent& e) {
+        QMetaObject::invokeMethod(this, [this, job, e] { onEvent(job, e); }, Qt::AutoConnection);
+    });
+    // Held before it starts: a job may end, its events heard on this very thread, before
+    // start() returns.
+    services_.engine.start(std::shared_ptr<RecordingRun>(run_));
 }
 
 void frmVarios::buildSignBoxes() {
@@ -190,14 +237,16 @@ void frmVarios::buildSignBoxes() {
         delete item;
     }
     boxes_.clear();
-    for (std::size_t k = 0; k < signs_.size(); ++k) {
+    // Every sign's log in sight at once: side by side, two or three to a row.
+    const std::size_t n = signs_.size();
+    const std::size_t columns = n <= 1 ? 1 : (n <= 4 ? 2 : 3);
+    for (std::size_t k = 0; k < n; ++k) {
         const QString name = Q("COM" + signs_[k]);
         auto* frame = new QGroupBox(Q("COM " + signs_[k]));
         frame->setObjectName(QStringLiteral("fraCartel") + name);
         auto* log = new QPlainTextEdit;
         log->setObjectName(QStringLiteral("txtLog") + name);
-        log->setReadOnly(true);
-        log->setLineWrapMode(QPlainTextEdit::NoWrap);
+        SetUpLogBox(*log);
         auto* progress = new QLabel(QStringLiteral("Grabando"));
         progress->setObjectName(QStringLiteral("lblProgreso") + name);
         auto* verdict = new QLabel;
@@ -206,49 +255,90 @@ void frmVarios::buildSignBoxes() {
         v->addWidget(log, 1);
         v->addWidget(progress);
         v->addWidget(verdict);
-        frame->setMinimumHeight(200);
-        carteles_->addWidget(frame, static_cast<int>(k / 2), static_cast<int>(k % 2));
+        frame->setMinimumHeight(110);
+        carteles_->addWidget(frame, static_cast<int>(k / columns), static_cast<int>(k % columns));
         boxes_.push_back({log, progress, verdict});
     }
 }
 
-void frmVarios::onLog(std::size_t sign, const std::string& texto, bool nuevaLinea) {
-    if (sign >= boxes_.size()) return;
-    logs_[sign].AgregarLog(texto, nuevaLinea);
-    QPlainTextEdit* box = boxes_[sign].log;
-    QTextCursor cursor = box->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    if (nuevaLinea) cursor.insertBlock();
-    cursor.insertText(Q(texto));
-    box->setTextCursor(cursor);
-    box->ensureCursorVisible();
+void frmVarios::onEvent(std::uint64_t job, const RecordingEvent& e) {
+    if (job != job_) return;
+    std::visit(
+        [this](const auto& ev) {
+            using T = std::decay_t<decltype(ev)>;
+            if constexpr (std::is_same_v<T, event::LogLine>) {
+                if (ev.sign >= boxes_.size()) return;
+                logs_[ev.sign].AgregarLog(ev.text, ev.newLine);
+                AppendToLogBox(*boxes_[ev.sign].log, ev.text, ev.newLine);
+            } else if constexpr (std::is_same_v<T, event::Progress>) {
+                if (ev.sign < boxes_.size()) boxes_[ev.sign].progress->setText(Q(ev.label));
+            } else if constexpr (std::is_same_v<T, event::SignEnded>) {
+                if (ev.sign >= boxes_.size()) return;
+                verdicts_[ev.sign] = ev.verdict;
+                boxes_[ev.sign].verdict->setText(Q(VerdictLine(ev.verdict)));
+                if (QListWidgetItem* item = itemOf(signs_[ev.sign])) {
+                    const bool clean = ev.verdict == Verdict::Clean;
+                    item->setText(item->data(kCaptionRole).toString() + (clean ? " ✔ " : " ✘ ") +
+                                  Q(VerdictWords(ev.verdict)));
+                    item->setForeground(clean ? QColor(0, 110, 0) : QColor(190, 0, 0));
+                }
+            } else {
+                running_ = false;
+                run_.reset();
+                showSummary();
+                setChoosing(true);
+                cmdCerrar_->setFocus(Qt::OtherFocusReason);
+                if (closeWhenEnded_) {
+                    closeWhenEnded_ = false;
+                    cmdCerrar_Click();
+                }
+            }
+        },
+        e);
 }
 
-void frmVarios::onProgress(std::size_t sign, const std::string& texto) {
-    if (sign < boxes_.size()) boxes_[sign].progress->setText(Q(texto));
+void frmVarios::showSummary() {
+    // "Resumen: 2 sin errores, 1 no se pudo abrir el puerto." in the order of the verdicts.
+    std::map<Verdict, int> counts;
+    for (const auto& v : verdicts_) ++counts[v.value_or(Verdict::Errors)];
+    std::string text = "Resumen: ";
+    bool first = true;
+    for (const auto& [verdict, count] : counts) {
+        if (!first) text += ", ";
+        first = false;
+        text += std::to_string(count) + " " + std::string(VerdictWords(verdict));
+    }
+    lblResumen_->setText(Q(text + "."));
 }
 
-void frmVarios::onFinished(std::size_t sign, const std::string& veredicto) {
-    if (sign >= boxes_.size()) return;
-    verdicts_[sign] = veredicto;
-    boxes_[sign].verdict->setText(Q(veredicto));
-    if (++ended_ < signs_.size()) return;
-    // Every thread has reported its end; they are joined here, which takes no time.
-    recording_->wait();
-    running_ = false;
-    setChoosing(true);
-    cmdCerrar_->setFocus(Qt::OtherFocusReason);
+void frmVarios::cmdDetener_Click() {
+    if (run_) run_->stop();
+    cmdDetener_->setEnabled(false);
+}
+
+bool frmVarios::askToStop() {
+    if (!services_.dialogs.question(
+            "Hay carteles que se están grabando.\r\nDesea detener la grabación?",
+            "Varios carteles")) {
+        return false;
+    }
+    cmdDetener_Click();
+    return true;
 }
 
 void frmVarios::cmdCerrar_Click() {
-    if (running_) return;
+    if (running_) {
+        // The window goes once every sign has stopped.
+        if (askToStop()) closeWhenEnded_ = true;
+        return;
+    }
     hide();
     if (services_.returnToMainWindow) services_.returnToMainWindow();
 }
 
 void frmVarios::closeEvent(QCloseEvent* event) {
     event->ignore();
-    if (!running_) cmdCerrar_Click();
+    cmdCerrar_Click();
 }
 
 }  // namespace letrador

@@ -1,11 +1,14 @@
 // "Varios carteles": records the current message ("Total") or a turn display into every checked
-// sign at the same time, with one log per sign and each sign's verdict as it ends.
+// sign at the same time, with one log per sign, each sign's verdict marked in the list as it
+// ends, a summary, and a second try of the signs that failed.
 #pragma once
 
 #include <QWidget>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +16,7 @@
 #include "message/paragraph_commands.h"
 #include "message/paragraph_store.h"
 #include "platform/dialogs.h"
-#include "platform/link_thread.h"
-#include "signlink/multi_recording.h"
+#include "signlink/recording_engine.h"
 #include "signlink/recording_log.h"
 
 class QComboBox;
@@ -22,6 +24,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -37,8 +40,7 @@ class frmVarios : public QWidget {
         platform::Dialogs& dialogs;
         // "Párrafos unidos" of the options.
         std::function<bool()> joined;
-        // Makes each sign's thread, with its link.
-        platform::LinkThreadMaker threads;
+        RecordingEngine& engine;
         std::function<void(bool)> setMainWindowEnabled;
         // Shows, enables and activates the main window again.
         std::function<void()> returnToMainWindow;
@@ -52,46 +54,54 @@ class frmVarios : public QWidget {
     explicit frmVarios(Services services, QWidget* parent = nullptr);
     ~frmVarios() override;
 
-    // Disables the main window and shows the window with `puertos` to choose from, none checked.
+    // Disables the main window and shows the window with `puertos` to choose from, none checked
+    // and the last run's logs gone. The whole message can be chosen only when "&Total" could
+    // record it.
     void mostrar(const std::vector<Puerto>& puertos);
 
     void cmdGrabar_Click();
+    // Records again, as last time, only the signs whose recording did not end clean.
+    void cmdReintentar_Click();
+    void cmdDetener_Click();
     void cmdCerrar_Click();
 
     // True from the start of a recording until every sign has ended.
     bool recordingRunning() const { return running_; }
     // The port texts of the recording under way or last made, in order.
     const std::vector<std::string>& recordedPorts() const { return signs_; }
-    // Each sign's log exactly as written, and its verdict once it has ended ("" before).
+    // Each sign's log exactly as written, and its verdict once it has ended.
     const RecordingLog& log(std::size_t sign) const { return logs_[sign]; }
-    const std::string& verdict(std::size_t sign) const { return verdicts_[sign]; }
+    std::optional<Verdict> verdict(std::size_t sign) const { return verdicts_[sign]; }
 
   protected:
-    // Closing waits for every sign, then gives the main window back.
+    // Closing while signs record asks whether to stop them; otherwise it is "Cerrar".
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class QueuedReport;
     struct SignBox {
         QPlainTextEdit* log;
         QLabel* progress;
         QLabel* verdict;
     };
 
+    void record(WhatToRecord what, std::vector<std::string> ports);
+    void onEvent(std::uint64_t job, const RecordingEvent& e);
     void buildSignBoxes();
     void setChoosing(bool enabled);
-    void onLog(std::size_t sign, const std::string& texto, bool nuevaLinea);
-    void onProgress(std::size_t sign, const std::string& texto);
-    void onFinished(std::size_t sign, const std::string& veredicto);
+    QListWidgetItem* itemOf(const std::string& port) const;
+    void showSummary();
+    // Asks whether to stop the signs still recording; true when they are being stopped.
+    bool askToStop();
 
     Services services_;
-    std::unique_ptr<QueuedReport> report_;
-    std::unique_ptr<MultiRecording> recording_;
+    std::shared_ptr<RecordingRun> run_;
     bool running_ = false;
-    std::size_t ended_ = 0;
+    std::uint64_t job_ = 0;
+    std::optional<WhatToRecord> lastWhat_;
+    bool closeWhenEnded_ = false;
     std::vector<std::string> signs_;
     std::vector<RecordingLog> logs_;
-    std::vector<std::string> verdicts_;
+    std::vector<std::optional<Verdict>> verdicts_;
     std::vector<SignBox> boxes_;
 
     QGroupBox* fraPuertos_;
@@ -102,7 +112,10 @@ class frmVarios : public QWidget {
     QComboBox* cboTurnEstilo_;
     QGroupBox* fraCarteles_;
     QGridLayout* carteles_;
+    QLabel* lblResumen_;
     QPushButton* cmdGrabar_;
+    QPushButton* cmdReintentar_;
+    QPushButton* cmdDetener_;
     QPushButton* cmdCerrar_;
 };
 

@@ -85,15 +85,28 @@ RecordingEngine::~RecordingEngine() {
 }
 
 std::shared_ptr<RecordingRun> RecordingEngine::start(RecordingJob job, EventSink sink) {
-    reapEnded();
+    auto run = prepare(std::move(job), std::move(sink));
+    start(run);
+    return run;
+}
+
+std::shared_ptr<RecordingRun> RecordingEngine::prepare(RecordingJob job, EventSink sink) {
     std::shared_ptr<RecordingRun> run(new RecordingRun(std::move(job), std::move(sink)));
+    run->signsLeft_ = run->job_.ports.size();
+    run->verdicts_.assign(run->signsLeft_, Verdict::Errors);
+    return run;
+}
+
+void RecordingEngine::start(const std::shared_ptr<RecordingRun>& run) {
+    reapEnded();
     const std::size_t signs = run->job_.ports.size();
-    run->signsLeft_ = signs;
-    run->verdicts_.assign(signs, Verdict::Errors);
     if (signs == 0) {
-        run->ended_ = true;
+        {
+            std::lock_guard<std::mutex> lock(run->mutex_);
+            run->ended_ = true;
+        }
         run->sink_(event::JobEnded{});
-        return run;
+        return;
     }
     {
         std::lock_guard<std::mutex> lock(runsMutex_);
@@ -108,7 +121,6 @@ std::shared_ptr<RecordingRun> RecordingEngine::start(RecordingJob job, EventSink
             recordSign(*r, k, link, pump, ticker);
         });
     }
-    return run;
 }
 
 void RecordingEngine::recordSign(RecordingRun& run, std::size_t sign, platform::SerialLink& link,

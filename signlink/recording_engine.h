@@ -63,6 +63,10 @@ class RecordingEngine {
     // Starts `job` and returns at once. `sink` hears its events from the signs' threads. A job
     // without signs ends at once with JobEnded.
     std::shared_ptr<RecordingRun> start(RecordingJob job, EventSink sink);
+    // The same in two steps, for a front end that must hold the run (to stop it) before the
+    // first event can reach it.
+    std::shared_ptr<RecordingRun> prepare(RecordingJob job, EventSink sink);
+    void start(const std::shared_ptr<RecordingRun>& run);
 
     // Stops every job under way (as RecordingRun::stop does for one).
     void stopAll();

@@ -17,7 +17,9 @@
 
 #include "app/frm_letrador.h"
 #include "platform/desktop.h"
+#include "platform/port_search.h"
 #include "platform/scripted_dialogs.h"
+#include "platform/scripted_link_thread.h"
 #include "platform/scripted_serial_link.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_mapping.h"
@@ -57,8 +59,10 @@ struct AppRig {
     // Builds the window and runs its load sequence; message boxes go to `boxes` when given.
     bool load(platform::Dialogs* boxes = nullptr) {
         const std::filesystem::path folder = scratch.path();
+        engine = std::make_unique<RecordingEngine>(
+            signs.script ? signs.maker() : platform::ScriptedLinkThread::over(link, pump, ticker));
         window = std::make_unique<frmLetrador>(frmLetrador::Services{
-            store, boxes ? *boxes : dialogs, desktop, link, pump, ticker, folder,
+            store, boxes ? *boxes : dialogs, desktop, ports, *engine, folder,
             [folder](int n) { return PortDevicePath(folder, n); }});
         return window->Form_Load();
     }
@@ -97,6 +101,11 @@ struct AppRig {
     platform::SimulatedTicker ticker;
     platform::ScriptedSerialLink link{&ticker};
     platform::SimulatedEventPump pump{link, ticker};
+    // The port search goes over the one scripted line; so does every recording, at once, unless
+    // `signs` is given a script before load(): each recording's sign then gets a line of its own.
+    platform::LinkPortSearch ports{link};
+    platform::ScriptedSigns signs;
+    std::unique_ptr<RecordingEngine> engine;
     std::unique_ptr<frmLetrador> window;
 };
 

@@ -372,29 +372,37 @@ TEST(MessageBox, BelongsToTheWindowInUseGivesTheFocusBackAndShowsItsTitle) {
     }
 }
 
-// The recording log wraps long lines, each shown from its start; Esc acts as the Close button
-// once that shows, and not while recording.
-TEST(RecordingWindow, TheLogWrapsAndEscClosesOnceCloseShows) {
+// The recording log keeps each line whole, with a horizontal scroll bar, and after each new
+// line shows that line from its start; Esc and Enter act as the Close button once that shows,
+// and not while recording, when "&Detener" shows instead.
+TEST(RecordingWindow, TheLogShowsEachNewLineFromItsStartAndEscOrEnterCloseOnceCloseShows) {
     AppRig rig;
     ASSERT_TRUE(rig.start());
     frmGraba& graba = rig.window->graba();
-    graba.prepare();
-    const std::string longLine = "Error: " + std::string(400, 'X');
-    for (const std::string& line : {std::string("Usando puerto COM 3."), longLine, std::string("Grabando...")})
-        graba.AgregarLog(line, line != "Usando puerto COM 3.");
-    QCoreApplication::processEvents();
     auto* log = graba.findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
-    EXPECT_EQ(log->horizontalScrollBar()->maximum(), 0);
-    const QTextBlock block = log->document()->findBlockByNumber(1);
-    ASSERT_EQ(block.text().toStdString(), longLine);
-    EXPECT_GT(block.layout()->lineCount(), 1);
-    EXPECT_LE(block.layout()->boundingRect().width(), log->viewport()->width());
-    ASSERT_TRUE(Activate(graba));
-    for (bool over : {false, true}) {
-        if (over) graba.showClose();
-        QTest::keyClick(&graba, Qt::Key_Escape);
-        EXPECT_EQ(graba.isVisible(), !over);
-        EXPECT_EQ(rig.window->isEnabled(), over);
+    auto* detener = graba.findChild<QPushButton*>(QStringLiteral("cmdDetener"));
+    for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+        SCOPED_TRACE(key);
+        graba.prepare();
+        const std::string longLine = "Error: " + std::string(400, 'X');
+        for (const std::string& line : {std::string("Usando puerto COM 3."), longLine,
+                                        std::string("Grabando..."), longLine + "Y"})
+            graba.AgregarLog(line, line != "Usando puerto COM 3.");
+        QCoreApplication::processEvents();
+        EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+        EXPECT_GT(log->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+        EXPECT_EQ(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
+        EXPECT_EQ(log->document()->findBlockByNumber(3).text().toStdString(), longLine + "Y");
+        EXPECT_FALSE(detener->isHidden());
+        ASSERT_TRUE(Activate(graba));
+        for (bool over : {false, true}) {
+            if (over) graba.showClose();
+            EXPECT_EQ(detener->isHidden(), over);
+            QTest::keyClick(&graba, static_cast<Qt::Key>(key));
+            EXPECT_EQ(graba.isVisible(), !over);
+            EXPECT_EQ(rig.window->isEnabled(), over);
+        }
     }
 }
 

@@ -1,19 +1,20 @@
-// The program's serial stack as a recording uses it (QtPortLink, QtEventPump, QtTicker,
-// PuertoSerie, Grabador), the port resolved through the port mapping of a scratch work folder,
-// and cartel-virtual running as a separate process behind WORK/puertos/COMn.
+// The program's recording path: the recording engine, each sign on a thread of its own with the
+// Qt serial stack (QtPortLink, QtEventPump, QtTicker), the port resolved through the port mapping
+// of a scratch work folder, and cartel-virtual running as a separate process behind
+// WORK/puertos/COMn.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
-#include "platform/qt_event_pump.h"
-#include "platform/qt_port_link.h"
+#include <mutex>
+#include <type_traits>
+
+#include "platform/qt_link_thread.h"
 #include "settings/port_mapping.h"
-#include "signlink/grabacion.h"
-#include "signlink/puerto_serie.h"
-#include "signlink/recording_commands.h"
-#include "signlink/turnero.h"
+#include "signlink/recording_engine.h"
+#include "signlink/recording_log.h"
 #include "tests/support/virtual_sign_process.h"
 
 namespace letrador::testing {
@@ -36,7 +37,6 @@ class E2eBench {
     // Its font: H and A plain, E with a dark column inside, I with dark columns after it.
     explicit E2eBench(int port = 5, std::vector<std::string> signArgs = {})
         : sign(work.path(), port, std::move(signArgs)), portText(std::to_string(port)) {
-        puerto.connect(ticker);
         WriteFont(font, {{"H", {0x7F, 0x08, 0x08, 0x7F}}, {"E", {0x7F, 0x49, 0x00, 0x49, 0x41}},
                          {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"I", {0x7F, 0x00, 0x00}}});
     }
@@ -47,13 +47,24 @@ class E2eBench {
         if (!ok) ADD_FAILURE() << "cartel-virtual did not start: " << why;
         return ok;
     }
+    // Records `what` into the sign as the programs do and waits for the end; the log is in
+    // `view`. The sign's verdict.
+    Verdict record(WhatToRecord what) {
+        view.prepare();
+        Verdict verdict = Verdict::Errors;
+        auto run = engine.start({std::move(what), {portText}}, [&](const RecordingEvent& e) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (const auto* l = std::get_if<event::LogLine>(&e)) view.AgregarLog(l->text, l->newLine);
+            if (const auto* v = std::get_if<event::SignEnded>(&e)) verdict = v->verdict;
+        });
+        run->wait();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return verdict;
+    }
     // "<4>HE A" with separation 2, then "I<A>I<3>" with none, paragraphs not joined, blanks of 3.
-    bool recordTwoParagraphs(const std::string& fontPath = {}) {
-        OpcionesGrabacion o;
-        o.textoPuerto = portText;
-        o.spaceWidth = 3;
+    Verdict recordTwoParagraphs(const std::string& fontPath = {}) {
         const std::string f = fontPath.empty() ? font : fontPath;
-        return RecordWholeMessage(grabador, {{U"<4>HE A", f, 2, false}, {U"I<A>I<3>", f, 0, false}}, o);
+        return record(WholeMessage{{{U"<4>HE A", f, 2, false}, {U"I<A>I<3>", f, 0, false}}, false, 3});
     }
 
   private:
@@ -71,12 +82,14 @@ class E2eBench {
     VirtualSignProcess sign;
     std::string portText;
     std::string font = (work.path() / "prueba.ffv").string();
-    platform::QtPortLink link{[this](int n) { return PortDevicePath(work.path(), n); }};
-    platform::QtEventPump pump;
-    platform::QtTicker ticker;
+    std::function<std::string(int)> deviceOf = [this](int n) {
+        return PortDevicePath(work.path(), n);
+    };
+    RecordingEngine engine{platform::QtLinkThread::maker(deviceOf)};
     PlainRecordingView view;
-    PuertoSerie puerto{link, pump, view};
-    Grabador grabador{puerto, view};
+
+  private:
+    std::mutex mutex_;
 };
 
 }  // namespace letrador::testing

@@ -12,6 +12,7 @@
 #include "platform/net_address.h"
 #include "settings/plain_options_view.h"
 #include "settings/port_discovery.h"
+#include "platform/qt_port_search.h"
 #include "tests/e2e/e2e_bench.h"
 #include "tests/support/ser2net_process.h"
 
@@ -51,7 +52,7 @@ const VirtualSignProcess::Record& Direct(Lines& lines) {
     static const VirtualSignProcess::Record record = [] {
         E2eBench direct(kPort);
         EXPECT_TRUE(direct.startSign());
-        EXPECT_TRUE(direct.recordTwoParagraphs(NetworkFont(direct)));
+        EXPECT_EQ(direct.recordTwoParagraphs(NetworkFont(direct)), Verdict::Clean);
         directLines = direct.view.lines();
         return direct.sign.stop();
     }();
@@ -90,10 +91,8 @@ TEST_P(NetworkRecording, IsByteIdenticalToTheSameRecordingOverThePseudoTerminal)
     }
     ASSERT_TRUE(platform::LooksLikeNetAddress(PortDevicePath(net.work.path(), kPort)));
 
-    EXPECT_TRUE(net.recordTwoParagraphs(NetworkFont(net)));
+    EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::Clean);
     EXPECT_EQ(net.view.lines(), directLines);
-    EXPECT_FALSE(net.link.isOpen());
-    EXPECT_FALSE(net.link.isLost());
     const auto got = net.sign.stop();
     EXPECT_EQ(got.bytes, expected.bytes);
     EXPECT_EQ(got.listing, expected.listing);
@@ -125,18 +124,16 @@ TEST_P(NetworkLoss, KilledServerEndsTheRecording) {
         ser2net.kill(SIGKILL);
         killedAt = Clock::now().time_since_epoch().count();
     });
-    const bool recorded = net.recordTwoParagraphs(NetworkFont(net));
+    const Verdict verdict = net.recordTwoParagraphs(NetworkFont(net));
     const auto endedAt = Clock::now();
     killer.join();
 
-    EXPECT_FALSE(recorded);
+    EXPECT_EQ(verdict, Verdict::LinkLost);
     const auto lines = net.view.lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
               (Lines{"Hubo errores en la grabación.", "Grabación finalizada."}));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 5."), 1);
-    EXPECT_TRUE(net.link.isLost());
-    EXPECT_FALSE(net.link.isOpen());
     const auto afterLoss = endedAt - Clock::time_point(Clock::duration(killedAt.load()));
     EXPECT_LT(afterLoss, std::chrono::milliseconds(1500));
     // Nothing after the held byte reached the sign.
@@ -169,7 +166,8 @@ TEST(NetworkPorts, SearchListsTheServerThatAnswersWithoutWaitingOnTheOthersInTur
 
     PlainOptionsView options;
     const auto start = Clock::now();
-    BuscarPuertos(bench.link, options, [&](int n) { return PortDevicePath(bench.work.path(), n); });
+    platform::QtPortSearch search(bench.deviceOf);
+    BuscarPuertos(search, options, bench.deviceOf);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
     ::close(filler);
     ::close(hole);
@@ -184,7 +182,7 @@ TEST(NetworkPorts, SearchListsTheServerThatAnswersWithoutWaitingOnTheOthersInTur
 TEST(NetworkPorts, ServerThatCannotBeReachedIsLoggedWithItsReason) {
     E2eBench bench(kPort);
     MapPort(bench.work.path(), kPort, "tcp://127.0.0.1:" + std::to_string(FreeTcpPort()));
-    EXPECT_FALSE(bench.recordTwoParagraphs());
+    EXPECT_EQ(bench.recordTwoParagraphs(), Verdict::CouldNotOpen);
     const auto lines = bench.view.lines();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Usando puerto COM 5.");

@@ -22,12 +22,8 @@ TEST(E2ePreview, PreviewColumnsAreWhatTheVirtualSignReceivedForEveryShippedFont)
             SCOPED_TRACE(font.filename().string() + ", separación " + std::to_string(separation));
             E2eBench bench;
             ASSERT_TRUE(bench.startSign());
-            OpcionesGrabacion options;
-            options.textoPuerto = bench.portText;
-            options.joined = true;
-            options.spaceWidth = 4;
-            ASSERT_TRUE(RecordWholeMessage(bench.grabador, {{text, font.string(), separation, false}},
-                                           options));
+            ASSERT_EQ(bench.record(WholeMessage{{{text, font.string(), separation, false}}, true, 4}),
+                      Verdict::Clean);
             const auto rec = bench.sign.stop();
             ASSERT_TRUE(rec.decoded) << rec.listing;
             ASSERT_EQ(rec.decoded->recordings.size(), 1u);

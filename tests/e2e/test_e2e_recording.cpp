@@ -25,22 +25,23 @@ TEST(E2eRecording, TwoParagraphsAndTheSignsFaults) {
     const struct {
         const char* name;
         std::vector<std::string> faults;
-        bool ok;
+        Verdict verdict;
+        bool closed;  // the sign saw the closing sequence
         Lines lines;  // after the four lines of the opening
         Bytes bytes;
         Lines paragraphs;  // as the sign read them
     } cases[] = {
-        {"clean", {}, true, clean, kWhole, whole},
+        {"clean", {}, Verdict::Clean, true, clean, kWhole, whole},
         // The start acknowledge comes 400 ms late, inside the wait.
-        {"late but timely reply", {"--tarde", "3:400"}, true, clean, kWhole, whole},
+        {"late but timely reply", {"--tarde", "3:400"}, Verdict::Clean, true, clean, kWhole, whole},
         // Byte 5 is the first column of H (7F); the sign answers 7E and received it all.
-        {"echo mismatch", {"--eco-erroneo", "5"}, true,
+        {"echo mismatch", {"--eco-erroneo", "5"}, Verdict::Errors, true,
          {"Grabando párrafo 1 de 2...", "Error de comparación. E: 127 R: 126",
           "Grabando párrafo 2 de 2... OK.", "Finalizando grabación...",
           "Hubo errores en la grabación.", "Grabación finalizada."},
          kWhole, whole},
         // Byte 13 is the dark third column of E (80); nothing is answered from there on.
-        {"time-out", {"--silencio", "13"}, false,
+        {"time-out", {"--silencio", "13"}, Verdict::Errors, false,
          {"Grabando párrafo 1 de 2...", "Error de Timeout.",
           "Error: caracter 5 (E) no se grabó correctamente.", "Hubo errores en la grabación.",
           "Grabación finalizada."},
@@ -51,11 +52,10 @@ TEST(E2eRecording, TwoParagraphsAndTheSignsFaults) {
         SCOPED_TRACE(c.name);
         E2eBench bench(5, c.faults);
         ASSERT_TRUE(bench.startSign());
-        EXPECT_EQ(bench.recordTwoParagraphs(), c.ok);
+        EXPECT_EQ(bench.recordTwoParagraphs(), c.verdict);
         Lines lines = kRecognised;
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         EXPECT_EQ(bench.view.lines(), lines);
-        EXPECT_FALSE(bench.link.isOpen());
         const auto rec = bench.sign.stop();
         EXPECT_EQ(rec.exitCode, 0);
         EXPECT_EQ(rec.bytes, c.bytes);
@@ -63,7 +63,7 @@ TEST(E2eRecording, TwoParagraphsAndTheSignsFaults) {
         ASSERT_EQ(rec.decoded->recordings.size(), 1u);
         const auto& r = rec.decoded->recordings[0];
         EXPECT_EQ(r.attentions, 2);
-        EXPECT_EQ(r.closed, c.ok);
+        EXPECT_EQ(r.closed, c.closed);
         Lines read;
         for (const auto& p : r.paragraphs) read.push_back(FormatParagraph(p));
         EXPECT_EQ(read, c.paragraphs);
@@ -73,13 +73,11 @@ TEST(E2eRecording, TwoParagraphsAndTheSignsFaults) {
 TEST(E2eRecording, PartialRecordsTheSelectionThenTheWholeParagraph) {
     E2eBench bench;
     ASSERT_TRUE(bench.startSign());
-    OpcionesGrabacion o;
-    o.textoPuerto = bench.portText;
     // "&Parcial" with "E A" selected in "<4>HE A": only the selection, no OK mark, no separator.
-    EXPECT_TRUE(RecordCurrentParagraph(bench.grabador, U"<4>HE A", U"E A", bench.font, 1, o));
+    EXPECT_EQ(bench.record(CurrentParagraph{U"<4>HE A", U"E A", bench.font, 1, 3}), Verdict::Clean);
     EXPECT_EQ(bench.view.lines().at(4), "Grabando selección: E A");
     EXPECT_EQ(bench.view.lines().at(6), "La grabación se realizó sin errores.");
-    EXPECT_TRUE(RecordCurrentParagraph(bench.grabador, U"I<3>", U"", bench.font, 1, o));
+    EXPECT_EQ(bench.record(CurrentParagraph{U"I<3>", U"", bench.font, 1, 3}), Verdict::Clean);
     EXPECT_EQ(bench.view.lines().at(4), "Grabando párrafo actual...OK");
     const auto rec = bench.sign.stop();
     const Bytes selection = {0x7F, 0x49, 0x80, 0x49, 0x41, 0x80, 0x80,
@@ -93,7 +91,7 @@ TEST(E2eRecording, TurnDisplayInEveryStyle) {
         SCOPED_TRACE(style);
         E2eBench bench;
         ASSERT_TRUE(bench.startSign());
-        EXPECT_TRUE(Turnero(bench.grabador).GrabarTurnero(style, bench.portText));
+        EXPECT_EQ(bench.record(TurnDisplay{style, std::nullopt}), Verdict::Clean);
         EXPECT_EQ(bench.view.lines().at(5), "La grabación se realizó sin errores.");
         const auto rec = bench.sign.stop();
         EXPECT_EQ(rec.bytes.size(), kOpening.size() + bytes + kClosing.size());

@@ -161,8 +161,12 @@ class Cli : public ::testing::Test {
             Turnero(rig.grabador).GrabarTurnero(std::stoi(args[1]), std::to_string(port));
         } else {
             EXPECT_TRUE(m.files.LeerMensaje((work / "mensajes" / args[1]).string()));
-            EXPECT_TRUE(GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, rig.grabador,
-                                           std::to_string(port), m.options.joinedChecked()));
+            const auto message = PrepararMensajeTotal(m.commands, m.store, m.view, m.dialogs,
+                                                      m.options.joinedChecked());
+            EXPECT_TRUE(message);
+            if (message)
+                RecordWholeMessage(rig.grabador, message->parrafos,
+                                   {std::to_string(port), message->joined, message->spaceWidth});
         }
         return {rig.view.lines(), rig.link.written};
     }

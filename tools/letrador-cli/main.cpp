@@ -11,27 +11,21 @@
 #include <string>
 #include <vector>
 
+#include <QEventLoop>
+
+#include "app/app_core.h"
+#include "app/windowless_message.h"
 #include "app/work_folder.h"
-#include "files/file_commands.h"
 #include "letrador/version.h"
-#include "files/message_files.h"
 #include "message/numeric.h"
-#include "message/paragraph_commands.h"
-#include "message/plain_editor_view.h"
 #include "message/sign_preview.h"
 #include "platform/console_dialogs.h"
-#include "platform/qt_event_pump.h"
-#include "platform/qt_link_thread.h"
+#include "platform/qt_interrupts.h"
 #include "platform/qt_port_link.h"
-#include "settings/plain_options_view.h"
-#include "settings/port_discovery.h"
 #include "settings/port_mapping.h"
-#include "signlink/grabacion.h"
-#include "signlink/multi_recording.h"
-#include "signlink/puerto_serie.h"
 #include "signlink/recording_commands.h"
-#include "signlink/recording_log.h"
-#include "signlink/turnero.h"
+#include "signlink/recording_engine.h"
+#include "signlink/recording_printer.h"
 
 namespace {
 
@@ -48,9 +42,9 @@ enum Exit : int {
     kFileError = 3,
     kPortError = 4,
     kRefused = 5,
+    // Stopped with Ctrl+C, as a shell reports a command ended by SIGINT.
+    kInterrupted = 130,
 };
-
-constexpr const char* kSinErrores = "La grabación se realizó sin errores.";
 
 void PrintHelp(std::FILE* to) {
     std::fputs(
@@ -120,7 +114,10 @@ void PrintHelp(std::FILE* to) {
         "  4  Error de puerto: el puerto no tiene dispositivo o no se puede abrir, o no se\n"
         "     encontró ningún puerto.\n"
         "  5  No se grabó nada: el mensaje excede la capacidad del cartel, o la pregunta de\n"
-        "     turnero se respondió No.\n",
+        "     turnero se respondió No.\n"
+        "  130  La grabación se detuvo con Ctrl+C: cada cartel termina en su próximo\n"
+        "     intercambio, cierra su puerto y su registro termina con \"Grabación detenida\n"
+        "     por el operador.\"\n",
         to);
 }
 
@@ -216,28 +213,6 @@ Arguments Parse(int argc, char** argv, std::string& error) {
     return a;
 }
 
-// The message being edited and the options window, without windows, as the program sets them up
-// at start: the font and message folders of the working folder, editing disabled.
-struct Message {
-    explicit Message(const fs::path& work)
-        : dialogs(std::cerr, kName),
-          view(store),
-          commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
-          files(store, view, options, commands, dialogs) {
-        store.FontFolder = (work / "tipografias").string();
-        store.MessageFolder = (work / "mensajes").string();
-        if (view.paragraphItemCount() == 0) commands.DisableEditing();
-        store.MessageModified = false;
-    }
-
-    platform::ConsoleDialogs dialogs;
-    ParagraphStore store;
-    PlainEditorView view;
-    PlainOptionsView options;
-    ParagraphCommands commands;
-    MessageFiles files;
-};
-
 // MENSAJE as given when absolute; a relative one from the current folder, else from mensajes/.
 std::optional<fs::path> FindMessage(const std::string& given, const fs::path& work) {
     std::error_code ec;
@@ -249,7 +224,7 @@ std::optional<fs::path> FindMessage(const std::string& given, const fs::path& wo
     return std::nullopt;
 }
 
-int ReadMessage(Message& m, const std::string& given, const fs::path& work) {
+int ReadMessage(WindowlessMessage& m, const std::string& given, const fs::path& work) {
     const auto path = FindMessage(given, work);
     if (!path) {
         std::fprintf(stderr, "%s: no existe el archivo de mensaje %s (ni en %s).\n", kName,
@@ -259,10 +234,12 @@ int ReadMessage(Message& m, const std::string& given, const fs::path& work) {
     return m.files.LeerMensaje(path->string()) ? kOk : kFileError;
 }
 
-int Contar(const Arguments& a, const fs::path& work) {
+int Contar(const Arguments& a, AppCore& core) {
     if (a.operands.size() != 1) return UsageError("contar necesita un archivo de mensaje.");
     if (a.puerto || a.si) return UsageError("contar no usa --puerto ni --si.");
-    Message m(work);
+    const fs::path& work = core.workFolder();
+    platform::ConsoleDialogs dialogs(std::cerr, kName);
+    WindowlessMessage m(core, dialogs);
     if (int r = ReadMessage(m, a.operands[0], work); r != kOk) return r;
     for (int k = 1; k <= m.view.paragraphItemCount() && m.store.hasParagraph(k); ++k) {
         const ParagraphRecord& p = m.store.paragraph(k);
@@ -282,141 +259,102 @@ int Contar(const Arguments& a, const fs::path& work) {
     return kOk;
 }
 
-// The serial side of a recording over the Qt stack, its log printed on standard output.
-struct Link {
-    explicit Link(const fs::path& work)
-        : deviceOf([work](int n) { return PortDevicePath(work, n); }),
-          link(deviceOf),
-          view(&std::cout),
-          puerto(link, pump, view),
-          grabador(puerto, view) {
-        puerto.connect(ticker);
+// Port `n` has a device and it opens and closes.
+int CheckPort(int n, AppCore& core) {
+    const std::string device = core.deviceOf()(n);
+    const std::string text = DecimalText(n);
+    if (device.empty()) {
+        std::fprintf(stderr, "%s: el puerto COM %s no tiene dispositivo.\n", kName, text.c_str());
+        return kPortError;
     }
-
-    // Puts the port to record on into the options' port list, as the program's start-up does:
-    // the given one when it opens, else the highest one that opens.
-    int choosePort(const std::optional<int>& given, Message& m) {
-        if (given) {
-            if (int r = checkPort(*given); r != kOk) return r;
-            m.options.addPort(DecimalText(*given), deviceOf(*given));
-            m.options.choosePort(0);
-            return kOk;
-        }
-        if (BuscarPuertos(link, m.options, deviceOf) == 0) {
-            m.dialogs.information(
-                "No se encontraron puertos COM en el sistema.\r\nEl programa no puede continuar.");
-            return kPortError;
-        }
-        m.options.choosePort(m.options.portCount() - 1);
-        return kOk;
+    platform::QtPortLink link(core.deviceOf());
+    link.setPort(n);
+    std::string reason;
+    if (!link.open(&reason)) {
+        std::fprintf(stderr, "%s: no se pudo abrir el puerto COM %s (%s): %s\n", kName,
+                     text.c_str(), device.c_str(), reason.c_str());
+        return kPortError;
     }
-
-    // Port `n` has a device and it opens and closes.
-    int checkPort(int n) {
-        const std::string device = deviceOf(n);
-        const std::string text = DecimalText(n);
-        if (device.empty()) {
-            std::fprintf(stderr, "%s: el puerto COM %s no tiene dispositivo.\n", kName,
-                         text.c_str());
-            return kPortError;
-        }
-        link.setPort(n);
-        std::string reason;
-        if (!link.open(&reason)) {
-            std::fprintf(stderr, "%s: no se pudo abrir el puerto COM %s (%s): %s\n", kName,
-                         text.c_str(), device.c_str(), reason.c_str());
-            return kPortError;
-        }
-        link.close();
-        return kOk;
-    }
-
-    // The closing's verdict, the line before "Grabación finalizada.".
-    int verdict() {
-        view.flush();
-        const std::vector<std::string> lines = view.lines();
-        return lines.size() >= 2 && lines[lines.size() - 2] == kSinErrores ? kOk
-                                                                           : kRecordingErrors;
-    }
-
-    std::function<std::string(int)> deviceOf;
-    platform::QtPortLink link;
-    platform::QtEventPump pump;
-    platform::QtTicker ticker;
-    PlainRecordingView view;
-    PuertoSerie puerto;
-    Grabador grabador;
-};
-
-// Every port of --puerto has a device that opens.
-int CheckPorts(const std::vector<int>& puertos, Link& l) {
-    for (int n : puertos)
-        if (int r = l.checkPort(n); r != kOk) return r;
+    link.close();
     return kOk;
 }
 
-// `job` on every sign of `puertos` at once, each on a thread of its own; the log lines prefixed
-// with their port, then the summary. 0 only when every sign's recording was clean.
-int RecordEverySign(const std::vector<int>& puertos, const fs::path& work, const SignJob& job) {
-    std::vector<std::string> textos;
-    for (int n : puertos) textos.push_back(DecimalText(n));
-    PrefixedLogPrinter printer(std::cout, textos);
-    {
-        MultiRecording recording(
-            platform::QtLinkThread::maker([work](int n) { return PortDevicePath(work, n); }),
-            printer);
-        recording.start(textos, job);
-        recording.wait();
+// The ports to record on, as port list texts: every one of --puerto when each has a device that
+// opens; without --puerto, as the program's start-up chooses, the highest one that opens.
+int ChoosePorts(const Arguments& a, AppCore& core, platform::Dialogs& dialogs,
+                std::vector<std::string>& ports) {
+    if (!a.puertos.empty()) {
+        for (int n : a.puertos) {
+            if (int r = CheckPort(n, core); r != kOk) return r;
+            ports.push_back(DecimalText(n));
+        }
+        return kOk;
     }
-    printer.printSummary();
+    PlainOptionsView options;
+    if (core.loadPorts(options) == 0) {
+        dialogs.information(
+            "No se encontraron puertos COM en el sistema.\r\nEl programa no puede continuar.");
+        return kPortError;
+    }
+    ports.push_back(options.chosenPortText());
+    return kOk;
+}
+
+// Records `what` into every sign of `ports` at once, printing each sign's log as its lines
+// complete (with several signs, each line after its port, and then the summary). Ctrl+C stops
+// every sign at its next exchange. 0 only when every sign's recording was clean.
+int Record(AppCore& core, WhatToRecord what, const std::vector<std::string>& ports) {
+    RecordingPrinter printer(std::cout, ports);
+    QEventLoop loop;
+    bool interrupted = false;
+    std::shared_ptr<RecordingRun> run;
+    platform::Interrupts interrupts([&](int) {
+        interrupted = true;
+        if (run) run->stop();
+    });
+    run = core.engine().start({std::move(what), ports}, [&printer, &loop](const RecordingEvent& e) {
+        printer(e);
+        if (std::holds_alternative<event::JobEnded>(e))
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (interrupted) run->stop();
+    if (!run->ended()) loop.exec();
+    run->wait();
+    if (ports.size() > 1) printer.printSummary();
+    if (interrupted) return kInterrupted;
     return printer.allClean() ? kOk : kRecordingErrors;
 }
 
-int Grabar(const Arguments& a, const fs::path& work) {
+int Grabar(const Arguments& a, AppCore& core) {
     if (a.operands.size() != 1) return UsageError("grabar necesita un archivo de mensaje.");
     if (a.si) return UsageError("grabar no usa --si.");
-    Message m(work);
-    if (int r = ReadMessage(m, a.operands[0], work); r != kOk) return r;
-    Link l(work);
-    if (a.puertos.size() > 1) {
-        if (int r = CheckPorts(a.puertos, l); r != kOk) return r;
-        auto parrafos = PrepararMensajeTotal(m.commands, m.store, m.view, m.dialogs);
-        if (!parrafos) return kRefused;
-        return RecordEverySign(a.puertos, work,
-                               WholeMessageJob(std::move(*parrafos), m.options.joinedChecked(),
-                                               m.store.SpaceWidth));
-    }
-    if (int r = l.choosePort(a.puerto, m); r != kOk) return r;
-    if (!GrabarMensajeTotal(m.commands, m.store, m.view, m.dialogs, l.grabador,
-                            m.options.chosenPortText(), m.options.joinedChecked())) {
-        return kRefused;
-    }
-    return l.verdict();
+    platform::ConsoleDialogs dialogs(std::cerr, kName);
+    WindowlessMessage m(core, dialogs);
+    if (int r = ReadMessage(m, a.operands[0], core.workFolder()); r != kOk) return r;
+    std::vector<std::string> ports;
+    if (int r = ChoosePorts(a, core, dialogs, ports); r != kOk) return r;
+    auto message = PrepararMensajeTotal(m.commands, m.store, m.view, m.dialogs,
+                                        m.options.joinedChecked());
+    if (!message) return kRefused;
+    return Record(core, std::move(*message), ports);
 }
 
-int GrabarTurnero(const Arguments& a, const fs::path& work) {
+int GrabarTurnero(const Arguments& a, AppCore& core) {
     if (a.operands.size() != 1) return UsageError("turnero necesita el estilo: 1, 2 o 3.");
     const auto estilo = StrictNumber(a.operands[0], 1, 3);
     if (!estilo) return UsageError("el estilo de turnero debe ser 1, 2 o 3: " + a.operands[0]);
-    Message m(work);
-    Link l(work);
-    const bool varios = a.puertos.size() > 1;
-    if (int r = varios ? CheckPorts(a.puertos, l) : l.choosePort(a.puerto, m); r != kOk)
-        return r;
+    platform::ConsoleDialogs dialogs(std::cerr, kName);
+    std::vector<std::string> ports;
+    if (int r = ChoosePorts(a, core, dialogs, ports); r != kOk) return r;
     if (a.si) {
-        m.dialogs.setRule(platform::ConsoleDialogs::Rule::Yes);
+        dialogs.setRule(platform::ConsoleDialogs::Rule::Yes);
     } else if (::isatty(STDIN_FILENO)) {
-        m.dialogs.setRule(platform::ConsoleDialogs::Rule::AskWhenInteractive, &std::cin);
+        dialogs.setRule(platform::ConsoleDialogs::Rule::AskWhenInteractive, &std::cin);
     } else {
-        m.dialogs.setRule(platform::ConsoleDialogs::Rule::No);
+        dialogs.setRule(platform::ConsoleDialogs::Rule::No);
     }
-    if (varios) {
-        if (!ConfirmarTurnero(m.dialogs)) return kRefused;
-        return RecordEverySign(a.puertos, work, TurneroJob(*estilo));
-    }
-    if (!GrabarTurneroConfirmado(m.dialogs, l.grabador, *estilo, m.options.chosenPortText()))
-        return kRefused;
-    return l.verdict();
+    if (!ConfirmarTurnero(dialogs)) return kRefused;
+    return Record(core, TurnDisplay{*estilo, std::nullopt}, ports);
 }
 
 }  // namespace
@@ -462,7 +400,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    if (a.command == "contar") return Contar(a, work);
-    if (a.command == "grabar") return Grabar(a, work);
-    return GrabarTurnero(a, work);
+    AppCore core(work);
+    if (a.command == "contar") return Contar(a, core);
+    if (a.command == "grabar") return Grabar(a, core);
+    return GrabarTurnero(a, core);
 }
