@@ -1,8 +1,17 @@
 // A sign behind a serial device server, over QTcpSocket: `tcp://HOST:PORT` carries the bytes
 // unchanged, `rfc2217://HOST:PORT` speaks Telnet with COM-PORT-CONTROL and asks the server for
 // 9600 8N1 without flow control. Same interface as the serial line.
+//
+// Opening runs the calling thread's own event loop, driven by the socket, with every wait
+// bounded: the name lookup and the connection end within connectTimeoutMs in all, the RFC 2217
+// agreement within settingsTimeoutMs whatever the server sends. A server that refuses or
+// acknowledges other line settings fails the opening at once, with the reason. Once open, a
+// server that breaks the Telnet protocol, stops reading, or lets output wait longer than
+// drainTimeoutMs is a lost link. Nothing it sends can make the link hold more than a few kB.
 #pragma once
 
+#include <QObject>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -10,13 +19,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_lookup.h"
 #include "platform/net_address.h"
 #include "platform/serial_link.h"
 #include "platform/telnet_codec.h"
 
+class QEventLoop;
 class QTcpSocket;
 
 namespace platform {
+
+// Output the server has not taken yet, beyond which it counts as not reading.
+inline constexpr int kMaxNetworkOutput = 64 * 1024;
+// Received data not yet read, beyond which the oldest bytes are dropped, as a serial port's
+// input buffer overflows.
+inline constexpr std::size_t kMaxNetworkInput = 4096;
 
 class QtNetworkLink : public SerialLink {
   public:
@@ -41,11 +58,17 @@ class QtNetworkLink : public SerialLink {
 
     void setReceiveHandler(std::function<void()> handler) override;
 
-    // How long a recording waits for the connection, and an RFC 2217 server for its answers.
     int connectTimeoutMs = 3000;
     int settingsTimeoutMs = 2000;
+    int drainTimeoutMs = 1000;
+    // Looks host names up; the system's resolver unless a test gives another.
+    HostLookup::Resolver lookup;
 
   private:
+    // Runs this thread's event loop until `done` holds or `ms` have passed; `done` at the end.
+    bool waitFor(const std::function<bool()>& done, qint64 ms);
+    // Something happened that a wait may be waiting for.
+    void wake();
     void received();
     void markLost();
     void send(const telnet::Bytes& bytes);
@@ -54,15 +77,18 @@ class QtNetworkLink : public SerialLink {
     int port_ = 1;
     bool open_ = false;
     bool lost_ = false;
+    QObject context_;  // lives on the link's thread: late wake-ups are delivered to it
     std::unique_ptr<QTcpSocket> socket_;
+    QTimer drainTimer_;
+    QEventLoop* waiting_ = nullptr;
+    std::function<bool()> waitDone_;
     std::optional<telnet::Codec> telnet_;  // only for rfc2217://
     std::deque<std::uint8_t> in_;
     std::function<void()> onReceive_;
 };
 
-// Tries to connect to every address at the same time and runs `meanwhile` while they are under
-// way; true for each one that connected within `waitMs`. Each connection is closed at once.
-std::vector<bool> ConnectAll(const std::vector<NetAddress>& addresses, int waitMs,
-                             const std::function<void()>& meanwhile);
+// Tries to connect to every address at the same time, names looked up on threads of their own;
+// true for each one that connected within `waitMs`. Each connection is closed at once.
+std::vector<bool> ConnectAll(const std::vector<NetAddress>& addresses, int waitMs);
 
 }  // namespace platform

@@ -17,10 +17,18 @@ void QtPortLink::setPort(int number) {
 }
 
 bool QtPortLink::open(std::string* reason) {
-    active_->close();
+    close();
     const std::string target = resolver_ ? resolver_(port_) : std::string();
     active_ = LooksLikeNetAddress(target) ? static_cast<SerialLink*>(&network_) : &serial_;
-    return active_->open(reason);
+    if (!target.empty() && !lock_.take(target, reason)) return false;
+    if (active_->open(reason)) return true;
+    lock_.release();
+    return false;
+}
+
+void QtPortLink::close() {
+    active_->close();
+    lock_.release();
 }
 
 void QtPortLink::setReceiveHandler(std::function<void()> handler) {
@@ -46,7 +54,7 @@ std::vector<int> QtPortLink::probePorts(const std::vector<int>& numbers) {
     std::unique_ptr<QThread> network;
     if (!addresses.empty()) {
         network.reset(QThread::create([&connected, &addresses, wait = probeWaitMs] {
-            connected = ConnectAll(addresses, wait, nullptr);
+            connected = ConnectAll(addresses, wait);
         }));
         network->start();
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/port_lock.h"
 #include "platform/qt_network_link.h"
 #include "platform/qt_serial_link.h"
 #include "platform/serial_link.h"
@@ -20,9 +21,11 @@ class QtPortLink : public SerialLink {
     void setPort(int number) override;
     int port() const override { return port_; }
 
-    // Picks the serial or the network link by what the port leads to now.
+    // Picks the serial or the network link by what the port leads to now. The sign's lock is
+    // taken first, and held while the port is open: a sign another program is recording into
+    // does not open ("lo está usando otro programa").
     bool open(std::string* reason = nullptr) override;
-    void close() override { active_->close(); }
+    void close() override;
     bool isOpen() const override { return active_->isOpen(); }
     bool isLost() const override { return active_->isLost(); }
 
@@ -43,6 +46,7 @@ class QtPortLink : public SerialLink {
     QtSerialLink serial_;
     QtNetworkLink network_;
     SerialLink* active_ = &serial_;
+    PortLock lock_;
 };
 
 }  // namespace platform

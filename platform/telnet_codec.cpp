@@ -53,7 +53,7 @@ bool Codec::remoteAllowed(std::uint8_t option) const {
 }
 
 void Codec::decode(const std::uint8_t* bytes, std::size_t count, Bytes& data, Bytes& answer) {
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < count && !failed_; ++k) {
         const std::uint8_t b = bytes[k];
         switch (state_) {
             case State::Data:
@@ -85,6 +85,8 @@ void Codec::decode(const std::uint8_t* bytes, std::size_t count, Bytes& data, By
             case State::Sub:
                 if (b == kIAC) {
                     state_ = State::SubIac;
+                } else if (sub_.size() >= kMaxSubnegotiation) {
+                    failed_ = true;
                 } else {
                     sub_.push_back(b);
                 }
@@ -119,6 +121,7 @@ void Codec::negotiate(std::uint8_t verb, std::uint8_t option, Bytes& answer) {
             break;
         case kWONT:
             if (him_[option]) Command(answer, kDONT, option);
+            if (askedHim_[option] || him_[option]) refusedHim_[option] = true;
             him_[option] = false;
             askedHim_[option] = false;
             break;
@@ -135,6 +138,7 @@ void Codec::negotiate(std::uint8_t verb, std::uint8_t option, Bytes& answer) {
             break;
         case kDONT:
             if (us_[option]) Command(answer, kWONT, option);
+            if (askedUs_[option] || us_[option]) refusedUs_[option] = true;
             us_[option] = false;
             askedUs_[option] = false;
             break;
@@ -158,8 +162,10 @@ void Codec::subnegotiation(Bytes& answer) {
     const std::uint8_t command = sub_[1];
     const Bytes value(sub_.begin() + 2, sub_.end());
     if (role_ == Role::Client) {
-        if (command > kServerOffset && command <= kServerOffset + kSetControl)
+        if (command > kServerOffset && command <= kServerOffset + kSetControl) {
             acked_[command - kServerOffset] = true;
+            ackedValue_[command - kServerOffset] = value;
+        }
         return;
     }
     // The server takes the settings (a virtual line has no baud rate to change) and
@@ -179,6 +185,59 @@ void Codec::subnegotiation(Bytes& answer) {
         now = {command == kSetDataSize ? std::uint8_t{8} : std::uint8_t{1}};
     }
     ComPort(answer, static_cast<std::uint8_t>(command + kServerOffset), now);
+}
+
+namespace {
+
+std::string Number(const Bytes& value) {
+    std::uint32_t n = 0;
+    for (auto b : value) n = (n << 8) | b;
+    return std::to_string(n);
+}
+
+std::string Named(const Bytes& value, std::initializer_list<const char*> names) {
+    if (value.size() == 1 && value[0] >= 1 && value[0] <= names.size())
+        return *(names.begin() + (value[0] - 1));
+    return Number(value);
+}
+
+}  // namespace
+
+Agreement Codec::agreement() const {
+    auto refused = [](std::string reason) { return Agreement{Agreement::State::Refused, reason}; };
+    if (refusedUs_[kOptComPort]) return refused("el servidor no admite RFC 2217 (COM-PORT-CONTROL)");
+    if (refusedUs_[kOptBinary] || refusedHim_[kOptBinary])
+        return refused("el servidor no aceptó el modo binario");
+    const std::uint8_t baud[] = {static_cast<std::uint8_t>(kBaudRate >> 24),
+                                 static_cast<std::uint8_t>(kBaudRate >> 16),
+                                 static_cast<std::uint8_t>(kBaudRate >> 8),
+                                 static_cast<std::uint8_t>(kBaudRate)};
+    const struct {
+        std::uint8_t command;
+        Bytes wanted;
+        std::string what;
+        std::string given;
+    } settings[] = {
+        {kSetBaudRate, Bytes(std::begin(baud), std::end(baud)), "9600 baudios",
+         Number(ackedValue_[kSetBaudRate])},
+        {kSetDataSize, {8}, "8 bits de datos", Number(ackedValue_[kSetDataSize])},
+        {kSetParity, {kParityNone}, "trabajar sin paridad",
+         "paridad " + Named(ackedValue_[kSetParity], {"ninguna", "impar", "par", "marca", "espacio"})},
+        {kSetStopSize, {kOneStopBit}, "1 bit de parada",
+         Named(ackedValue_[kSetStopSize], {"1 bit", "2 bits", "1,5 bits"}) + " de parada"},
+        {kSetControl, {kNoFlowControl}, "trabajar sin control de flujo",
+         "control de flujo " + Named(ackedValue_[kSetControl], {"ninguno", "XON/XOFF", "por hardware"})},
+    };
+    bool all = true;
+    for (const auto& s : settings) {
+        if (!acked_[s.command]) {
+            all = false;
+        } else if (ackedValue_[s.command] != s.wanted) {
+            return refused("el servidor no aceptó " + s.what + " (respondió " + s.given + ")");
+        }
+    }
+    if (all && us_[kOptBinary] && him_[kOptBinary]) return {Agreement::State::Agreed, {}};
+    return {};
 }
 
 bool Codec::lineSettingsAcknowledged() const {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,18 @@ inline constexpr std::uint8_t kParityNone = 1;
 inline constexpr std::uint8_t kOneStopBit = 1;
 inline constexpr std::uint8_t kNoFlowControl = 1;
 
+// The longest sub-negotiation taken; a longer one is a broken or hostile peer.
+inline constexpr std::size_t kMaxSubnegotiation = 1024;
+
 using Bytes = std::vector<std::uint8_t>;
+
+// Client: where the agreement on the sign's line stands.
+struct Agreement {
+    enum class State { Pending, Agreed, Refused };
+    State state = State::Pending;
+    // For Refused: what the server did not accept, in the operator's words.
+    std::string reason;
+};
 
 class Codec {
   public:
@@ -55,6 +67,13 @@ class Codec {
 
     // Client: all the line settings were acknowledged by the server.
     bool lineSettingsAcknowledged() const;
+    // Client: agreed once the server has acknowledged 9600 baud, 8 data bits, no parity, 1 stop
+    // bit and no flow control, and binary transmission goes both ways; refused as soon as it
+    // acknowledges another value or refuses binary mode or the COM-PORT option.
+    Agreement agreement() const;
+    // The peer broke the protocol (a sub-negotiation longer than kMaxSubnegotiation); what it
+    // sends from then on is not taken.
+    bool failed() const { return failed_; }
     // Server: the baud rate the client asked for, 0 before it asked.
     std::uint32_t requestedBaudRate() const { return requestedBaud_; }
 
@@ -74,6 +93,11 @@ class Codec {
     std::array<bool, 256> us_{}, him_{}, askedUs_{}, askedHim_{};
     bool settingsSent_ = false;
     std::array<bool, 6> acked_{};
+    // What the server acknowledged for each setting (client).
+    std::array<Bytes, 6> ackedValue_{};
+    // The server refused an option this side offered / asked it to use.
+    std::array<bool, 256> refusedUs_{}, refusedHim_{};
+    bool failed_ = false;
     std::uint32_t requestedBaud_ = 0;
 };
 
