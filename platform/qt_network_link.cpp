@@ -84,6 +84,7 @@ void QtNetworkLink::wake() {
 bool QtNetworkLink::open(std::string* reason) {
     close();
     lost_ = false;
+    outputRefused_ = false;
     in_.clear();
     telnet_.reset();
     auto fail = [&](const std::string& why) {
@@ -131,13 +132,12 @@ bool QtNetworkLink::open(std::string* reason) {
                    telnet_->agreement().state != telnet::Agreement::State::Pending;
         };
         waitFor(over, settingsTimeoutMs);
-        if (lost_) {
-            return fail(socket_->bytesToWrite() > kMaxNetworkOutput
-                            ? "el servidor " + Where(*address) + " no lee lo que se le envía"
-                            : Reason(*socket_, *address));
-        }
         if (telnet_->failed())
             return fail("el servidor " + Where(*address) + " no respeta el protocolo Telnet");
+        if (lost_) {
+            return fail(outputRefused_ ? "el servidor " + Where(*address) + " no lee lo que se le envía"
+                                       : Reason(*socket_, *address));
+        }
         const telnet::Agreement agreement = telnet_->agreement();
         if (agreement.state == telnet::Agreement::State::Refused) return fail(agreement.reason);
         if (agreement.state == telnet::Agreement::State::Pending) {
@@ -167,6 +167,7 @@ void QtNetworkLink::send(const telnet::Bytes& bytes) {
     if (bytes.empty() || lost_) return;
     // A server that takes nothing would have the answers pile up without end.
     if (socket_->bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxNetworkOutput) {
+        outputRefused_ = true;
         QMetaObject::invokeMethod(&context_, [this] { markLost(); }, Qt::QueuedConnection);
         return;
     }

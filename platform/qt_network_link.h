@@ -77,6 +77,7 @@ class QtNetworkLink : public SerialLink {
     int port_ = 1;
     bool open_ = false;
     bool lost_ = false;
+    bool outputRefused_ = false;  // lost because the server took nothing
     QObject context_;  // lives on the link's thread: late wake-ups are delivered to it
     std::unique_ptr<QTcpSocket> socket_;
     QTimer drainTimer_;
