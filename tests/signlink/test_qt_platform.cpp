@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+
 #include "platform/qt_event_pump.h"
+#include "platform/qt_port_link.h"
 #include "platform/qt_serial_link.h"
 
 namespace {
@@ -113,6 +116,37 @@ TEST(QtSerialLink, EveryByteValueTravelsUnchangedBothWaysAndTheOutputDrains) {
     EXPECT_EQ(received, Bytes(all.begin() + 1, all.end()));
     link.close();
     EXPECT_FALSE(link.isOpen());
+    ::close(master);
+}
+
+// One writer per sign: while a link has a sign's device open, no other link opens it, under any
+// port number or name that leads there; once it is closed, another one does.
+TEST(QtPortLink, ASignThatOneLinkHasOpenDoesNotOpenForAnother) {
+    App();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+    const std::string alias =
+        (std::filesystem::temp_directory_path() / ("letrador-alias-" + std::to_string(::getpid())))
+            .string();
+    std::filesystem::remove(alias);
+    std::filesystem::create_symlink(slave, alias);
+    platform::QtPortLink first([&](int) { return slave; });
+    platform::QtPortLink second([&](int n) { return n == 4 ? alias : slave; });
+    first.setPort(3);
+    std::string reason;
+    ASSERT_TRUE(first.open(&reason)) << reason;
+    for (int port : {3, 4}) {
+        second.setPort(port);
+        EXPECT_FALSE(second.open(&reason)) << port;
+        EXPECT_EQ(reason, "lo está usando otro programa");
+    }
+    first.close();
+    EXPECT_TRUE(second.open(&reason)) << reason;
+    EXPECT_FALSE(first.open(&reason));
+    second.close();
+    std::filesystem::remove(alias);
     ::close(master);
 }
 

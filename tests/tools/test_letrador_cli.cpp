@@ -382,5 +382,48 @@ TEST_F(Cli, ASignThatVanishesEndsTheCommandWithErrors) {
     }
 }
 
+// Ctrl+C while the signs hold their replies to byte 10: each sign ends at its next exchange,
+// its port closed and its log ending with the stop, and the command ends with code 130.
+TEST_F(Cli, CtrlCStopsEverySignAtItsNextExchange) {
+    using namespace std::chrono_literals;
+    for (const std::vector<int>& ports : {std::vector<int>{kPort}, std::vector<int>{kPort, 13}}) {
+        SCOPED_TRACE(ports.size());
+        std::vector<std::unique_ptr<VirtualSignProcess>> signs;
+        std::string list;
+        for (int p : ports) {
+            signs.push_back(sign(p, {"--tarde", "10:700"}));
+            list += (list.empty() ? "" : ",") + std::to_string(p);
+        }
+        const fs::path out = work / "salida";
+        const pid_t pid = ChildProcess::Spawn({LETRADOR_CLI_PATH, "--carpeta", work.string(),
+                                               "grabar", "bienvenida.fmv", "--puerto", list},
+                                              -1, out.string(), "");
+        ASSERT_GT(pid, 0);
+        const fs::path bin = signs[0]->recordPath().string() + ".bin";
+        std::error_code ec;
+        for (int k = 0; k < 3000 && !(fs::file_size(bin, ec) > 10 && !ec); ++k)
+            std::this_thread::sleep_for(2ms);
+        std::this_thread::sleep_for(100ms);
+        ::kill(pid, SIGINT);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const std::string said = ChildProcess::FileText(out);
+        ASSERT_TRUE(WIFEXITED(status)) << said;
+        EXPECT_EQ(WEXITSTATUS(status), 130) << said;
+        for (std::size_t k = 0; k < ports.size(); ++k) {
+            const std::string prefix =
+                ports.size() > 1 ? "COM " + std::to_string(ports[k]) + ": " : "";
+            for (const char* line : {"Hubo errores en la grabación.\n",
+                                     "Grabación detenida por el operador.\n"}) {
+                EXPECT_TRUE(Has(said, prefix + line)) << said;
+            }
+            EXPECT_EQ(signs[k]->stop().bytes.size(), 11u);
+        }
+        if (ports.size() > 1) {
+            EXPECT_TRUE(Has(said, "Resumen:\nCOM 12: Hubo errores")) << said;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace letrador::testing
