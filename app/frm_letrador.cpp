@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "app/brand.h"
+#include "app/font_list_box.h"
 #include "app/frm_ayuda.h"
 #include "app/frm_fuentes.h"
 #include "app/led_preview.h"
@@ -61,29 +62,6 @@ QString ToEditorText(const std::u32string& storeText) {
     return t;
 }
 
-template <typename W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromUtf8(name));
-    return widget;
-}
-
-// A strip of dark LED dots with a few lit ones: the window's decoration.
-QPixmap DecorationPixmap() {
-    QPixmap pixmap(120, 22);
-    pixmap.fill(QColor(20, 20, 20));
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    for (int col = 0; col < 20; ++col) {
-        for (int row = 0; row < 3; ++row) {
-            bool lit = (col + row) % 3 == 0;
-            p.setBrush(lit ? QColor(255, 40, 30) : QColor(70, 20, 20));
-            p.setPen(Qt::NoPen);
-            p.drawEllipse(QPointF(3 + col * 6, 4 + row * 7), 2.2, 2.2);
-        }
-    }
-    return pixmap;
-}
-
 }  // namespace
 
 frmLetrador::frmLetrador(Services services)
@@ -92,8 +70,9 @@ frmLetrador::frmLetrador(Services services)
                 [this] { return frmAvanzadas_ && frmAvanzadas_->joinedChecked(); }) {
     setObjectName(QStringLiteral("frmLetrador"));
     setWindowTitle(QStringLiteral("Letrador de Mensajes"));
-    buildControls();
-    buildMenus();
+    ui_.setup(*this);
+    connectControls();
+    connectMenus();
     buildSecondaryWindows();
 }
 
@@ -118,7 +97,7 @@ void frmLetrador::buildSecondaryWindows() {
         [this] {
             show();
             returnFromSecondaryWindow();
-            if (txtMsjMensaje_->isEnabled()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+            if (ui_.txtMsjMensaje->isEnabled()) ui_.txtMsjMensaje->setFocus(Qt::OtherFocusReason);
         }});
     frmArchivo_ = std::make_unique<frmArchivo>(services_.store.MessageFolder);
     chooserHost_ = std::make_unique<ChooserHost>(*this);
@@ -132,230 +111,51 @@ void frmLetrador::buildSecondaryWindows() {
 
 frmLetrador::~frmLetrador() { Form_Unload(); }
 
-void frmLetrador::buildControls() {
-    auto* central = new QWidget;
-    setCentralWidget(central);
-
-    frmNomMensaje_ = Named(new QGroupBox(QStringLiteral("Nombre de Mensaje")), "frmNomMensaje");
-    txtNomMensaje_ = Named(new QLineEdit, "txtNomMensaje");
-    // The name comes from opening or saving a file; typing one would make "Guardar" write
-    // somewhere the operator never chose.
-    txtNomMensaje_->setReadOnly(true);
-    (new QVBoxLayout(frmNomMensaje_))->addWidget(txtNomMensaje_);
-
-    lblArchVelmora_ = Named(new QLabel, "lblArchVelmora");
-    lblArchVelmora_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    imgArchVelmora_ = Named(new QLabel, "imgArchVelmora");
-    imgArchVelmora_->setAlignment(Qt::AlignCenter);
-    imgArchVelmora_->setMaximumSize(160, 64);
-    imgArchVelmora_->setScaledContents(false);
-    Image1_ = Named(new QLabel, "Image1");
-    Image1_->setPixmap(DecorationPixmap());
-
-    frmArchivos_ = Named(new QGroupBox(QStringLiteral("Archivos de Fuentes")), "frmArchivos");
-    filArchArchivos_ = Named(new QListWidget, "filArchArchivos");
-    filArchArchivos_->setToolTip(QStringLiteral("Para seleccionar el tipo de letra de un párrafo."));
-    filArchArchivos_->setMinimumWidth(150);
-    (new QVBoxLayout(frmArchivos_))->addWidget(filArchArchivos_);
-
-    frmMensaje_ = Named(new QGroupBox(QStringLiteral("Edición de Mensaje")), "frmMensaje");
-    txtMsjMensaje_ = Named(new QPlainTextEdit, "txtMsjMensaje");
-    QFont editorFont(QStringLiteral("MS Sans Serif"));
-    editorFont.setStyleHint(QFont::SansSerif);
-    editorFont.setPointSize(11);
-    txtMsjMensaje_->setFont(editorFont);
-    txtMsjMensaje_->setMinimumSize(360, 140);
-    highlighter_ = new TagHighlighter(txtMsjMensaje_->document());
-    preview_ = Named(new LedPreview, "vistaCartel");
-    preview_->setToolTip(QStringLiteral("El párrafo como lo mostrará el cartel."));
+void frmLetrador::connectControls() {
     // Several changes in one go (a paragraph loaded, a file read) redraw the preview once.
     previewTimer_ = new QTimer(this);
     previewTimer_->setSingleShot(true);
     previewTimer_->setInterval(0);
     connect(previewTimer_, &QTimer::timeout, this, [this] { updatePreview(); });
 
-    frmSepar_ = Named(new QGroupBox(QStringLiteral("Separación entre caracteres")), "frmSepar");
-    txtMsjSeparSepar_ = Named(new QLineEdit(QStringLiteral("1")), "txtMsjSeparSepar");
-    txtMsjSeparSepar_->setReadOnly(true);
-    txtMsjSeparSepar_->setAlignment(Qt::AlignCenter);
-    txtMsjSeparSepar_->setMaximumWidth(48);
-    txtMsjSeparSepar_->setToolTip(QStringLiteral("Columnas de separación entre los caracteres."));
-    cmdMsjSeparMas_ = Named(new QPushButton(QStringLiteral("+")), "cmdMsjSeparMas");
-    cmdMsjSeparMas_->setToolTip(QStringLiteral("Aumenta la separación."));
-    cmdMsjSeparMenos_ = Named(new QPushButton(QStringLiteral("-")), "cmdMsjSeparMenos");
-    cmdMsjSeparMenos_->setToolTip(QStringLiteral("Disminuye la separación."));
-    for (QPushButton* b : {cmdMsjSeparMas_, cmdMsjSeparMenos_}) b->setMaximumWidth(32);
-    auto* separLayout = new QHBoxLayout(frmSepar_);
-    separLayout->addWidget(cmdMsjSeparMenos_);
-    separLayout->addWidget(txtMsjSeparSepar_);
-    separLayout->addWidget(cmdMsjSeparMas_);
-
-    lblMsjArchivo_ = Named(new QLabel(QStringLiteral("Archivo de Fuente")), "lblMsjArchivo");
-    txtMsjArchivo_ = Named(new QLineEdit, "txtMsjArchivo");
-    txtMsjArchivo_->setReadOnly(true);
-    txtMsjArchivo_->setToolTip(QStringLiteral("Fuente que tiene asignada un párrafo."));
-    lblMsjArchivo_->setBuddy(txtMsjArchivo_);
-
-    frmEfectos_ = Named(new QGroupBox(QStringLiteral("Efectos")), "frmEfectos");
-    frmEfectos_->setToolTip(QStringLiteral("Efectos para hacer el mensaje más llamativo."));
-    cboMsjFxEfectos_ = Named(new QComboBox, "cboMsjFxEfectos");
-    cboMsjFxEfectos_->setEditable(false);
-    cboMsjFxEfectos_->setToolTip(QStringLiteral("Listado de los efectos."));
-    cboMsjFxEfectos_->setMinimumContentsLength(16);
-    cmdMsjFxAgrega_ = Named(new QPushButton(QStringLiteral("Agregar")), "cmdMsjFxAgrega");
-    cmdMsjFxAgrega_->setToolTip(QStringLiteral("Inserta el efecto en el texto del párrafo."));
-    auto* fxLayout = new QHBoxLayout(frmEfectos_);
-    fxLayout->addWidget(cboMsjFxEfectos_, 1);
-    fxLayout->addWidget(cmdMsjFxAgrega_);
-
-    lblMsjCapacidad_ = Named(new QLabel(Q(kCapacidadInicial)), "lblMsjCapacidad");
-
-    auto* fontRow = new QHBoxLayout;
-    fontRow->addWidget(lblMsjArchivo_);
-    fontRow->addWidget(txtMsjArchivo_, 1);
-    auto* toolsRow = new QHBoxLayout;
-    toolsRow->addWidget(frmSepar_);
-    toolsRow->addWidget(frmEfectos_, 1);
-    auto* mensajeLayout = new QVBoxLayout(frmMensaje_);
-    mensajeLayout->addWidget(txtMsjMensaje_, 1);
-    mensajeLayout->addWidget(preview_);
-    mensajeLayout->addLayout(toolsRow);
-    mensajeLayout->addLayout(fontRow);
-    mensajeLayout->addWidget(lblMsjCapacidad_);
-
-    frmParrafos_ = Named(new QGroupBox(QStringLiteral("Párrafos")), "frmParrafos");
-    chkMsjIgnora_ =
-        Named(new QCheckBox(QStringLiteral("Ignorar párrafo para la grabación")), "chkMsjIgnora");
-    cboParParrafos_ = Named(new QComboBox, "cboParParrafos");
-    // Choice only from the list: a typed number naming no paragraph can never reach the store.
-    cboParParrafos_->setEditable(false);
-    cboParParrafos_->setToolTip(
-        QStringLiteral("Permite seleccionar entre los párrafos existentes."));
-    cmdParGuardar_ = Named(new QPushButton(QStringLiteral("Guardar párrafo")), "cmdParGuardar");
-    cmdParGuardar_->setToolTip(
-        QStringLiteral("Guarda los párrafos con el contenido del formulario."));
-    cmdParNuevo_ = Named(new QPushButton(QStringLiteral("Nuevo Párrafo")), "cmdParNuevo");
-    cmdParNuevo_->setToolTip(QStringLiteral("Crea párrafos nuevos."));
-    auto* parLayout = new QVBoxLayout(frmParrafos_);
-    parLayout->addWidget(new QLabel(QStringLiteral("Párrafo:")));
-    parLayout->addWidget(cboParParrafos_);
-    parLayout->addWidget(cmdParNuevo_);
-    parLayout->addWidget(cmdParGuardar_);
-    parLayout->addWidget(chkMsjIgnora_);
-    parLayout->addStretch();
-
-    auto* brand = new QVBoxLayout;
-    brand->addWidget(imgArchVelmora_, 0, Qt::AlignRight);
-    brand->addWidget(lblArchVelmora_);
-    auto* top = new QHBoxLayout;
-    top->addWidget(frmNomMensaje_, 1);
-    top->addWidget(Image1_, 0, Qt::AlignBottom);
-    top->addLayout(brand);
-
-    auto* middle = new QHBoxLayout;
-    middle->addWidget(frmArchivos_);
-    middle->addWidget(frmMensaje_, 1);
-    middle->addWidget(frmParrafos_);
-
-    auto* layout = new QVBoxLayout(central);
-    layout->addLayout(top);
-    layout->addLayout(middle, 1);
-    resize(900, 480);
-
-    connect(cmdParNuevo_, &QPushButton::clicked, this, [this] { cmdParNuevo_Click(); });
-    connect(cmdParGuardar_, &QPushButton::clicked, this, [this] { cmdParGuardar_Click(); });
-    connect(cboParParrafos_, &QComboBox::activated, this, [this] { cboParParrafos_Click(); });
-    connect(cmdMsjFxAgrega_, &QPushButton::clicked, this, [this] { cmdMsjFxAgrega_Click(); });
-    connect(txtMsjMensaje_, &QPlainTextEdit::textChanged, this, [this] { txtMsjMensaje_Change(); });
-    connect(cmdMsjSeparMas_, &QPushButton::clicked, this, [this] { cmdMsjSeparMas_Click(); });
-    connect(cmdMsjSeparMenos_, &QPushButton::clicked, this, [this] { cmdMsjSeparMenos_Click(); });
-    connect(txtMsjSeparSepar_, &QLineEdit::textChanged, this,
+    connect(ui_.cmdParNuevo, &QPushButton::clicked, this, [this] { cmdParNuevo_Click(); });
+    connect(ui_.cmdParGuardar, &QPushButton::clicked, this, [this] { cmdParGuardar_Click(); });
+    connect(ui_.cboParParrafos, &QComboBox::activated, this, [this] { cboParParrafos_Click(); });
+    connect(ui_.cmdMsjFxAgrega, &QPushButton::clicked, this, [this] { cmdMsjFxAgrega_Click(); });
+    connect(ui_.txtMsjMensaje, &QPlainTextEdit::textChanged, this, [this] { txtMsjMensaje_Change(); });
+    connect(ui_.cmdMsjSeparMas, &QPushButton::clicked, this, [this] { cmdMsjSeparMas_Click(); });
+    connect(ui_.cmdMsjSeparMenos, &QPushButton::clicked, this, [this] { cmdMsjSeparMenos_Click(); });
+    connect(ui_.txtMsjSeparSepar, &QLineEdit::textChanged, this,
             [this] { txtMsjSeparSepar_Change(); });
-    connect(txtMsjArchivo_, &QLineEdit::textChanged, this, [this] { txtMsjArchivo_Change(); });
+    connect(ui_.txtMsjArchivo, &QLineEdit::textChanged, this, [this] { txtMsjArchivo_Change(); });
     // Besides the three boxes above, the ignore flag and the paragraph shown change the
     // preview's total.
-    connect(chkMsjIgnora_, &QCheckBox::toggled, this, [this] { schedulePreview(); });
-    connect(cboParParrafos_, &QComboBox::currentIndexChanged, this, [this] { schedulePreview(); });
+    connect(ui_.chkMsjIgnora, &QCheckBox::toggled, this, [this] { schedulePreview(); });
+    connect(ui_.cboParParrafos, &QComboBox::currentIndexChanged, this, [this] { schedulePreview(); });
     // A choice is a click or a move of the selection with the keys; a click on the entry that
     // is already current chooses it again.
-    connect(filArchArchivos_, &QListWidget::currentItemChanged, this,
-            [this](QListWidgetItem* item) {
-                // Tabbing into a list with no current entry makes the first one current: that
-                // is Qt's doing, not a choice.
-                if (listTakingFocus_) {
-                    listTakingFocus_ = false;
-                    return;
-                }
-                if (item) filArchArchivos_Click(item->text());
-            });
-    connect(filArchArchivos_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        if (item && filArchArchivos_->row(item) == fontRowBeforePress_)
-            filArchArchivos_Click(item->text());
-    });
-    filArchArchivos_->viewport()->installEventFilter(this);
-    filArchArchivos_->installEventFilter(this);
+    ui_.filArchArchivos->chosen = [this](const QString& name) { filArchArchivos_Click(name); };
     // Ctrl+A must reach "Abrir" from every text box, not select their text.
-    for (QWidget* box : std::initializer_list<QWidget*>{txtMsjMensaje_, txtNomMensaje_, txtMsjArchivo_,
-                                                        txtMsjSeparSepar_})
+    for (QWidget* box : std::initializer_list<QWidget*>{ui_.txtMsjMensaje, ui_.txtNomMensaje, ui_.txtMsjArchivo,
+                                                        ui_.txtMsjSeparSepar})
         box->installEventFilter(this);
 }
 
-void frmLetrador::buildMenus() {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption,
-                         const QKeySequence& shortcut = {}) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(QString::fromUtf8(name));
-        if (!shortcut.isEmpty()) a->setShortcut(shortcut);
-        return a;
-    };
-    menArchivo_ = Named(menuBar()->addMenu(QStringLiteral("&Mensaje")), "menArchivo");
-    menArchNuevo_ = action(menArchivo_, "menArchNuevo", QStringLiteral("&Nuevo"),
-                           QKeySequence(Qt::CTRL | Qt::Key_N));
-    MenArchAbrir_ = action(menArchivo_, "MenArchAbrir", QStringLiteral("&Abrir"),
-                           QKeySequence(Qt::CTRL | Qt::Key_A));
-    menArchGuardar_ = action(menArchivo_, "menArchGuardar", QStringLiteral("&Guardar"),
-                             QKeySequence(Qt::CTRL | Qt::Key_G));
-    menArchGuardarComo_ =
-        action(menArchivo_, "menArchGuardarComo", QStringLiteral("Guardar &Como"));
-
-    menConfiguracion_ =
-        Named(menuBar()->addMenu(QStringLiteral("&Configuración")), "menConfiguración");
-    menOpcAvanzadas_ = action(menConfiguracion_, "menOpcAvanzadas",
-                              QStringLiteral("&Opciones Avanzadas"),
-                              QKeySequence(Qt::CTRL | Qt::Key_O));
-    menEditorFuentes_ = action(menConfiguracion_, "menEditorFuentes",
-                               QStringLiteral("Editor de &fuentes…"));
-
-    menGrabacion_ = Named(menuBar()->addMenu(QStringLiteral("&Grabación")), "menGrabacion");
-    menGrabTotal_ = action(menGrabacion_, "menGrabTotal", QStringLiteral("&Total"),
-                           QKeySequence(Qt::CTRL | Qt::Key_T));
-    menGrabParcial_ = action(menGrabacion_, "menGrabParcial", QStringLiteral("&Parcial"),
-                             QKeySequence(Qt::CTRL | Qt::Key_P));
-    menGrabVarios_ = action(menGrabacion_, "menGrabVarios", QStringLiteral("&Varios carteles…"));
-
-    menTurneros_ = Named(menuBar()->addMenu(QStringLiteral("&Turneros")), "menTurneros");
-    menTurn1_ = action(menTurneros_, "menTurn1", QStringLiteral("Turnero &1"));
-    menTurn2_ = action(menTurneros_, "menTurn2", QStringLiteral("Turnero &2"));
-    menTurn3_ = action(menTurneros_, "menTurn3", QStringLiteral("Turnero &3"));
-
-    menAyuda_ = Named(menuBar()->addMenu(QStringLiteral("&Ayuda")), "menAyuda");
-    menAyudaGeneral_ = action(menAyuda_, "menAyudaGeneral", QStringLiteral("&Ayuda general"),
-                              QKeySequence(Qt::CTRL | Qt::Key_H));
-
-    connect(menArchNuevo_, &QAction::triggered, this, [this] { menArchNuevo_Click(); });
-    connect(MenArchAbrir_, &QAction::triggered, this, [this] { MenArchAbrir_Click(); });
-    connect(menArchGuardar_, &QAction::triggered, this, [this] { menArchGuardar_Click(); });
-    connect(menArchGuardarComo_, &QAction::triggered, this,
+void frmLetrador::connectMenus() {
+    connect(ui_.menArchNuevo, &QAction::triggered, this, [this] { menArchNuevo_Click(); });
+    connect(ui_.MenArchAbrir, &QAction::triggered, this, [this] { MenArchAbrir_Click(); });
+    connect(ui_.menArchGuardar, &QAction::triggered, this, [this] { menArchGuardar_Click(); });
+    connect(ui_.menArchGuardarComo, &QAction::triggered, this,
             [this] { menArchGuardarComo_Click(); });
-    connect(menOpcAvanzadas_, &QAction::triggered, this, [this] { menOpcAvanzadas_Click(); });
-    connect(menEditorFuentes_, &QAction::triggered, this, [this] { menEditorFuentes_Click(); });
-    connect(menGrabTotal_, &QAction::triggered, this, [this] { menGrabTotal_Click(); });
-    connect(menGrabParcial_, &QAction::triggered, this, [this] { menGrabParcial_Click(); });
-    connect(menGrabVarios_, &QAction::triggered, this, [this] { menGrabVarios_Click(); });
-    connect(menTurn1_, &QAction::triggered, this, [this] { menTurn_Click(1); });
-    connect(menTurn2_, &QAction::triggered, this, [this] { menTurn_Click(2); });
-    connect(menTurn3_, &QAction::triggered, this, [this] { menTurn_Click(3); });
-    connect(menAyudaGeneral_, &QAction::triggered, this, [this] { menAyudaGeneral_Click(); });
+    connect(ui_.menOpcAvanzadas, &QAction::triggered, this, [this] { menOpcAvanzadas_Click(); });
+    connect(ui_.menEditorFuentes, &QAction::triggered, this, [this] { menEditorFuentes_Click(); });
+    connect(ui_.menGrabTotal, &QAction::triggered, this, [this] { menGrabTotal_Click(); });
+    connect(ui_.menGrabParcial, &QAction::triggered, this, [this] { menGrabParcial_Click(); });
+    connect(ui_.menGrabVarios, &QAction::triggered, this, [this] { menGrabVarios_Click(); });
+    connect(ui_.menTurn1, &QAction::triggered, this, [this] { menTurn_Click(1); });
+    connect(ui_.menTurn2, &QAction::triggered, this, [this] { menTurn_Click(2); });
+    connect(ui_.menTurn3, &QAction::triggered, this, [this] { menTurn_Click(3); });
+    connect(ui_.menAyudaGeneral, &QAction::triggered, this, [this] { menAyudaGeneral_Click(); });
 }
 
 // ---- Start-up and shutdown ----
@@ -363,12 +163,12 @@ void frmLetrador::buildMenus() {
 void frmLetrador::LoadBrandLogo() {
     QPixmap logo;
     if (logo.load(QString::fromStdString(BrandLogoPath(services_.workFolder).string()))) {
-        imgArchVelmora_->setPixmap(logo.scaled(imgArchVelmora_->maximumSize(),
+        ui_.imgArchVelmora->setPixmap(logo.scaled(ui_.imgArchVelmora->maximumSize(),
                                                Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        imgArchVelmora_->setEnabled(true);
+        ui_.imgArchVelmora->setEnabled(true);
     } else {
-        imgArchVelmora_->clear();
-        imgArchVelmora_->setEnabled(false);
+        ui_.imgArchVelmora->clear();
+        ui_.imgArchVelmora->setEnabled(false);
     }
 }
 
@@ -376,25 +176,21 @@ bool frmLetrador::Form_Load() {
     ParagraphStore& store = services_.store;
     // The protocol values belong to the serial layer and are fixed when it is made.
     LoadBrandLogo();
-    lblArchVelmora_->setText(Q(ReadBrandText(services_.workFolder)));
+    ui_.lblArchVelmora->setText(Q(ReadBrandText(services_.workFolder)));
     store.ParagraphEndMarker = "fin_parrafo";
     store.DefaultSeparation = 1;
-    for (const Effect& e : kEffects) cboMsjFxEfectos_->addItem(QString::fromUtf8(e.listText));
-    cboMsjFxEfectos_->setCurrentIndex(-1);
+    for (const Effect& e : kEffects) ui_.cboMsjFxEfectos->addItem(QString::fromUtf8(e.listText));
+    ui_.cboMsjFxEfectos->setCurrentIndex(-1);
 
     QDir().mkpath(QString::fromStdString((services_.workFolder / "tipografias").string()));
     store.FontFolder = (services_.workFolder / "tipografias").string();
-    fontWatcher_ = new QFileSystemWatcher(this);
-    fontWatcher_->addPath(Q(store.FontFolder));
-    connect(fontWatcher_, &QFileSystemWatcher::directoryChanged, this,
-            [this] { refreshFontList(); });
-    refreshFontList();
+    ui_.filArchArchivos->setFolder(store.FontFolder);
 
     QDir().mkpath(QString::fromStdString((services_.workFolder / "mensajes").string()));
     store.MessageFolder = (services_.workFolder / "mensajes").string();
     frmArchivo_->setFolder(store.MessageFolder);
 
-    if (cboParParrafos_->count() == 0) commands_.DisableEditing();
+    if (ui_.cboParParrafos->count() == 0) commands_.DisableEditing();
     store.MaxParagraphs = 50;
     store.SignCapacity = 2046;
     store.SpaceWidth = 3;
@@ -443,24 +239,15 @@ void frmLetrador::closeEvent(QCloseEvent* event) {
 
 void frmLetrador::changeEvent(QEvent* event) {
     // The font list shows the folder as it is whenever the window comes back to the front.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) refreshFontList();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        ui_.filArchArchivos->refresh();
     QMainWindow::changeEvent(event);
 }
 
 bool frmLetrador::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == filArchArchivos_->viewport() && event->type() == QEvent::MouseButtonPress) {
-        fontRowBeforePress_ = filArchArchivos_->currentRow();
-    }
-    if (watched == filArchArchivos_ && event->type() == QEvent::FocusIn &&
-        !filArchArchivos_->currentItem() &&
-        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
-        listTakingFocus_ = true;
-        // Whatever the list does on taking the focus happens now; later moves are choices.
-        QTimer::singleShot(0, this, [this] { listTakingFocus_ = false; });
-    }
     if (event->type() == QEvent::ShortcutOverride &&
-        (watched == txtMsjMensaje_ || watched == txtNomMensaje_ || watched == txtMsjArchivo_ ||
-         watched == txtMsjSeparSepar_)) {
+        (watched == ui_.txtMsjMensaje || watched == ui_.txtNomMensaje || watched == ui_.txtMsjArchivo ||
+         watched == ui_.txtMsjSeparSepar)) {
         // Ctrl+A is "Abrir" here, not the box's select-all.
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::ControlModifier && key->key() == Qt::Key_A) {
@@ -471,52 +258,25 @@ bool frmLetrador::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmLetrador::refreshFontList() {
-    QDir dir(Q(services_.store.FontFolder));
-    QStringList names = dir.entryList({QStringLiteral("*.ffv")}, QDir::Files, QDir::Name);
-    QStringList shown;
-    for (int i = 0; i < filArchArchivos_->count(); ++i) shown << filArchArchivos_->item(i)->text();
-    if (names == shown) return;
-    {
-        // Rebuilding the list is not a choice of the operator's.
-        QSignalBlocker block(filArchArchivos_);
-        filArchArchivos_->clear();
-        filArchArchivos_->addItems(names);
-    }
-    showFontInList();
-}
+void frmLetrador::refreshFontList() { ui_.filArchArchivos->refresh(); }
 
-void frmLetrador::showFontInList() {
-    const QList<QListWidgetItem*> found =
-        filArchArchivos_->findItems(txtMsjArchivo_->text(), Qt::MatchExactly);
-    QListWidgetItem* item = txtMsjArchivo_->text().isEmpty() ? nullptr : found.value(0);
-    if (filArchArchivos_->currentItem() == item && (item || filArchArchivos_->selectedItems().isEmpty()))
-        return;
-    // Showing the paragraph's font is not a choice: nothing is checked or marked as changed.
-    QSignalBlocker block(filArchArchivos_);
-    if (item) {
-        filArchArchivos_->setCurrentItem(item);
-    } else {
-        filArchArchivos_->setCurrentItem(nullptr);
-        filArchArchivos_->clearSelection();
-    }
-}
+void frmLetrador::showFontInList() { ui_.filArchArchivos->showFont(ui_.txtMsjArchivo->text()); }
 
 void frmLetrador::schedulePreview() { previewTimer_->start(); }
 
 void frmLetrador::updatePreview() {
     previewTimer_->stop();
     const ParagraphStore& store = services_.store;
-    const Int16 separation = WholeValue(txtMsjSeparSepar_->text().toStdString());
+    const Int16 separation = WholeValue(ui_.txtMsjSeparSepar->text().toStdString());
     // No font chosen yet: nothing to read, every character is left out.
     const std::string fontFile = fontFileText();
     const std::string font = fontFile.empty() ? std::string() : store.fontPath(fontFile);
     if (previewCache_.update(messageText(), font, separation, store.SpaceWidth))
-        preview_->setPreview(previewCache_.preview());
+        ui_.vistaCartel->setPreview(previewCache_.preview());
     const int current = commands_.currentParagraphNumber();
     const bool joined = frmAvanzadas_ && frmAvanzadas_->joinedChecked();
-    preview_->setTotal(TotalWithEditor(store, current, previewCache_.preview().count,
-                                       chkMsjIgnora_->isChecked(), joined),
+    ui_.vistaCartel->setTotal(TotalWithEditor(store, current, previewCache_.preview().count,
+                                       ui_.chkMsjIgnora->isChecked(), joined),
                        store.SignCapacity);
 }
 
@@ -528,71 +288,71 @@ void frmLetrador::returnFromSecondaryWindow() {
 
 // ---- EditorView ----
 
-std::u32string frmLetrador::messageText() const { return ToStoreText(txtMsjMensaje_->toPlainText()); }
+std::u32string frmLetrador::messageText() const { return ToStoreText(ui_.txtMsjMensaje->toPlainText()); }
 
 void frmLetrador::setMessageText(const std::u32string& text) {
     // Qt reports a change even when the box already holds the text; that is no change of the
     // message, and keeping the box as it is keeps its undo history too.
     const QString shown = ToEditorText(text);
-    if (shown == txtMsjMensaje_->toPlainText()) return;
-    txtMsjMensaje_->setPlainText(shown);
+    if (shown == ui_.txtMsjMensaje->toPlainText()) return;
+    ui_.txtMsjMensaje->setPlainText(shown);
 }
 
 std::u32string frmLetrador::selectedMessageText() const {
-    return ToStoreText(txtMsjMensaje_->textCursor().selection().toPlainText());
+    return ToStoreText(ui_.txtMsjMensaje->textCursor().selection().toPlainText());
 }
 
-std::string frmLetrador::fontFileText() const { return txtMsjArchivo_->text().toStdString(); }
+std::string frmLetrador::fontFileText() const { return ui_.txtMsjArchivo->text().toStdString(); }
 void frmLetrador::setFontFileText(const std::string& text) {
-    if (txtMsjArchivo_->text() != Q(text)) txtMsjArchivo_->setText(Q(text));
+    if (ui_.txtMsjArchivo->text() != Q(text)) ui_.txtMsjArchivo->setText(Q(text));
     showFontInList();
 }
 std::string frmLetrador::separationText() const {
-    return txtMsjSeparSepar_->text().toStdString();
+    return ui_.txtMsjSeparSepar->text().toStdString();
 }
 void frmLetrador::setSeparationText(const std::string& text) {
-    if (txtMsjSeparSepar_->text() != Q(text)) txtMsjSeparSepar_->setText(Q(text));
+    if (ui_.txtMsjSeparSepar->text() != Q(text)) ui_.txtMsjSeparSepar->setText(Q(text));
 }
-bool frmLetrador::ignoreChecked() const { return chkMsjIgnora_->isChecked(); }
-void frmLetrador::setIgnoreChecked(bool checked) { chkMsjIgnora_->setChecked(checked); }
-std::string frmLetrador::messageName() const { return txtNomMensaje_->text().toStdString(); }
-void frmLetrador::setMessageName(const std::string& text) { txtNomMensaje_->setText(Q(text)); }
-int frmLetrador::paragraphItemCount() const { return cboParParrafos_->count(); }
-void frmLetrador::addParagraphItem(const std::string& text) { cboParParrafos_->addItem(Q(text)); }
-void frmLetrador::removeFirstParagraphItem() { cboParParrafos_->removeItem(0); }
-void frmLetrador::setCurrentParagraphIndex(int index) { cboParParrafos_->setCurrentIndex(index); }
+bool frmLetrador::ignoreChecked() const { return ui_.chkMsjIgnora->isChecked(); }
+void frmLetrador::setIgnoreChecked(bool checked) { ui_.chkMsjIgnora->setChecked(checked); }
+std::string frmLetrador::messageName() const { return ui_.txtNomMensaje->text().toStdString(); }
+void frmLetrador::setMessageName(const std::string& text) { ui_.txtNomMensaje->setText(Q(text)); }
+int frmLetrador::paragraphItemCount() const { return ui_.cboParParrafos->count(); }
+void frmLetrador::addParagraphItem(const std::string& text) { ui_.cboParParrafos->addItem(Q(text)); }
+void frmLetrador::removeFirstParagraphItem() { ui_.cboParParrafos->removeItem(0); }
+void frmLetrador::setCurrentParagraphIndex(int index) { ui_.cboParParrafos->setCurrentIndex(index); }
 std::string frmLetrador::currentParagraphText() const {
-    return cboParParrafos_->currentText().toStdString();
+    return ui_.cboParParrafos->currentText().toStdString();
 }
 
 void frmLetrador::setCapacityLabel(const std::string& text, bool exceeded) {
-    lblMsjCapacidad_->setText(Q(text));
-    lblMsjCapacidad_->setStyleSheet(exceeded ? QStringLiteral("color: rgb(255,0,0); font-weight: bold;")
+    ui_.lblMsjCapacidad->setText(Q(text));
+    ui_.lblMsjCapacidad->setStyleSheet(exceeded ? QStringLiteral("color: rgb(255,0,0); font-weight: bold;")
                                              : QStringLiteral("color: rgb(0,0,0); font-weight: normal;"));
 }
-std::string frmLetrador::capacityLabel() const { return lblMsjCapacidad_->text().toStdString(); }
+std::string frmLetrador::capacityLabel() const { return ui_.lblMsjCapacidad->text().toStdString(); }
 
 QWidget* frmLetrador::widgetFor(EditorControl control) const {
     switch (control) {
-        case C::txtMsjMensaje: return txtMsjMensaje_;
-        case C::frmMensaje: return frmMensaje_;
-        case C::frmArchivos: return frmArchivos_;
-        case C::frmSepar: return frmSepar_;
-        case C::frmEfectos: return frmEfectos_;
-        case C::chkMsjIgnora: return chkMsjIgnora_;
-        case C::cmdParGuardar: return cmdParGuardar_;
-        case C::cmdParNuevo: return cmdParNuevo_;
-        case C::cboParParrafos: return cboParParrafos_;
+        case C::txtMsjMensaje: return ui_.txtMsjMensaje;
+        case C::frmMensaje: return ui_.frmMensaje;
+        case C::frmArchivos: return ui_.frmArchivos;
+        case C::frmSepar: return ui_.frmSepar;
+        case C::frmEfectos: return ui_.frmEfectos;
+        case C::chkMsjIgnora: return ui_.chkMsjIgnora;
+        case C::cmdParGuardar: return ui_.cmdParGuardar;
+        case C::cmdParNuevo: return ui_.cmdParNuevo;
+        case C::cboParParrafos: return ui_.cboParParrafos;
         default: return nullptr;
     }
 }
 
 QAction* frmLetrador::actionFor(EditorControl control) const {
     switch (control) {
-        case C::menGrabTotal: return menGrabTotal_;
-        case C::menGrabParcial: return menGrabParcial_;
-        case C::menArchGuardar: return menArchGuardar_;
-        case C::menArchGuardarComo: return menArchGuardarComo_;
+        case C::menGrabTotal: return ui_.menGrabTotal;
+        case C::menGrabParcial: return ui_.menGrabParcial;
+        case C::menArchGuardar: return ui_.menArchGuardar;
+        case C::menArchGuardarComo: return ui_.menArchGuardarComo;
         default: return nullptr;
     }
 }
@@ -619,19 +379,19 @@ void frmLetrador::cmdParGuardar_Click() { commands_.cmdParGuardar_Click(); }
 void frmLetrador::cboParParrafos_Click() { commands_.cboParParrafos_Click(); }
 
 void frmLetrador::cmdMsjFxAgrega_Click() {
-    int index = cboMsjFxEfectos_->currentIndex();
+    int index = ui_.cboMsjFxEfectos->currentIndex();
     if (index < 0) {
         services_.dialogs.information("Debe seleccionar un efecto de la lista.");
         return;
     }
     // Typed in at the start of the selection, which stays behind the tag: one step that Ctrl+Z
     // takes back, with the earlier typing still undoable.
-    QTextCursor cursor = txtMsjMensaje_->textCursor();
+    QTextCursor cursor = ui_.txtMsjMensaje->textCursor();
     const int p = cursor.selectionStart();
     cursor.setPosition(p);
     cursor.insertText(QString::fromStdU32String(EffectTag(index)));
-    txtMsjMensaje_->setTextCursor(cursor);
-    txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+    ui_.txtMsjMensaje->setTextCursor(cursor);
+    ui_.txtMsjMensaje->setFocus(Qt::OtherFocusReason);
 }
 
 void frmLetrador::txtMsjMensaje_Change() {
@@ -639,17 +399,17 @@ void frmLetrador::txtMsjMensaje_Change() {
     schedulePreview();
     // Highlighting follows by itself (TagHighlighter); the box keeps its caret and, as after
     // every change, the focus.
-    if (txtMsjMensaje_->isEnabled() && isVisible()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+    if (ui_.txtMsjMensaje->isEnabled() && isVisible()) ui_.txtMsjMensaje->setFocus(Qt::OtherFocusReason);
 }
 
 void frmLetrador::cmdMsjSeparMas_Click() {
-    double v = NumericValue(txtMsjSeparSepar_->text().toStdString());
-    if (v < 5) txtMsjSeparSepar_->setText(Q(DecimalNumberText(v + 1)));
+    double v = NumericValue(ui_.txtMsjSeparSepar->text().toStdString());
+    if (v < 5) ui_.txtMsjSeparSepar->setText(Q(DecimalNumberText(v + 1)));
 }
 
 void frmLetrador::cmdMsjSeparMenos_Click() {
-    double v = NumericValue(txtMsjSeparSepar_->text().toStdString());
-    if (v > 0) txtMsjSeparSepar_->setText(Q(DecimalNumberText(v - 1)));
+    double v = NumericValue(ui_.txtMsjSeparSepar->text().toStdString());
+    if (v > 0) ui_.txtMsjSeparSepar->setText(Q(DecimalNumberText(v - 1)));
 }
 
 void frmLetrador::txtMsjSeparSepar_Change() {
@@ -745,7 +505,7 @@ void frmLetrador::menGrabVarios_Click() {
             [this] {
                 show();
                 returnFromSecondaryWindow();
-                if (txtMsjMensaje_->isEnabled()) txtMsjMensaje_->setFocus(Qt::OtherFocusReason);
+                if (ui_.txtMsjMensaje->isEnabled()) ui_.txtMsjMensaje->setFocus(Qt::OtherFocusReason);
             }});
     }
     std::vector<frmVarios::Puerto> puertos;

@@ -11,6 +11,7 @@
 #include "message/paragraph_commands.h"
 #include "message/paragraph_store.h"
 #include "message/sign_preview.h"
+#include "app/main_window_ui.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/port_search.h"
@@ -135,7 +136,7 @@ public:
     // Redraws the LED preview and its figures from the editor now (changes ask for it to be
     // redrawn once the current event is handled).
     void updatePreview();
-    LedPreview* preview() const { return preview_; }
+    LedPreview* preview() const { return ui_.vistaCartel; }
     // Gives the main window back after a secondary window closes.
     void returnFromSecondaryWindow();
 
@@ -145,8 +146,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
-    void buildMenus();
+    // Connects the controls and the menu items to their handlers.
+    void connectControls();
+    void connectMenus();
     QWidget* widgetFor(EditorControl control) const;
     QAction* actionFor(EditorControl control) const;
     void LoadBrandLogo();
@@ -166,62 +168,14 @@ private:
     std::unique_ptr<ChooserHost> chooserHost_;
     std::unique_ptr<MessageFiles> messageFiles_;
     std::unique_ptr<FileCommands> fileCommands_;
-    QFileSystemWatcher* fontWatcher_ = nullptr;
     // The LED preview, redrawn once after a burst of changes.
     void schedulePreview();
-    LedPreview* preview_ = nullptr;
     QTimer* previewTimer_ = nullptr;
     SignPreviewCache previewCache_;
 
-    // Controls, named as the window's design names them.
-    QGroupBox* frmNomMensaje_;
-    QLineEdit* txtNomMensaje_;
-    QGroupBox* frmArchivos_;
-    QListWidget* filArchArchivos_;
-    QGroupBox* frmMensaje_;
-    QPlainTextEdit* txtMsjMensaje_;
-    TagHighlighter* highlighter_;
-    QGroupBox* frmSepar_;
-    QLineEdit* txtMsjSeparSepar_;
-    QPushButton* cmdMsjSeparMas_;
-    QPushButton* cmdMsjSeparMenos_;
-    QLineEdit* txtMsjArchivo_;
-    QGroupBox* frmEfectos_;
-    QPushButton* cmdMsjFxAgrega_;
-    QComboBox* cboMsjFxEfectos_;
-    QLabel* lblMsjCapacidad_;
-    QLabel* lblMsjArchivo_;
-    QGroupBox* frmParrafos_;
-    QCheckBox* chkMsjIgnora_;
-    QComboBox* cboParParrafos_;
-    QPushButton* cmdParGuardar_;
-    QPushButton* cmdParNuevo_;
-    QLabel* lblArchVelmora_;
-    QLabel* imgArchVelmora_;
-    QLabel* Image1_;
-
-    QMenu* menArchivo_;
-    QAction* menArchNuevo_;
-    QAction* MenArchAbrir_;
-    QAction* menArchGuardar_;
-    QAction* menArchGuardarComo_;
-    QMenu* menConfiguracion_;
-    QAction* menOpcAvanzadas_;
-    QAction* menEditorFuentes_;
-    QMenu* menGrabacion_;
-    QAction* menGrabTotal_;
-    QAction* menGrabParcial_;
-    QAction* menGrabVarios_;
-    QMenu* menTurneros_;
-    QAction* menTurn1_;
-    QAction* menTurn2_;
-    QAction* menTurn3_;
-    QMenu* menAyuda_;
-    QAction* menAyudaGeneral_;
+    MainWindowUi ui_;
 
     bool closingConfirmed_ = false;
-    int fontRowBeforePress_ = -1;
-    bool listTakingFocus_ = false;
 };
 
 }  // namespace letrador
