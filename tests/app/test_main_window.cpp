@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -69,6 +70,42 @@ TEST(StartUp, NoPortShowsTheTwoLineMessageAndEnds) {
     EXPECT_FALSE(rig.dialogs.shown[0].isQuestion);
     EXPECT_EQ(rig.dialogs.shown[0].title, "Letrador de Mensajes");
     EXPECT_FALSE(rig.window->isVisible());
+}
+
+// The program as a process, in an environment holding only what each row gives: with no screen
+// it says so in Spanish, with the way to see it anyway, before Qt would abort; the help needs
+// none and names the network ports' window.
+TEST(StartUp, WithoutAScreenTheProgramSaysHowToSeeItAndEnds) {
+    const QStringList noScreen = {QStringLiteral("letrador: no hay pantalla"), QStringLiteral("QT_QPA_PLATFORM=vnc letrador"),
+                                  QStringLiteral("puerto 5900"), QStringLiteral("qt6-qpa-plugins")};
+    const QStringList help = {QStringLiteral("Configuración > Opciones Avanzadas > Puertos de red…"),
+                              QStringLiteral("rfc2217://HOST:PUERTO"), QStringLiteral("QT_QPA_PLATFORM=vnc")};
+    const struct {
+        QStringList env, args;
+        int code;
+        QStringList out, err;  // what each must say; an empty list: nothing at all
+    } rows[] = {
+        {{}, {}, 1, {}, noScreen},
+        {{QStringLiteral("DISPLAY=")}, {QStringLiteral("--cartel-virtual")}, 1, {}, noScreen},
+        {{}, {QStringLiteral("--help")}, 0, help, {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE((r.env + r.args).join(QLatin1Char(' ')).toStdString());
+        QProcess program;
+        QProcessEnvironment env;  // empty: nothing of the tests' own environment
+        for (const QString& v : r.env) env.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(LETRADOR_PROGRAM_PATH), r.args);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), r.code);
+        const QString said[] = {QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
+        for (int k = 0; k < 2; ++k) {
+            const QStringList& wanted = k == 0 ? r.out : r.err;
+            EXPECT_EQ(said[k].isEmpty(), wanted.isEmpty()) << said[k].toStdString();
+            for (const QString& w : wanted) EXPECT_TRUE(said[k].contains(w)) << w.toStdString() << "\n" << said[k].toStdString();
+        }
+    }
 }
 
 // Each step of the operator and what every control and menu item then offers (1 enabled).
