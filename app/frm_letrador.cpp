@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -724,10 +725,12 @@ void frmLetrador::menEditorFuentes_Click() {
 
 void frmLetrador::menAyudaGeneral_Click() {
     const std::string page = (services_.workFolder / "ayuda" / "letrador.html").string();
-    if (services_.desktop.openFile(page)) return;
-    // No browser or opener on this machine: the page still shows, in a window of our own.
-    if (!frmAyuda_) frmAyuda_ = std::make_unique<frmAyuda>();
-    frmAyuda_->showPage(page);
+    services_.desktop.openFile(page, [self = QPointer<frmLetrador>(this), page] {
+        // No browser opened it: the page still shows, in a window of our own.
+        if (!self) return;
+        if (!self->frmAyuda_) self->frmAyuda_ = std::make_unique<frmAyuda>();
+        self->frmAyuda_->showPage(page);
+    });
 }
 
 }  // namespace letrador

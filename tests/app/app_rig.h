@@ -16,7 +16,7 @@
 #include <set>
 
 #include "app/frm_letrador.h"
-#include "platform/desktop.h"
+#include "platform/qt_desktop.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/scripted_serial_link.h"
 #include "settings/frm_avanzadas.h"
@@ -34,16 +34,6 @@ inline QApplication& TestApp() {
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
-
-class RecordingDesktop : public platform::Desktop {
-public:
-    bool openFile(const std::string& path) override {
-        opened.push_back(path);
-        return opens;
-    }
-    std::vector<std::string> opened;
-    bool opens = true;  // false: as on a machine with no browser or opener
-};
 
 struct AppRig {
     explicit AppRig(std::set<int> ports = {3}) {
@@ -93,7 +83,8 @@ struct AppRig {
     ScratchFolder scratch;
     ParagraphStore store;
     platform::ScriptedDialogs dialogs;
-    RecordingDesktop desktop;
+    // The help's opener is the script `xdg-open` of the scratch folder, when a test writes one.
+    platform::QtDesktop desktop{(scratch.path() / "xdg-open").string()};
     platform::SimulatedTicker ticker;
     platform::ScriptedSerialLink link{&ticker};
     platform::SimulatedEventPump pump{link, ticker};

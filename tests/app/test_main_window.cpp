@@ -452,20 +452,50 @@ TEST(MessageBox, BelongsToTheWindowInUseEvenWhenTheDisabledMainWindowIsActive) {
 }
 
 // "&Ayuda general" opens the working folder's page, in our own window when nothing else can.
+// "&Ayuda general" hands the page to the desktop's opener (here a script standing for xdg-open)
+// and goes on without waiting for it; the page shows in the program's own window whenever no
+// browser took it: the opener missing, ending with an error (xdg-open's 3 when it finds no
+// browser) or killed.
 TEST(Help, GeneralHelpOpensThePageOrShowsItInOurOwnWindow) {
-    for (bool opens : {true, false}) {
-        SCOPED_TRACE(opens ? "a browser opens it" : "nothing opens it");
+    const struct {
+        const char* name;
+        const char* ending;  // how the opener ends once let go; null: there is no opener
+        bool ownWindow;
+    } rows[] = {{"a browser took it", "exit 0", false},
+                {"no browser", "exit 3", true},
+                {"the opener killed", "kill -9 $$", true},
+                {"no opener", nullptr, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         AppRig rig;
-        rig.desktop.opens = opens;
         const auto page = rig.scratch.path() / "ayuda" / "letrador.html";
         fs::create_directories(page.parent_path());
         std::ofstream(page) << "<html><body><h1>Ayuda del Letrador</h1></body></html>";
+        const std::string opener = (rig.scratch.path() / "xdg-open").string();
+        if (r.ending) {
+            // Says what it was given, then waits to be let go.
+            std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$0.args\"\n"
+                                     "n=0; while [ ! -e \"$0.go\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n"
+                                  << r.ending << "\n";
+            fs::permissions(opener, fs::perms::owner_all);
+        }
         ASSERT_TRUE(rig.load());
         rig.action("menAyudaGeneral")->trigger();
-        EXPECT_EQ(rig.desktop.opened, std::vector<std::string>{page.string()});
+        EXPECT_EQ(rig.window->ayuda(), nullptr);
+        EXPECT_EQ(rig.desktop.pending(), 1);
+        if (r.ending) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(opener + ".args"); }, 30000));
+            std::string given;
+            std::getline(std::ifstream(opener + ".args"), given);
+            EXPECT_EQ(given, page.string());
+            // The opener is still running: the window is not waiting for it.
+            EXPECT_EQ(rig.window->ayuda(), nullptr);
+            std::ofstream(opener + ".go") << "";
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rig.desktop.pending() == 0; }, 30000));
         frmAyuda* help = rig.window->ayuda();
-        ASSERT_EQ(help != nullptr && help->isVisible(), !opens);
-        if (opens) continue;
+        ASSERT_EQ(help != nullptr && help->isVisible(), r.ownWindow);
+        if (!r.ownWindow) continue;
         auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("txtAyuda"));
         EXPECT_EQ(browser->source().toLocalFile().toStdString(), page.string());
         EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Ayuda del Letrador")));
