@@ -115,7 +115,8 @@ private:
 void frmLetrador::buildSecondaryWindows() {
     frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
         services_.link, services_.store.SpaceWidth, services_.deviceOf,
-        [this] { returnFromSecondaryWindow(); }});
+        [this] { returnFromSecondaryWindow(); }, services_.workFolder, services_.dialogs,
+        platform::QtLinkThread::maker(services_.deviceOf)});
     // The space width and "Párrafos unidos" change what the preview shows and its total.
     if (auto* width = frmAvanzadas_->findChild<QLineEdit*>(QStringLiteral("txtParEspacio")))
         connect(width, &QLineEdit::textChanged, this, [this] { schedulePreview(); });

@@ -23,6 +23,7 @@
 #include "app/program.h"
 #include "app/work_folder.h"
 #include "platform/qt_dialogs.h"
+#include "settings/frm_puertos_red.h"
 #include "tests/app/app_rig.h"
 
 namespace fs = std::filesystem;
@@ -329,6 +330,30 @@ TEST(OptionsWindow, ActualizarListsThePortsAndTheChosenOneIsUsed) {
         EXPECT_EQ(options.isVisible(), found.empty());
         EXPECT_EQ(rig.window->isEnabled(), !found.empty());
     }
+}
+
+// "Puertos de red…" opens its window with the options off; the entry saved there is what
+// "Actualizar" then shows for its port, and closing it gives the options back.
+TEST(OptionsWindow, PuertosDeRedSavesTheEntryThatActualizarShows) {
+    AppRig rig{{3, 150}};
+    ASSERT_TRUE(rig.start());
+    rig.action("menOpcAvanzadas")->trigger();
+    frmAvanzadas& options = rig.window->avanzadas();
+    rig.optionsChild<QPushButton>("cmdPuertosRed")->click();
+    frmPuertosRed* red = options.puertosRed();
+    ASSERT_NE(red, nullptr);
+    EXPECT_TRUE(red->isVisible() && !options.QWidget::isEnabled());
+    EXPECT_EQ(red->windowTitle(), QStringLiteral("Puertos de red"));
+    for (auto [field, text] : {std::pair{"txtRedNumero", "150"}, {"txtRedServidor", "srv"}, {"txtRedPuerto", "4001"}})
+        red->findChild<QLineEdit*>(QString::fromUtf8(field))->setText(QString::fromUtf8(text));
+    red->findChild<QPushButton*>(QStringLiteral("cmdRedGuardar"))->click();
+    red->findChild<QPushButton*>(QStringLiteral("cmdCerrar"))->click();
+    EXPECT_TRUE(!red->isVisible() && options.QWidget::isEnabled());
+    rig.optionsChild<QPushButton>("cmdActualizar")->click();
+    auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
+    ASSERT_EQ(ports->count(), 2);
+    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("Dispositivo: tcp://srv:4001"));
+    EXPECT_TRUE(rig.dialogs.shown.empty());
 }
 
 // The brand label shows the first line of marca.txt, in Windows-1252, ended by CR LF, LF or a
