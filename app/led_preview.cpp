@@ -198,13 +198,16 @@ LedPreview::LedPreview(QWidget* parent)
 
     auto* figures = new QHBoxLayout;
     figures->addWidget(lblColumnas_);
-    figures->addWidget(lblSinDibujo_, 1);
+    figures->addStretch();
     figures->addWidget(lblTotal_);
+    // A line of its own, kept when empty, so that nothing moves when it fills.
+    lblSinDibujo_->setMinimumHeight(lblSinDibujo_->fontMetrics().height());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll_);
     layout->addLayout(figures);
+    layout->addWidget(lblSinDibujo_);
 
     setPreview(SignPreview{});
     setTotal(0, 2046);
