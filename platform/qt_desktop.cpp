@@ -45,8 +45,8 @@ void QtDesktop::openFile(const std::string& path, std::function<void()> notOpene
                          if (e != QProcess::FailedToStart) return;
                          // Told later like every other outcome, even when start() itself finds
                          // no such program.
-                         QMetaObject::invokeMethod(opener, [settle] { settle(false); },
-                                                   Qt::QueuedConnection);
+                         QMetaObject::invokeMethod(
+                             opener, [settle] { settle(false); }, Qt::QueuedConnection);
                      });
     opener->start();
 }

@@ -13,7 +13,7 @@ class QObject;
 namespace platform {
 
 class QtDesktop : public Desktop {
-public:
+  public:
     // `opener`: the program that opens a file with the desktop's default program for it.
     explicit QtDesktop(std::string opener = "xdg-open");
     // Openers still running are ended (a browser they started stays) and report nothing.
@@ -26,7 +26,7 @@ public:
     // Openings whose outcome is not known yet (an opener still running).
     int pending() const { return pending_; }
 
-private:
+  private:
     std::string opener_;
     // Parent of the running opener processes.
     std::unique_ptr<QObject> openers_;

@@ -49,7 +49,8 @@ class ScriptedLinkThreads {
                 if (owner_.script) owner_.script(link);
                 job(link, pump, ticker);
                 std::lock_guard<std::mutex> lock(owner_.mutex_);
-                owner_.runs_.push_back({std::this_thread::get_id(), link.openedPorts, link.written});
+                owner_.runs_.push_back(
+                    {std::this_thread::get_id(), link.openedPorts, link.written});
             });
         }
         void wait() override {

@@ -19,7 +19,9 @@ constexpr const char* kTitulo = "Puertos de red";
 // Each list entry keeps its number (Qt::UserRole) and its address as it stands.
 constexpr int kAddressRole = Qt::UserRole + 1;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 template <typename W>
 W* Named(W* widget, const char* name) {
@@ -27,7 +29,9 @@ W* Named(W* widget, const char* name) {
     return widget;
 }
 
-std::string Com(int numero) { return "COM " + std::to_string(numero); }
+std::string Com(int numero) {
+    return "COM " + std::to_string(numero);
+}
 
 std::string ReplaceQuestion(int numero, const PortTarget& there) {
     switch (there.kind) {
@@ -165,8 +169,8 @@ void frmPuertosRed::fillList(int select) {
     const QSignalBlocker quiet(lstPuertosRed_);
     lstPuertosRed_->clear();
     for (const ListedNetworkPort& listed : ReadNetworkPorts(services_.workFolder)) {
-        auto* item = new QListWidgetItem(Q(Com(listed.numero) + "   " + listed.address),
-                                         lstPuertosRed_);
+        auto* item =
+            new QListWidgetItem(Q(Com(listed.numero) + "   " + listed.address), lstPuertosRed_);
         item->setData(Qt::UserRole, listed.numero);
         item->setData(kAddressRole, Q(listed.address));
         if (!listed.entry) item->setToolTip(QStringLiteral("La dirección no es válida."));
@@ -222,9 +226,9 @@ void frmPuertosRed::cmdRedNuevo_Click() {
 }
 
 void frmPuertosRed::cmdRedGuardar_Click() {
-    const CheckedNetworkPort checked =
-        CheckNetworkPort(txtRedNumero_->text().toStdString(), cboRedTipo_->currentText().toStdString(),
-                         txtRedServidor_->text().toStdString(), txtRedPuerto_->text().toStdString());
+    const CheckedNetworkPort checked = CheckNetworkPort(
+        txtRedNumero_->text().toStdString(), cboRedTipo_->currentText().toStdString(),
+        txtRedServidor_->text().toStdString(), txtRedPuerto_->text().toStdString());
     if (!checked.entry) {
         services_.dialogs.information(checked.problem);
         return;
@@ -250,8 +254,8 @@ void frmPuertosRed::cmdRedGuardar_Click() {
     }
     editing_ = entry.numero;
     fillList(entry.numero);
-    lblRedResultado_->setText(Q("Se guardó el puerto " + Com(entry.numero) + ": " +
-                                AddressText(entry) + "."));
+    lblRedResultado_->setText(
+        Q("Se guardó el puerto " + Com(entry.numero) + ": " + AddressText(entry) + "."));
 }
 
 void frmPuertosRed::cmdRedQuitar_Click() {

@@ -23,7 +23,7 @@ class QPushButton;
 namespace letrador {
 
 class frmPuertosRed : public QWidget {
-public:
+  public:
     struct Services {
         std::filesystem::path workFolder;
         platform::Dialogs& dialogs;
@@ -50,10 +50,10 @@ public:
     // True from "Probar" until its answer is shown.
     bool probing() const { return probing_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void fillList(int select);
     void showEntry(const ListedNetworkPort& listed);
     int selectedNumero() const;

@@ -55,7 +55,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-std::string KindText(Kind kind) { return kind == Kind::Rfc2217 ? "rfc2217" : "tcp"; }
+std::string KindText(Kind kind) {
+    return kind == Kind::Rfc2217 ? "rfc2217" : "tcp";
+}
 
 std::string AddressText(const NetworkPort& entry) {
     const bool ipv6 = entry.host.find(':') != std::string::npos;
@@ -82,8 +84,7 @@ CheckedNetworkPort CheckNetworkPort(const std::string& numero, const std::string
     if (entry.host.empty()) return {std::nullopt, "Falta el servidor: su nombre o su dirección."};
     for (unsigned char c : entry.host) {
         if (c <= ' ' || c == 0x7F || c == '/' || c == '@' || c == '[' || c == ']')
-            return {std::nullopt,
-                    "El servidor no puede tener espacios ni los caracteres / @ [ ]."};
+            return {std::nullopt, "El servidor no puede tener espacios ni los caracteres / @ [ ]."};
     }
     const auto p = Number(port, 65535);
     if (!p) return {std::nullopt, "El puerto de red debe estar entre 1 y 65535."};
@@ -152,7 +153,8 @@ bool SaveNetworkPort(const fs::path& workFolder, const NetworkPort& entry, std::
 
 bool RemoveNetworkPort(const fs::path& workFolder, int numero, std::string* reason) {
     if (WhatPortLeadsTo(workFolder, numero).kind != PortTarget::Kind::Network) {
-        if (reason) *reason = "El puerto COM " + std::to_string(numero) + " no es un puerto de red.";
+        if (reason)
+            *reason = "El puerto COM " + std::to_string(numero) + " no es un puerto de red.";
         return false;
     }
     if (::unlink(EntryPath(workFolder, numero).c_str()) != 0) return Fail(reason, errno);

@@ -14,8 +14,8 @@ class NoLog : public LogWriter {
 
 }  // namespace
 
-SignProbe ProbeSign(platform::SerialLink& link, platform::EventPump& pump,
-                    platform::Ticker& ticker, int numero) {
+SignProbe ProbeSign(platform::SerialLink& link, platform::EventPump& pump, platform::Ticker& ticker,
+                    int numero) {
     SignProbe probe;
     if (link.isOpen()) link.close();
     link.setPort(numero);

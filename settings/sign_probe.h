@@ -24,8 +24,8 @@ struct SignProbe {
 
 // Probes port `numero` over `link`, waiting on `pump` with time-outs counted by `ticker`'s
 // ticks. Leaves the link closed, and its handlers and the ticker's unset.
-SignProbe ProbeSign(platform::SerialLink& link, platform::EventPump& pump,
-                    platform::Ticker& ticker, int numero);
+SignProbe ProbeSign(platform::SerialLink& link, platform::EventPump& pump, platform::Ticker& ticker,
+                    int numero);
 
 // What the window says of it, in Spanish.
 std::string ProbeText(const SignProbe& probe);

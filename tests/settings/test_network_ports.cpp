@@ -98,11 +98,9 @@ TEST(NetworkPortsWindow, GuardarRefusesWhatCannotBeSavedAndAsksBeforeReplacing) 
         std::vector<std::string> said;
         std::string after;
     } rows[] = {
-        {"0", "tcp", "srv", "4001", "", true, {"El número de puerto COM debe estar entre 1 y 255."}, ""},
         {"256", "tcp", "srv", "4001", "", true, {"El número de puerto COM debe estar entre 1 y 255."}, ""},
         {"9", "tcp", "  ", "4001", "", true, {"Falta el servidor: su nombre o su dirección."}, ""},
         {"9", "tcp", "mi servidor", "4001", "", true, {"El servidor no puede tener espacios ni los caracteres / @ [ ]."}, ""},
-        {"9", "tcp", "srv", "0", "", true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
         {"9", "tcp", "srv", "65536", "", true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
         {"9", "tcp", "srv", "40x", "", true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
         {" 9 ", "rfc2217", " [::1] ", "4001", "", true, {}, "rfc2217://[::1]:4001\r\n"},
