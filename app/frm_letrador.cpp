@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -91,7 +92,8 @@ void frmLetrador::buildSecondaryWindows() {
     // The space width and "Párrafos unidos" change what the preview shows and its total.
     frmAvanzadas_ = std::make_unique<frmAvanzadas>(frmAvanzadas::Services{
         services_.ports, services_.store.SpaceWidth, services_.deviceOf,
-        [this] { returnFromSecondaryWindow(); }, [this] { schedulePreview(); }});
+        [this] { returnFromSecondaryWindow(); }, [this] { schedulePreview(); },
+        services_.workFolder, services_.dialogs, services_.threads});
     frmGraba_ = std::make_unique<frmGraba>(services_.engine, frmGraba::MainWindowHooks{
         [this](bool enabled) { QMainWindow::setEnabled(enabled); },
         [this] {
@@ -465,10 +467,12 @@ void frmLetrador::menEditorFuentes_Click() {
 
 void frmLetrador::menAyudaGeneral_Click() {
     const std::string page = (services_.workFolder / "ayuda" / "letrador.html").string();
-    if (services_.desktop.openFile(page)) return;
-    // No browser or opener on this machine: the page still shows, in a window of our own.
-    if (!frmAyuda_) frmAyuda_ = std::make_unique<frmAyuda>();
-    frmAyuda_->showPage(page);
+    services_.desktop.openFile(page, [self = QPointer<frmLetrador>(this), page] {
+        // No browser opened it: the page still shows, in a window of our own.
+        if (!self) return;
+        if (!self->frmAyuda_) self->frmAyuda_ = std::make_unique<frmAyuda>();
+        self->frmAyuda_->showPage(page);
+    });
 }
 
 }  // namespace letrador

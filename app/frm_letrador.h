@@ -14,6 +14,7 @@
 #include "app/main_window_ui.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/link_thread.h"
 #include "platform/port_search.h"
 
 class QAction;
@@ -53,6 +54,8 @@ public:
         platform::PortSearch& ports;
         // Records every job of the recording menus, off this window's thread.
         RecordingEngine& engine;
+        // A thread for each sign a window probes ("Puertos de red…").
+        platform::LinkThreadMaker threads;
         std::filesystem::path workFolder;
         std::function<std::string(int)> deviceOf;
     };

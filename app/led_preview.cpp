@@ -9,6 +9,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStringList>
+#include <QStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -48,6 +49,22 @@ QPixmap DotPixmap(bool lit) {
 }
 
 int DotsTop() { return LedStrip::kMargin + LedStrip::kMarkBand; }
+
+// A one-line label that takes the width the layout gives it and ends in "…" when its text is
+// longer; its text stays whole (and shows whole as the tool tip).
+class ElidedLabel : public QLabel {
+public:
+    ElidedLabel() { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect area = contentsRect();
+        style()->drawItemText(&p, area, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideRight, area.width()),
+                              foregroundRole());
+    }
+};
 
 }  // namespace
 
@@ -160,7 +177,7 @@ LedPreview::LedPreview(QWidget* parent)
       scroll_(new QScrollArea),
       lblColumnas_(new QLabel),
       lblTotal_(new QLabel),
-      lblSinDibujo_(new QLabel) {
+      lblSinDibujo_(new ElidedLabel) {
     strip_->setObjectName(QStringLiteral("ledPreviewStrip"));
     lblColumnas_->setObjectName(QStringLiteral("lblPreviewColumnas"));
     lblTotal_->setObjectName(QStringLiteral("lblPreviewTotal"));
@@ -181,14 +198,16 @@ LedPreview::LedPreview(QWidget* parent)
 
     auto* figures = new QHBoxLayout;
     figures->addWidget(lblColumnas_);
-    figures->addWidget(lblSinDibujo_);
     figures->addStretch();
     figures->addWidget(lblTotal_);
+    // A line of its own, kept when empty, so that nothing moves when it fills.
+    lblSinDibujo_->setMinimumHeight(lblSinDibujo_->fontMetrics().height());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll_);
     layout->addLayout(figures);
+    layout->addWidget(lblSinDibujo_);
 
     setPreview(SignPreview{});
     setTotal(0, 2046);
@@ -197,7 +216,9 @@ LedPreview::LedPreview(QWidget* parent)
 void LedPreview::setPreview(const SignPreview& preview) {
     strip_->setPreview(preview);
     lblColumnas_->setText(QStringLiteral("Columnas del párrafo: %1").arg(preview.count));
-    lblSinDibujo_->setText(QString::fromStdString(MissingLine(preview)));
+    const QString missing = QString::fromStdString(MissingLine(preview));
+    lblSinDibujo_->setText(missing);
+    lblSinDibujo_->setToolTip(missing);
 }
 
 void LedPreview::setTotal(Int16 total, Int16 capacity) {

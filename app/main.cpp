@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int kVirtualSignPort = 255;
+constexpr int kExitSinPantalla = 1;
 
 void PrintHelp() {
     std::puts(
@@ -29,7 +30,44 @@ void PrintHelp() {
         "\n"
         "La carpeta de trabajo es la actual cuando contiene tipografias/; si no,\n"
         "$XDG_DATA_HOME/letrador (normalmente ~/.local/share/letrador), que se crea y se\n"
-        "llena con los datos instalados la primera vez.");
+        "llena con los datos instalados la primera vez.\n"
+        "\n"
+        "Los puertos de red, un cartel detrás de un servidor de puertos serie\n"
+        "(tcp://HOST:PUERTO o rfc2217://HOST:PUERTO), se agregan, cambian, quitan y\n"
+        "prueban en Configuración > Opciones Avanzadas > Puertos de red…; cada uno\n"
+        "queda en el archivo puertos/COMn de la carpeta de trabajo.\n"
+        "\n"
+        "Sin pantalla (sin DISPLAY ni WAYLAND_DISPLAY), QT_QPA_PLATFORM=vnc letrador\n"
+        "muestra el programa a un visor VNC en el puerto 5900.");
+}
+
+// Qt cannot show a window with no display server and no platform asked for, and ends with an
+// abort and its own advice to reinstall; say what is missing, and the way round it, instead.
+bool SinPantalla(int argc, char** argv) {
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view a = argv[k];
+        if (a == "-platform" || a == "--platform") return false;
+    }
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return false;
+    }
+    return true;
+}
+
+void PrintSinPantalla() {
+    std::fputs(
+        "letrador: no hay pantalla donde mostrar la ventana (no están definidas DISPLAY,\n"
+        "WAYLAND_DISPLAY ni QT_QPA_PLATFORM).\n"
+        "Para ver el programa igual, por ejemplo desde otra máquina, arránquelo con la\n"
+        "plataforma vnc de Qt poniendo QT_QPA_PLATFORM=vnc delante de la orden:\n"
+        "    QT_QPA_PLATFORM=vnc letrador\n"
+        "y conecte un visor VNC al puerto 5900 de esta máquina (vncviewer MAQUINA:5900).\n"
+        "Ese servidor VNC no pide contraseña: fuera de una red de confianza, use un túnel\n"
+        "(ssh -L 5900:localhost:5900 MAQUINA) y conecte el visor a localhost:5900.\n"
+        "La plataforma vnc viene en el paquete qt6-qpa-plugins de Debian\n"
+        "(apt install qt6-qpa-plugins).\n",
+        stderr);
 }
 
 }  // namespace
@@ -46,6 +84,10 @@ int main(int argc, char** argv) {
             std::puts("letrador " LETRADOR_VERSION);
             return 0;
         }
+    }
+    if (SinPantalla(argc, argv)) {
+        PrintSinPantalla();
+        return kExitSinPantalla;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Letrador de Mensajes"));
@@ -75,9 +117,11 @@ int main(int argc, char** argv) {
 
     letrador::VirtualSignLauncher sign;
     if (virtualSign) {
-        // On a real screen the virtual sign shows what it receives in its own window.
+        // On a real screen the virtual sign shows what it receives in its own window. Over VNC
+        // its window would take the VNC port before ours does, so it works unseen.
         const QString platform = QGuiApplication::platformName();
-        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+            platform != QLatin1String("vnc"))
             signArgs << QStringLiteral("--ventana");
         QString why;
         if (!sign.start(workFolder, kVirtualSignPort, signArgs, &why)) {

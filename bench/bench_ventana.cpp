@@ -53,7 +53,9 @@ QApplication& App() {
 
 class NoDesktop : public platform::Desktop {
   public:
-    bool openFile(const std::string&) override { return false; }
+    void openFile(const std::string&, std::function<void()> notOpened) override {
+        if (notOpened) notOpened();
+    }
 };
 
 // A listener on the loopback. `silent`: it accepts and never says anything. Otherwise its queue
@@ -121,8 +123,8 @@ struct Work {
 struct Window {
     explicit Window(const Work& work) : core(work.folder) {
         window = std::make_unique<frmLetrador>(frmLetrador::Services{
-            store, dialogs, desktop, core.portSearch(), core.engine(), work.folder,
-            core.deviceOf()});
+            store, dialogs, desktop, core.portSearch(), core.engine(), core.threads(),
+            work.folder, core.deviceOf()});
         ok = window->Form_Load();
         window->show();
         press("cmdParNuevo");

@@ -1,11 +1,16 @@
-// Sign threads for tests: each job runs at once, inside start(), on the caller's thread, over a
-// scripted line and simulated time. A test then sees a whole recording happen within the call
-// that starts it, with no real time passing.
+// Sign threads for tests, over scripted lines and simulated time.
+//
+// ScriptedLinkThread and ScriptedSigns run each job at once, inside start(), on the caller's
+// thread: a test sees a whole recording happen within the call that starts it, with no real
+// time passing. ScriptedLinkThreads runs each job on a real thread of its own, for a test of
+// what happens while a job is still under way elsewhere.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/link_thread.h"
@@ -55,6 +60,60 @@ class ScriptedSigns {
             return std::make_unique<ScriptedLinkThread>(s.link, s.pump, s.ticker);
         };
     }
+};
+
+// Each job on a real thread of its own, over a line that `script` sets up first; what each job
+// did (its thread, the ports it opened, the bytes it wrote) is kept for the test to read.
+class ScriptedLinkThreads {
+  public:
+    struct Run {
+        std::thread::id thread;
+        std::vector<int> openedPorts;
+        std::vector<std::uint8_t> written;
+    };
+
+    // Prepares each new thread's link before its job runs.
+    std::function<void(ScriptedSerialLink&)> script;
+
+    LinkThreadMaker maker() {
+        return [this]() -> std::unique_ptr<LinkThread> { return std::make_unique<Thread>(*this); };
+    }
+
+    // The jobs that have ended, in the order they ended.
+    std::vector<Run> runs() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return runs_;
+    }
+
+  private:
+    class Thread : public LinkThread {
+      public:
+        explicit Thread(ScriptedLinkThreads& owner) : owner_(owner) {}
+        ~Thread() override { wait(); }
+        void start(Job job) override {
+            wait();
+            thread_ = std::thread([this, job = std::move(job)] {
+                SimulatedTicker ticker;
+                ScriptedSerialLink link(&ticker);
+                SimulatedEventPump pump(link, ticker);
+                if (owner_.script) owner_.script(link);
+                job(link, pump, ticker);
+                std::lock_guard<std::mutex> lock(owner_.mutex_);
+                owner_.runs_.push_back(
+                    {std::this_thread::get_id(), link.openedPorts, link.written});
+            });
+        }
+        void wait() override {
+            if (thread_.joinable()) thread_.join();
+        }
+
+      private:
+        ScriptedLinkThreads& owner_;
+        std::thread thread_;
+    };
+
+    mutable std::mutex mutex_;
+    std::vector<Run> runs_;
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include "settings/frm_puertos_red.h"
 #include "settings/options_commands.h"
 
 namespace letrador {
@@ -42,12 +43,19 @@ frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
     cboPuertoCom_->setEditable(false);
     cboPuertoCom_->setToolTip(QStringLiteral("Puertos COM disponibles en el sistema."));
     cmdActualizar_ = Named(new QPushButton(QStringLiteral("Actualizar")), "cmdActualizar");
+    cmdPuertosRed_ = Named(new QPushButton(QStringLiteral("Puertos de red…")), "cmdPuertosRed");
+    cmdPuertosRed_->setToolTip(
+        QStringLiteral("Carteles detrás de un servidor de puertos serie en la red."));
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(cboPuertoCom_, 1);
     portRow->addWidget(cmdActualizar_);
+    auto* networkRow = new QHBoxLayout;
+    networkRow->addStretch();
+    networkRow->addWidget(cmdPuertosRed_);
     auto* portLayout = new QVBoxLayout(fraPuerto_);
     portLayout->addWidget(lblNumCom_);
     portLayout->addLayout(portRow);
+    portLayout->addLayout(networkRow);
 
     fraParrafos_ = Named(new QGroupBox(QStringLiteral("Párrafos")), "fraParrafos");
     lblParEspacio_ = Named(new QLabel(QStringLiteral("Tamaño del espaciado")), "lblParEspacio");
@@ -82,7 +90,7 @@ frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
     layout->addWidget(fraPuerto_);
     layout->addWidget(fraParrafos_);
     layout->addLayout(closeRow);
-    resize(380, 260);
+    resize(380, 290);
 
     connect(cmdActualizar_, &QPushButton::clicked, this, [this] { cmdActualizar_Click(); });
     connect(cmdParEspaMas_, &QPushButton::clicked, this, [this] { cmdParEspaMas_Click(); });
@@ -94,12 +102,15 @@ frmAvanzadas::frmAvanzadas(Services services, QWidget* parent)
     connect(chkParUnidos_, &QCheckBox::toggled, this, [this] {
         if (services_.changed) services_.changed();
     });
+    connect(cmdPuertosRed_, &QPushButton::clicked, this, [this] { cmdPuertosRed_Click(); });
     // Esc is "Cerrar", when that is allowed.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         if (cmdCerrar_->isEnabled()) cmdCerrar_Click();
     });
 }
+
+frmAvanzadas::~frmAvanzadas() = default;
 
 std::string frmAvanzadas::spaceWidthText() const { return txtParEspacio_->text().toStdString(); }
 void frmAvanzadas::setSpaceWidthText(const std::string& text) { txtParEspacio_->setText(Q(text)); }
@@ -158,6 +169,18 @@ void frmAvanzadas::cmdParEspaMenos_Click() {
 void frmAvanzadas::cmdCerrar_Click() {
     if (services_.returnToMainWindow) services_.returnToMainWindow();
     hide();
+}
+
+void frmAvanzadas::cmdPuertosRed_Click() {
+    if (!frmPuertosRed_) {
+        frmPuertosRed_ = std::make_unique<frmPuertosRed>(frmPuertosRed::Services{
+            services_.workFolder, services_.dialogs, services_.threads, [this] {
+                QWidget::setEnabled(true);
+                activateWindow();
+            }});
+    }
+    QWidget::setEnabled(false);
+    frmPuertosRed_->mostrar();
 }
 
 void frmAvanzadas::closeEvent(QCloseEvent* event) {

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <QWidget>
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "message/numeric.h"
 #include "platform/port_search.h"
+#include "platform/dialogs.h"
+#include "platform/link_thread.h"
 #include "settings/options_view.h"
 
 class QCheckBox;
@@ -17,6 +21,8 @@ class QLabel;
 
 namespace letrador {
 
+class frmPuertosRed;
+
 class frmAvanzadas : public QWidget, public OptionsView {
 public:
     struct Services {
@@ -27,9 +33,15 @@ public:
         std::function<void()> returnToMainWindow;
         // The space width or "Párrafos unidos" changed: what the message measures changes.
         std::function<void()> changed;
+        // For "Puertos de red…": where its entries are, its message boxes, and the threads
+        // its probes run on.
+        std::filesystem::path workFolder;
+        platform::Dialogs& dialogs;
+        platform::LinkThreadMaker threads;
     };
 
     explicit frmAvanzadas(Services services, QWidget* parent = nullptr);
+    ~frmAvanzadas() override;
 
     // OptionsView
     std::string spaceWidthText() const override;
@@ -50,6 +62,10 @@ public:
     void cmdParEspaMas_Click();
     void cmdParEspaMenos_Click();
     void cmdCerrar_Click();
+    // "Puertos de red…": opens the network ports' window; this one stays off meanwhile.
+    void cmdPuertosRed_Click();
+    // The network ports' window, made the first time it is opened (nullptr before).
+    frmPuertosRed* puertosRed() const { return frmPuertosRed_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +78,8 @@ private:
     QLabel* lblNumCom_;
     QComboBox* cboPuertoCom_;
     QPushButton* cmdActualizar_;
+    QPushButton* cmdPuertosRed_;
+    std::unique_ptr<frmPuertosRed> frmPuertosRed_;
     QGroupBox* fraParrafos_;
     QLabel* lblParEspacio_;
     QLineEdit* txtParEspacio_;

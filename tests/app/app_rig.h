@@ -18,6 +18,7 @@
 #include "app/frm_letrador.h"
 #include "platform/desktop.h"
 #include "platform/port_search.h"
+#include "platform/qt_desktop.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/scripted_link_thread.h"
 #include "platform/scripted_serial_link.h"
@@ -37,16 +38,6 @@ inline QApplication& TestApp() {
     return *app;
 }
 
-class RecordingDesktop : public platform::Desktop {
-public:
-    bool openFile(const std::string& path) override {
-        opened.push_back(path);
-        return opens;
-    }
-    std::vector<std::string> opened;
-    bool opens = true;  // false: as on a machine with no browser or opener
-};
-
 struct AppRig {
     explicit AppRig(std::set<int> ports = {3}) {
         TestApp();
@@ -62,7 +53,7 @@ struct AppRig {
         engine = std::make_unique<RecordingEngine>(
             signs.script ? signs.maker() : platform::ScriptedLinkThread::over(link, pump, ticker));
         window = std::make_unique<frmLetrador>(frmLetrador::Services{
-            store, boxes ? *boxes : dialogs, desktop, ports, *engine, folder,
+            store, boxes ? *boxes : dialogs, desktop, ports, *engine, probes.maker(), folder,
             [folder](int n) { return PortDevicePath(folder, n); }});
         return window->Form_Load();
     }
@@ -97,7 +88,8 @@ struct AppRig {
     ScratchFolder scratch;
     ParagraphStore store;
     platform::ScriptedDialogs dialogs;
-    RecordingDesktop desktop;
+    // The help's opener is the script `xdg-open` of the scratch folder, when a test writes one.
+    platform::QtDesktop desktop{(scratch.path() / "xdg-open").string()};
     platform::SimulatedTicker ticker;
     platform::ScriptedSerialLink link{&ticker};
     platform::SimulatedEventPump pump{link, ticker};
@@ -106,6 +98,8 @@ struct AppRig {
     platform::LinkPortSearch ports{link};
     platform::ScriptedSigns signs;
     std::unique_ptr<RecordingEngine> engine;
+    // The threads of the signs "Puertos de red…" probes.
+    platform::ScriptedLinkThreads probes;
     std::unique_ptr<frmLetrador> window;
 };
 

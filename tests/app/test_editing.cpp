@@ -6,6 +6,7 @@
 #include <QTextLayout>
 
 #include "app/led_preview.h"
+#include "files/file_commands.h"
 #include "tests/app/app_rig.h"
 
 namespace letrador {
@@ -246,6 +247,42 @@ TEST_F(EditingTest, PreviewFollowsEveryChange) {
     QCoreApplication::processEvents();
     EXPECT_EQ(preview->totalLabel()->text(), QStringLiteral("Total del mensaje: 0 de 2046"));
     EXPECT_TRUE(preview->strip()->columns().empty());
+}
+
+// Widths that must not move when the "Sin dibujo" line fills with characters the font lacks,
+// typed or read from a file: the window's and the font list's.
+TEST_F(EditingTest, WindowAndFontListKeepTheirWidthsWhenTheMissingLineFills) {
+    QTest::qWait(50);
+    const int window = rig.window->width(), list = fonts()->width();
+    auto* preview = rig.window->findChild<LedPreview*>(QStringLiteral("vistaCartel"));
+    const QString lacking = QStringLiteral("CDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789");
+    const std::string longParagraph = lacking.toStdString() + std::string(400, 'A');
+    std::ofstream(rig.scratch.path() / "mensajes" / "largo.fmv", std::ios::binary)
+        << "3\r\n0\r\n1\r\n\"a.ffv\"\r\n\"" << longParagraph << "\"\r\n\"fin_parrafo\"\r\n2000\r\n#FALSE#\r\n1\r\n";
+    const struct {
+        const char* step;
+        std::function<void()> act;
+    } steps[] = {
+        {"characters the font lacks", [&] {
+             rig.window->setFontFileText("a.ffv");
+             editor->setPlainText(QStringLiteral("A") + lacking);
+         }},
+        {"a file with a long paragraph", [&] {
+             rig.store.MessageModified = false;
+             rig.window->fileCommands().MenArchAbrir_Click();
+             rig.window->fileCommands().filArchivo_DblClick("largo.fmv");
+         }},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.act();
+        QTest::qWait(50);  // the preview, then the layouts it asks for
+        EXPECT_EQ(rig.window->width(), window);
+        EXPECT_EQ(fonts()->width(), list);
+        EXPECT_TRUE(preview->missingLabel()->text().endsWith(QStringLiteral("7 8 9")));
+    }
+    EXPECT_EQ(rig.window->messageName(), "largo.fmv");
+    EXPECT_EQ(preview->strip()->columns().size(), 400u * 5 + 2 * 3);
 }
 
 }  // namespace

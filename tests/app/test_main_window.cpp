@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -22,6 +23,7 @@
 #include "app/program.h"
 #include "app/work_folder.h"
 #include "platform/qt_dialogs.h"
+#include "settings/frm_puertos_red.h"
 #include "tests/app/app_rig.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +71,42 @@ TEST(StartUp, NoPortShowsTheTwoLineMessageAndEnds) {
     EXPECT_FALSE(rig.dialogs.shown[0].isQuestion);
     EXPECT_EQ(rig.dialogs.shown[0].title, "Letrador de Mensajes");
     EXPECT_FALSE(rig.window->isVisible());
+}
+
+// The program as a process, in an environment holding only what each row gives: with no screen
+// it says so in Spanish, with the way to see it anyway, before Qt would abort; the help needs
+// none and names the network ports' window.
+TEST(StartUp, WithoutAScreenTheProgramSaysHowToSeeItAndEnds) {
+    const QStringList noScreen = {QStringLiteral("letrador: no hay pantalla"), QStringLiteral("QT_QPA_PLATFORM=vnc letrador"),
+                                  QStringLiteral("puerto 5900"), QStringLiteral("qt6-qpa-plugins")};
+    const QStringList help = {QStringLiteral("Configuración > Opciones Avanzadas > Puertos de red…"),
+                              QStringLiteral("rfc2217://HOST:PUERTO"), QStringLiteral("QT_QPA_PLATFORM=vnc")};
+    const struct {
+        QStringList env, args;
+        int code;
+        QStringList out, err;  // what each must say; an empty list: nothing at all
+    } rows[] = {
+        {{}, {}, 1, {}, noScreen},
+        {{QStringLiteral("DISPLAY=")}, {QStringLiteral("--cartel-virtual")}, 1, {}, noScreen},
+        {{}, {QStringLiteral("--help")}, 0, help, {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE((r.env + r.args).join(QLatin1Char(' ')).toStdString());
+        QProcess program;
+        QProcessEnvironment env;  // empty: nothing of the tests' own environment
+        for (const QString& v : r.env) env.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(LETRADOR_PROGRAM_PATH), r.args);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), r.code);
+        const QString said[] = {QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
+        for (int k = 0; k < 2; ++k) {
+            const QStringList& wanted = k == 0 ? r.out : r.err;
+            EXPECT_EQ(said[k].isEmpty(), wanted.isEmpty()) << said[k].toStdString();
+            for (const QString& w : wanted) EXPECT_TRUE(said[k].contains(w)) << w.toStdString() << "\n" << said[k].toStdString();
+        }
+    }
 }
 
 // Each step of the operator and what every control and menu item then offers (1 enabled).
@@ -294,6 +332,30 @@ TEST(OptionsWindow, ActualizarListsThePortsAndTheChosenOneIsUsed) {
     }
 }
 
+// "Puertos de red…" opens its window with the options off; the entry saved there is what
+// "Actualizar" then shows for its port, and closing it gives the options back.
+TEST(OptionsWindow, PuertosDeRedSavesTheEntryThatActualizarShows) {
+    AppRig rig{{3, 150}};
+    ASSERT_TRUE(rig.start());
+    rig.action("menOpcAvanzadas")->trigger();
+    frmAvanzadas& options = rig.window->avanzadas();
+    rig.optionsChild<QPushButton>("cmdPuertosRed")->click();
+    frmPuertosRed* red = options.puertosRed();
+    ASSERT_NE(red, nullptr);
+    EXPECT_TRUE(red->isVisible() && !options.QWidget::isEnabled());
+    EXPECT_EQ(red->windowTitle(), QStringLiteral("Puertos de red"));
+    for (auto [field, text] : {std::pair{"txtRedNumero", "150"}, {"txtRedServidor", "srv"}, {"txtRedPuerto", "4001"}})
+        red->findChild<QLineEdit*>(QString::fromUtf8(field))->setText(QString::fromUtf8(text));
+    red->findChild<QPushButton*>(QStringLiteral("cmdRedGuardar"))->click();
+    red->findChild<QPushButton*>(QStringLiteral("cmdCerrar"))->click();
+    EXPECT_TRUE(!red->isVisible() && options.QWidget::isEnabled());
+    rig.optionsChild<QPushButton>("cmdActualizar")->click();
+    auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
+    ASSERT_EQ(ports->count(), 2);
+    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("Dispositivo: tcp://srv:4001"));
+    EXPECT_TRUE(rig.dialogs.shown.empty());
+}
+
 // The brand label shows the first line of marca.txt, in Windows-1252, ended by CR LF, LF or a
 // lone CR; the logo shows when there; nothing missing gives a message.
 TEST(Brand, TheFirstLineOfTheBrandTextAndTheLogo) {
@@ -423,20 +485,50 @@ TEST(MessageBox, BelongsToTheWindowInUseEvenWhenTheDisabledMainWindowIsActive) {
 }
 
 // "&Ayuda general" opens the working folder's page, in our own window when nothing else can.
+// "&Ayuda general" hands the page to the desktop's opener (here a script standing for xdg-open)
+// and goes on without waiting for it; the page shows in the program's own window whenever no
+// browser took it: the opener missing, ending with an error (xdg-open's 3 when it finds no
+// browser) or killed.
 TEST(Help, GeneralHelpOpensThePageOrShowsItInOurOwnWindow) {
-    for (bool opens : {true, false}) {
-        SCOPED_TRACE(opens ? "a browser opens it" : "nothing opens it");
+    const struct {
+        const char* name;
+        const char* ending;  // how the opener ends once let go; null: there is no opener
+        bool ownWindow;
+    } rows[] = {{"a browser took it", "exit 0", false},
+                {"no browser", "exit 3", true},
+                {"the opener killed", "kill -9 $$", true},
+                {"no opener", nullptr, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         AppRig rig;
-        rig.desktop.opens = opens;
         const auto page = rig.scratch.path() / "ayuda" / "letrador.html";
         fs::create_directories(page.parent_path());
         std::ofstream(page) << "<html><body><h1>Ayuda del Letrador</h1></body></html>";
+        const std::string opener = (rig.scratch.path() / "xdg-open").string();
+        if (r.ending) {
+            // Says what it was given, then waits to be let go.
+            std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$0.args\"\n"
+                                     "n=0; while [ ! -e \"$0.go\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n"
+                                  << r.ending << "\n";
+            fs::permissions(opener, fs::perms::owner_all);
+        }
         ASSERT_TRUE(rig.load());
         rig.action("menAyudaGeneral")->trigger();
-        EXPECT_EQ(rig.desktop.opened, std::vector<std::string>{page.string()});
+        EXPECT_EQ(rig.window->ayuda(), nullptr);
+        EXPECT_EQ(rig.desktop.pending(), 1);
+        if (r.ending) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(opener + ".args"); }, 30000));
+            std::string given;
+            std::getline(std::ifstream(opener + ".args"), given);
+            EXPECT_EQ(given, page.string());
+            // The opener is still running: the window is not waiting for it.
+            EXPECT_EQ(rig.window->ayuda(), nullptr);
+            std::ofstream(opener + ".go") << "";
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rig.desktop.pending() == 0; }, 30000));
         frmAyuda* help = rig.window->ayuda();
-        ASSERT_EQ(help != nullptr && help->isVisible(), !opens);
-        if (opens) continue;
+        ASSERT_EQ(help != nullptr && help->isVisible(), r.ownWindow);
+        if (!r.ownWindow) continue;
         auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("txtAyuda"));
         EXPECT_EQ(browser->source().toLocalFile().toStdString(), page.string());
         EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Ayuda del Letrador")));

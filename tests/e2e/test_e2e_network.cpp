@@ -10,9 +10,11 @@
 #include <thread>
 
 #include "platform/net_address.h"
+#include "platform/qt_link_thread.h"
 #include "settings/plain_options_view.h"
 #include "settings/port_discovery.h"
 #include "platform/qt_port_search.h"
+#include "settings/sign_probe.h"
 #include "tests/e2e/e2e_bench.h"
 #include "tests/support/ser2net_process.h"
 
@@ -190,6 +192,32 @@ TEST(NetworkPorts, ServerThatCannotBeReachedIsLoggedWithItsReason) {
     EXPECT_NE(lines[2].find("rechazó la conexión"), std::string::npos) << lines[2];
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
               (Lines{"Hubo errores en la grabación.", "Grabación finalizada."}));
+}
+
+// "Probar" of the network ports' window over the program's own link thread: the sign that
+// cartel-virtual puts behind a TCP address answers the opening's recognition and gets nothing
+// more; an address where nothing listens does not open, with the reason.
+TEST(NetworkPorts, ProbeAsksTheSignBehindTheAddressOnItsOwnThread) {
+    E2eBench bench(kPort, {"--tcp", std::to_string(FreeTcpPort())});
+    ASSERT_TRUE(bench.startSign());
+    constexpr int kNobody = 6;
+    MapPort(bench.work.path(), kNobody, "tcp://127.0.0.1:" + std::to_string(FreeTcpPort()));
+    const auto threads = platform::QtLinkThread::maker([&](int n) { return PortDevicePath(bench.work.path(), n); });
+    std::vector<SignProbe> probes;
+    for (int port : {kPort, kNobody}) {
+        auto thread = threads();
+        SignProbe probe;
+        thread->start([&](platform::SerialLink& link, platform::EventPump& pump, platform::Ticker& ticker) {
+            probe = ProbeSign(link, pump, ticker, port);
+            EXPECT_FALSE(link.isOpen());
+        });
+        thread->wait();
+        probes.push_back(probe);
+    }
+    EXPECT_EQ(ProbeText(probes[0]), "El cartel respondió.");
+    EXPECT_EQ(probes[1].outcome, SignProbe::Outcome::NotOpened);
+    EXPECT_NE(ProbeText(probes[1]).find("rechazó la conexión"), std::string::npos) << ProbeText(probes[1]);
+    EXPECT_EQ(bench.sign.stop().bytes, (Bytes{0xC3, 0x01}));
 }
 
 }  // namespace
