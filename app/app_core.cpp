@@ -16,9 +16,14 @@ AppCore::AppCore(std::filesystem::path workFolder)
 
 AppCore::~AppCore() = default;
 
-void AppCore::setFolders(ParagraphStore& store) const {
-    store.FontFolder = (workFolder_ / "tipografias").string();
-    store.MessageFolder = (workFolder_ / "mensajes").string();
+void PrepareStore(ParagraphStore& store, const std::filesystem::path& workFolder) {
+    store = ParagraphStore{};
+    for (const char* folder : {"tipografias", "mensajes"}) {
+        std::error_code ec;
+        std::filesystem::create_directories(workFolder / folder, ec);
+    }
+    store.FontFolder = (workFolder / "tipografias").string();
+    store.MessageFolder = (workFolder / "mensajes").string();
 }
 
 Int16 AppCore::loadPorts(OptionsView& options) {

@@ -18,6 +18,10 @@
 
 namespace letrador {
 
+// The paragraph store's start-up values, and the font and message folders of `workFolder`,
+// made when missing.
+void PrepareStore(ParagraphStore& store, const std::filesystem::path& workFolder);
+
 class AppCore {
   public:
     // `workFolder` is the working folder found at start (FindWorkFolder) or given.
@@ -33,8 +37,8 @@ class AppCore {
     const platform::LinkThreadMaker& threads() const { return threads_; }
     RecordingEngine& engine() { return *engine_; }
 
-    // The font and message folders of the working folder.
-    void setFolders(ParagraphStore& store) const;
+    // The store's start-up values and the working folder's font and message folders.
+    void setFolders(ParagraphStore& store) const { PrepareStore(store, workFolder_); }
     // The start-up's port search: every port that opens now goes into `options` with its device,
     // and the last one is chosen. The count; 0 when there is none.
     Int16 loadPorts(OptionsView& options);

@@ -4,27 +4,19 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileSystemWatcher>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QMenuBar>
-#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QTextBlock>
+
 #include <QTextDocumentFragment>
 #include <QTimer>
-#include <QVBoxLayout>
 
+#include "app/app_core.h"
 #include "app/brand.h"
 #include "app/font_list_box.h"
 #include "app/frm_ayuda.h"
@@ -162,40 +154,16 @@ void frmLetrador::connectMenus() {
 
 // ---- Start-up and shutdown ----
 
-void frmLetrador::LoadBrandLogo() {
-    QPixmap logo;
-    if (logo.load(QString::fromStdString(BrandLogoPath(services_.workFolder).string()))) {
-        ui_.imgArchVelmora->setPixmap(logo.scaled(ui_.imgArchVelmora->maximumSize(),
-                                               Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        ui_.imgArchVelmora->setEnabled(true);
-    } else {
-        ui_.imgArchVelmora->clear();
-        ui_.imgArchVelmora->setEnabled(false);
-    }
-}
-
 bool frmLetrador::Form_Load() {
     ParagraphStore& store = services_.store;
     // The protocol values belong to the serial layer and are fixed when it is made.
-    LoadBrandLogo();
-    ui_.lblArchVelmora->setText(Q(ReadBrandText(services_.workFolder)));
-    store.ParagraphEndMarker = "fin_parrafo";
-    store.DefaultSeparation = 1;
+    ui_.showBrand(BrandLogoPath(services_.workFolder), ReadBrandText(services_.workFolder));
     for (const Effect& e : kEffects) ui_.cboMsjFxEfectos->addItem(QString::fromUtf8(e.listText));
     ui_.cboMsjFxEfectos->setCurrentIndex(-1);
-
-    QDir().mkpath(QString::fromStdString((services_.workFolder / "tipografias").string()));
-    store.FontFolder = (services_.workFolder / "tipografias").string();
+    PrepareStore(store, services_.workFolder);
     ui_.filArchArchivos->setFolder(store.FontFolder);
-
-    QDir().mkpath(QString::fromStdString((services_.workFolder / "mensajes").string()));
-    store.MessageFolder = (services_.workFolder / "mensajes").string();
     frmArchivo_->setFolder(store.MessageFolder);
-
     if (ui_.cboParParrafos->count() == 0) commands_.DisableEditing();
-    store.MaxParagraphs = 50;
-    store.SignCapacity = 2046;
-    store.SpaceWidth = 3;
 
     Int16 found = BuscarPuertos(services_.ports, *frmAvanzadas_, services_.deviceOf);
     if (found > 0) {

@@ -154,7 +154,6 @@ private:
     void connectMenus();
     QWidget* widgetFor(EditorControl control) const;
     QAction* actionFor(EditorControl control) const;
-    void LoadBrandLogo();
     class ChooserHost;
 
     // The other windows, made with the main window and living as long as it.

@@ -177,6 +177,19 @@ void MainWindowUi::setup(QMainWindow& window) {
     setupMenus(window);
 }
 
+void MainWindowUi::showBrand(const std::filesystem::path& logoPath, const std::string& text) {
+    QPixmap logo;
+    if (logo.load(QString::fromStdString(logoPath.string()))) {
+        imgArchVelmora->setPixmap(logo.scaled(imgArchVelmora->maximumSize(), Qt::KeepAspectRatio,
+                                              Qt::SmoothTransformation));
+        imgArchVelmora->setEnabled(true);
+    } else {
+        imgArchVelmora->clear();
+        imgArchVelmora->setEnabled(false);
+    }
+    lblArchVelmora->setText(Q(text));
+}
+
 void MainWindowUi::setupMenus(QMainWindow& window) {
     auto action = [](QMenu* menu, const char* name, const QString& caption,
                          const QKeySequence& shortcut = {}) {

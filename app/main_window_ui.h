@@ -3,6 +3,9 @@
 // them their behaviour.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -25,6 +28,8 @@ struct MainWindowUi {
     // Makes every control and menu item of `window`, with its caption, tool tip, shortcut and
     // place; connects nothing.
     void setup(QMainWindow& window);
+    // The brand: its logo (dimmed when it does not load) and the first line of its text.
+    void showBrand(const std::filesystem::path& logo, const std::string& text);
 
     // Controls, named as the window's design names them.
     QGroupBox* frmNomMensaje = nullptr;

@@ -424,7 +424,7 @@ TEST(MessageBox, BelongsToTheWindowInUseGivesTheFocusBackAndShowsItsTitle) {
         WhenBoxShows(inspect);
         EXPECT_FALSE(boxes.question("Desea salir del programa?", "Salir de la aplicación?"));
         EXPECT_EQ(parent, inUse);
-        QTRY_VERIFY(inUse->isActiveWindow());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return inUse->isActiveWindow(); }));
         EXPECT_EQ(QApplication::focusWidget(), focus);
         QTest::keyClick(inUse, Qt::Key_Escape);
         ASSERT_TRUE(rig.window->isEnabled());
