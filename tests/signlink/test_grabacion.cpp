@@ -1,6 +1,7 @@
 // Opening, paragraph sending and closing of a recording, byte by byte and line by line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "tests/signlink/sign_rig.h"
@@ -43,6 +44,35 @@ TEST_F(GrabacionTest, CleanOpeningEmptiesTheOldLogAndSendsBothHandshakes) {
     EXPECT_TRUE(rig.view.windowShown);
     EXPECT_FALSE(rig.view.closeButtonShown);
     EXPECT_EQ(rig.ticker.now(), 10);  // two pauses of five ticks; the sign answers at once
+}
+
+// A line lost while the opening pauses, twice with the same objects: each recording writes the
+// loss line once, and its verdict is the lost link.
+TEST(GrabacionLoss, EveryRecordingInWhichTheLineIsLostSaysSoOnce) {
+    struct LostAtOpening : platform::ScriptedSerialLink {
+        using ScriptedSerialLink::ScriptedSerialLink;
+        bool open(std::string* reason) override {
+            const bool ok = ScriptedSerialLink::open(reason);
+            if (ok) loseLine();
+            return ok;
+        }
+    };
+    platform::SimulatedTicker ticker;
+    LostAtOpening link(&ticker);
+    platform::SimulatedEventPump pump(link, ticker);
+    PlainRecordingView view;
+    PuertoSerie puerto(link, pump, view);
+    puerto.connect(ticker);
+    Grabador grabador(puerto, view);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(grabador.AbrirGrabacion("3"));
+        grabador.CerrarGrabacion(false);
+        const Lines lines = view.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 3."), 1);
+        EXPECT_EQ(grabador.verdict(), Verdict::LinkLost);
+    }
+    EXPECT_TRUE(link.written.empty());
 }
 
 TEST_F(GrabacionTest, FailedOpenings) {
