@@ -14,7 +14,11 @@
 
 #include <filesystem>
 
+#include <chrono>
+#include <future>
+
 #include "platform/qt_event_pump.h"
+#include "platform/qt_network_link.h"
 #include "platform/qt_port_link.h"
 #include "platform/qt_serial_link.h"
 
@@ -148,6 +152,25 @@ TEST(QtPortLink, ASignThatOneLinkHasOpenDoesNotOpenForAnother) {
     second.close();
     std::filesystem::remove(alias);
     ::close(master);
+}
+
+// A name server that never answers: the opening gives up when its time is over, with the reason,
+// and nothing waits for the lookup afterwards.
+TEST(QtNetworkLink, ANameThatIsNeverFoundEndsTheOpeningInTime) {
+    App();
+    platform::QtNetworkLink link([](int) { return std::string("tcp://cartel.sin.respuesta:4001"); });
+    link.connectTimeoutMs = 300;
+    static std::promise<void> never;
+    link.lookup = [](const std::string&) {
+        never.get_future().wait();
+        return std::vector<std::string>{};
+    };
+    const auto start = std::chrono::steady_clock::now();
+    std::string reason;
+    EXPECT_FALSE(link.open(&reason));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(reason, "no se encontró el servidor cartel.sin.respuesta a tiempo");
+    EXPECT_FALSE(link.isOpen());
 }
 
 }  // namespace
