@@ -373,7 +373,8 @@ void frmFuentes::fillStyles() {
 void frmFuentes::cmdFuenteAbrir_Click() {
     const QString name = cboFuenteArchivo_->currentText();
     if (name.isEmpty() || !mayDiscard()) return;
-    const FileContent content = ReadWholeFile(pathOf(name));
+    const FileContent content =
+        ReadWholeFile(pathOf(name), kMaxEditedFontBytes, "El archivo es demasiado grande para ser una fuente.");
     if (!content.result.ok) {
         services_.dialogs.information("No se pudo abrir «" + name.toStdString() + "»: " +
                                       content.result.reason);

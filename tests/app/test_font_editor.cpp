@@ -81,13 +81,13 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     click("cmdFuenteGuardar");
     const std::string path = (folder() / "nueva.ffv").string();
     const auto font = LoadFont(path);
-    ASSERT_EQ(font->records.size(), drawn.size());
+    ASSERT_EQ(font->recordCount(), drawn.size());
     for (std::size_t k = 0; k < drawn.size(); ++k) {
         SCOPED_TRACE(drawn[k].ch.toStdString());
         const char32_t ch = FromUtf8(drawn[k].ch.toStdString())[0];
         ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1));
-        EXPECT_EQ(font->records[k].Columna, drawn[k].dots);
-        EXPECT_EQ(GlyphWidth(font->records[k]), drawn[k].width);
+        EXPECT_EQ(font->record(ch)->Columna, drawn[k].dots);
+        EXPECT_EQ(GlyphWidth(*font->record(ch)), drawn[k].width);
     }
     // The main window lists it at once.
     EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);

@@ -131,7 +131,9 @@ TEST_F(MessageFilesTest, ABrokenFileLeavesTheMessageAsItWas) {
         std::string bytes, message;
     } cases[] = {
         {"foto.fmv", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01", 16),
-         broken + "1: no es un ancho de espacio (un número)."},
+         broken + "2: falta la opción Párrafos unidos."},
+        {"logo.fmv", ReadBytes(fs::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg"),
+         broken + "12: el párrafo 1 está cortado."},
         {"opciones.fmv", "4\r\n1\r\n", broken + "3: falta el primer párrafo."},
         {"cortado.fmv", Lines({"3", "1", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24", "#FALSE#", "1", "2",
                                "\"a.ffv\"", "\"Hola"}),
@@ -161,6 +163,49 @@ TEST_F(MessageFilesTest, ABrokenFileLeavesTheMessageAsItWas) {
         EXPECT_FALSE(options.joinedChecked());
         ASSERT_TRUE(files.EscribirMensaje(path("despues.fmv")));
         EXPECT_EQ(ReadBytes(path("despues.fmv")), before);
+    }
+}
+
+// Every line is read as the layout reads it: a value line by the number it starts with (none
+// gives 0), a string without its first and last character whatever they are, and a font name as
+// it stands, one that could lead out of the font folder drawing nothing.
+TEST_F(MessageFilesTest, LinesAreReadAsTheLayoutReadsThem) {
+    const std::string q = "\"", m = "\"fin_parrafo\"";
+    const struct {
+        std::vector<std::string> lines;
+        Int16 spaceWidth;
+        bool joined;
+        std::string font;
+        std::u32string text;
+        Int16 separation, columns;
+    } cases[] = {
+        {{"x", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
+        {{"", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
+        {{"3abc", "x", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false, "a.ffv", U"Hola", 1, 24},
+        {{"3 columnas", "", "1", "\"a.ffv\"", "\"Hola\"", m, "", "#FALSE#", "0"}, 3, false, "a.ffv", U"Hola", 0, 20},
+        {{"1e1", "1.0", "uno", "\"a.ffv\"", "\"Hola\"", m, "x", "#FALSE#", "2 columnas"}, 1, true, "a.ffv", U"Hola", 2, 28},
+        {{"3", "0", "1", "xa.ffvx", "xHolax", m, "24", "#FALSE#", "x"}, 3, false, "a.ffv", U"Hola", 0, 20},
+        {{"3", "0", "1", "\"a.ffv\"", "Uno", "Dos", m, "0", "#FALSE#", "1"}, 3, false, "a.ffv", U"no\r\nDo", 1, 12},
+        {{"3", "0", "1", "\"../tipografias/a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
+         "../tipografias/a.ffv", U"Hola", 1, 0},
+        {{"3", "0", "1", q + std::string("a.ffv\0", 6) + q, "\"Hola Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
+         std::string("a.ffv\0", 6), U"Hola Hola", 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines[0] + " | " + c.lines[3]);
+        WriteBytes(path("l.fmv"), Lines(c.lines));
+        dialogs.clear();
+        ASSERT_TRUE(files.LeerMensaje(path("l.fmv")));
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_EQ(options.spaceWidthText(), c.lines[0]);
+        EXPECT_EQ(store.SpaceWidth, c.spaceWidth);
+        EXPECT_EQ(options.joinedChecked(), c.joined);
+        ASSERT_EQ(store.ParagraphCount, 1);
+        const ParagraphRecord& r = store.paragraph(1);
+        EXPECT_EQ(r.FontFile, c.font);
+        EXPECT_EQ(r.Text, c.text);
+        EXPECT_EQ(r.Separation, c.separation);
+        EXPECT_EQ(r.Columns, c.columns);
     }
 }
 

@@ -165,6 +165,28 @@ TEST_F(SignPreviewTest, CountAndColumnsAreWhatTheRecordingCountsAndSends) {
     }
 }
 
+// A font name that could lead out of the font folder is kept, and is a font that is not there
+// for the count, the preview and the recording, even where it would reach a real font file.
+TEST_F(SignPreviewTest, AFontNameThatCouldLeadOutOfTheFolderDrawsNothing) {
+    ParagraphStore store;
+    store.FontFolder = (scratch.path() / "tipografias").string();
+    fs::create_directories(store.FontFolder);
+    WriteFont(store.FontFolder + "/a.ffv", kGlyphs);
+    const std::string names[] = {"../tipografias/a.ffv", std::string("a.ffv\0", 6), "./a.ffv", "a.ffv\x1F", "..", ""};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = store.fontPath(name);
+        const SignPreview p = ComputeSignPreview(U"A A", path, 1, 3);
+        EXPECT_EQ(p.columns, Columns(3, kBlankColumn));
+        EXPECT_EQ(p.count, 3);
+        EXPECT_EQ(ContarColumnas(U"A A", path, 1, 3), 3);
+        EXPECT_EQ(MissingLine(p), name.empty() ? "" : "Sin dibujo en «" + name + "»: A");
+        EXPECT_EQ(Recorded(U"A A", path, 1, 3).first, Bytes(3, ColumnaVacia));
+        EXPECT_NE(CheckFontFile(path).result, FontCheck::Result::Ok);
+    }
+    EXPECT_EQ(ContarColumnas(U"A A", store.fontPath("a.ffv"), 1, 3), 13);
+}
+
 TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
     SignPreviewCache cache;
     const std::string other = (scratch.path() / "otra.ffv").string();
@@ -183,10 +205,8 @@ TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
 // Every character the font draws, each between others and beside blanks, line breaks, every
 // tag, a tag naming no effect, half tags and characters the font lacks.
 std::u32string EverythingIn(const FontData& font) {
-    std::u32string chars, text;
-    for (const RegistroCaracter& r : font.records)
-        if (r.keyLength == 1 && r.Caracter.size() == 1) chars += DecodeCp1252(static_cast<unsigned char>(r.Caracter[0]));
-    text = chars + U" ";
+    const std::u32string chars = font.characters();
+    std::u32string text = chars + U" ";
     for (std::size_t i = 0; i < chars.size(); ++i) {
         text += chars[i];
         if (i % 7 == 0) text += U" ";
@@ -202,7 +222,7 @@ TEST(SignPreviewShippedFonts, PreviewColumnsAreTheBytesTheRecordingSends) {
     for (const fs::path& path : ShippedFonts()) {
         const std::string font = path.string();
         const auto data = LoadFont(font);
-        ASSERT_GT(data->records.size(), 50u) << path;
+        ASSERT_GT(data->characters().size(), 50u) << path;
         const std::u32string text = EverythingIn(*data);
         for (Int16 sep : {0, 1, 2, 5}) {
             for (Int16 space : {1, 3, 5}) {
