@@ -8,6 +8,7 @@
 #include <random>
 #include <tuple>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,15 +240,28 @@ TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndToldOnce) {
 // A writer whose steps fail as a full disk or a refused rename make them fail.
 class FaultyReplacer : public AtomicFileReplacer {
   public:
-    enum class Fault { None, WriteAfter5Bytes, WriteNothing, Sync, Rename };
+    // DiskFull: a write that would make a file grow fails.
+    enum class Fault { None, WriteAfter5Bytes, WriteNothing, Sync, Rename, DiskFull };
     Fault fault = Fault::None;
     bool unnamedFiles = true;  // false: a file system without O_TMPFILE
+    bool folderTakesFiles = true;  // false: a folder without write permission
 
   protected:
     int OpenUnnamed(const std::string& folder, mode_t mode) override {
+        if (!folderTakesFiles) return Fail(EACCES);
         return unnamedFiles ? AtomicFileReplacer::OpenUnnamed(folder, mode) : Fail(EOPNOTSUPP);
     }
+    int OpenNamed(std::string& pattern) override {
+        return folderTakesFiles ? AtomicFileReplacer::OpenNamed(pattern) : Fail(EACCES);
+    }
     ssize_t WriteSome(int fd, const char* data, std::size_t size) override {
+        if (fault == Fault::DiskFull) {
+            struct stat info {};
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            if (::fstat(fd, &info) != 0 || at < 0) return -1;
+            if (at >= info.st_size) return Fail(ENOSPC);
+            return AtomicFileReplacer::WriteSome(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(info.st_size - at)));
+        }
         if (fault != Fault::WriteAfter5Bytes && fault != Fault::WriteNothing)
             return AtomicFileReplacer::WriteSome(fd, data, size);
         if (written_ >= 5) {
@@ -341,6 +355,47 @@ TEST_P(KilledSaveTest, LeavesAWholeFileAndNoHiddenFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Files, KilledSaveTest, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Unnamed" : "NamedTemp"); });
+
+// A folder that takes no new file (one the user may not write in) holding a file the user may
+// write: the file is written in place, and keeps its old bytes when that write fails.
+TEST(InPlaceSaveTest, WritesTheFileItselfAndPutsTheOldBytesBackWhenThatFails) {
+    using F = FaultyReplacer::Fault;
+    FaultyReplacer writer;
+    writer.folderTakesFiles = false;
+    testing::ScratchFolder scratch;
+    const fs::path target = scratch.path() / "m.fmv";
+    WriteBytes(target, "antes");
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    const struct {
+        std::string bytes;
+        F fault;
+        std::string reason;  // "" when the save succeeds
+        std::string after;
+    } cases[] = {
+        {"un contenido nuevo y más largo", F::None, "", "un contenido nuevo y más largo"},
+        {"corto", F::None, "", "corto"},
+        {"un contenido que ya no cabe en el disco", F::DiskFull, "No queda espacio en el disco.", "corto"},
+        {"otro", F::Sync, "Error de entrada/salida.", "corto"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        writer.fault = c.fault;
+        const FileResult r = writer.Replace(target.string(), c.bytes);
+        EXPECT_EQ(r.ok, c.reason.empty());
+        EXPECT_EQ(r.reason, c.reason);
+        EXPECT_EQ(ReadBytes(target), c.after);
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(HiddenFiles(scratch.path()), 0);
+    // A new file in such a folder cannot be made at all.
+    writer.fault = F::None;
+    const FileResult r = writer.Replace((scratch.path() / "nuevo.fmv").string(), "x");
+    EXPECT_EQ(r.reason, "Permiso denegado.");
+    EXPECT_FALSE(fs::exists(scratch.path() / "nuevo.fmv"));
+}
 
 // Saving through a symbolic link writes the file it leads to; the link stays a link.
 TEST_F(MessageFilesTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
