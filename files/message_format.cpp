@@ -96,14 +96,19 @@ ComposedMessage ComposeMessageFile(const MessageHeader& header,
     ascii(DecimalLine(header.spaceWidth));
     ascii(header.joined ? "1" : "0");
     const std::u32string marker = Quoted(endMarker);
+    int k = 0;
     for (const ParagraphRecord& p : paragraphs) {
+        ++k;
+        const std::u32string font = FromUtf8(p.FontFile);
         ascii(DecimalText(p.Number));
-        AppendLine(m.bytes, Quoted(FromUtf8(p.FontFile)), lossy);
+        AppendLine(m.bytes, Quoted(font), lossy);
         AppendLine(m.bytes, Quoted(DoblarComillas(p.Text)), lossy);
         AppendLine(m.bytes, marker, lossy);
         ascii(DecimalText(p.Columns));
         ascii(p.Ignore ? "#TRUE#" : "#FALSE#");
         ascii(DecimalText(p.Separation));
+        const std::u32string lost = NotInCp1252(font + p.Text);
+        if (!lost.empty()) m.lost.push_back({k, lost});
     }
     return m;
 }

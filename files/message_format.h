@@ -28,9 +28,16 @@ struct MessageHeader {
     bool joined = false;    // chkParUnidos
 };
 
+// Characters of one paragraph that had no Windows-1252 byte and became '?'.
+struct LostCharacters {
+    int paragraph = 0;       // 1-based, in the order written
+    std::u32string characters;  // each once, in order of appearance
+};
+
 struct ComposedMessage {
     std::string bytes;   // the whole file, Windows-1252
     bool lossy = false;  // some character had no Windows-1252 byte and became '?'
+    std::vector<LostCharacters> lost;  // the paragraphs that lost some, in order
 };
 
 // The file for `paragraphs` (in order). The end marker is written as a string line.

@@ -49,9 +49,19 @@ std::string TagToolTip(char32_t code) {
 }
 
 std::string MissingLine(const SignPreview& preview) {
-    if (preview.missing.empty()) return {};
-    std::string line = "Sin dibujo en «" + preview.fontName + "»:";
-    for (char32_t c : preview.missing) line += " " + ToUtf8(std::u32string_view(&c, 1));
+    std::string line;
+    auto list = [&line](const std::u32string& chars) {
+        for (char32_t c : chars) line += " " + ToUtf8(std::u32string_view(&c, 1));
+    };
+    if (!preview.missing.empty()) {
+        line = "Sin dibujo en «" + preview.fontName + "»:";
+        list(preview.missing);
+    }
+    if (!preview.unsaved.empty()) {
+        line += line.empty() ? "" : " · ";
+        line += "No se pueden guardar (quedan como ?):";
+        list(preview.unsaved);
+    }
     return line;
 }
 
@@ -75,14 +85,24 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
             p.count = Add16(p.count, spaceWidth);
         } else {
             const GlyphColumns& g = glyphs.of(c);
+            const std::string shown = "«" + ToUtf8(std::u32string_view(&c, 1)) + "»";
+            // A character the code page cannot hold is lost from the message file as well as
+            // from the sign: marked from the moment it is typed, font or no font.
+            const bool unsaved = EncodeCp1252(c) < 0;
+            if (unsaved) {
+                p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
+                                     shown + " no se puede guardar en el archivo (queda como ?)"
+                                             " y no está en ninguna fuente: no se ve ni se graba"});
+                if (p.unsaved.find(c) == std::u32string::npos) p.unsaved.push_back(c);
+            }
             // Line breaks only lay the text out in the editor; every other character the font
             // lacks would vanish from the sign without a trace, so it is marked (once a font is
             // chosen: before that, nothing is drawn at all).
             if (!g.present && !p.fontName.empty() && c != U'\r' && c != U'\n') {
-                const std::string shown = "«" + ToUtf8(std::u32string_view(&c, 1)) + "»";
-                p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
-                                     shown + " no está en «" + p.fontName +
-                                         "»: no se ve ni se graba"});
+                if (!unsaved) {
+                    p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
+                                         shown + " no está en «" + p.fontName + "»: no se ve ni se graba"});
+                }
                 if (p.missing.find(c) == std::u32string::npos) p.missing.push_back(c);
             }
             if (g.width > 0) p.count = Add16(p.count, static_cast<long long>(g.width) + separacion);

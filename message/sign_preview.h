@@ -75,10 +75,13 @@ struct SignPreview {
     Int16 count = 0;
     // Characters the font has no record for, each once, in order of appearance.
     std::u32string missing;
+    // Characters a message file cannot hold (no Windows-1252 byte), each once, in order.
+    std::u32string unsaved;
     std::string fontName;  // the font file's name, for the texts that name it
 };
 
-// "Sin dibujo en «normal.ffv»: – €", or "" when no character is missing.
+// "Sin dibujo en «normal.ffv»: – €", then "No se pueden guardar (quedan como ?): →" for the
+// characters a message file cannot hold; "" when there is neither.
 std::string MissingLine(const SignPreview& preview);
 
 // Whether dot `row` (0 = top, 6 = bottom) of a column byte is lit. kBlankColumn lights none.

@@ -170,7 +170,8 @@ TEST(MissingCharacterTest, ThePreviewNamesAndTipsWhatAFontLacks) {
     ASSERT_EQ(p.markers.size(), 3u);
     LedPreview preview;
     preview.setPreview(p);
-    EXPECT_EQ(preview.missingLabel()->text(), QStringLiteral("Sin dibujo en «normal.ffv»: – →"));
+    EXPECT_EQ(preview.missingLabel()->text(),
+              QStringLiteral("Sin dibujo en «normal.ffv»: – → · No se pueden guardar (quedan como ?): →"));
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(preview.strip()->toolTipAt(preview.strip()->markRect(k).center()),
                   QString::fromStdString(p.markers[static_cast<std::size_t>(k)].toolTip)) << k;

@@ -224,17 +224,19 @@ TEST_F(MessageFilesTest, TheMarkerWordAsAWholeTextRefusesTheSave) {
     EXPECT_TRUE(store.MessageModified);
 }
 
-TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndToldOnce) {
+TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndNamedWithTheirParagraphs) {
     ASSERT_TRUE(addParagraph(U"Hola \u263A"));
-    ASSERT_TRUE(addParagraph(U"\u2603 Hola \u00F1\u20AC"));
+    ASSERT_TRUE(addParagraph(U"Hola \u00F1\u20AC"));
+    ASSERT_TRUE(addParagraph(U"\u2603 Hola \u2192\u2603"));
     ASSERT_TRUE(files.EscribirMensaje(path("c.fmv")));
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"Algunos caracteres no se pueden guardar y se reemplazaron por ?."});
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Algunos caracteres no se pueden guardar y se reemplazaron "
+                                                        "por ?:\r\nPárrafo 1: ☺\r\nPárrafo 3: ☃ →"});
     EXPECT_FALSE(store.MessageModified);
     commands.ClearMessage();
     ASSERT_TRUE(files.LeerMensaje(path("c.fmv")));
     EXPECT_EQ(store.paragraph(1).Text, U"Hola ?");
-    EXPECT_EQ(store.paragraph(2).Text, U"? Hola \u00F1\u20AC");
+    EXPECT_EQ(store.paragraph(2).Text, U"Hola \u00F1\u20AC");
+    EXPECT_EQ(store.paragraph(3).Text, U"? Hola ??");
 }
 
 // A writer whose steps fail as a full disk or a refused rename make them fail.

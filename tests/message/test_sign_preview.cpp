@@ -96,18 +96,21 @@ TEST_F(SignPreviewTest, ColumnsOfCharactersSeparationAndSpaces) {
 }
 
 TEST_F(SignPreviewTest, MissingAndRefusedCharactersAreMarked) {
+    const std::string none = "Sin dibujo en «prueba.ffv»: ", lost = "No se pueden guardar (quedan como ?): ";
     const struct {
         std::u32string text;
-        bool marked;  // the font has no record for it
-    } cases[] = {{U"B", false}, {U"C", true}, {U"\r\n", false}, {U"中", true}, {U"<3", true}};
+        std::string line;  // "" when nothing is marked
+    } cases[] = {{U"B", ""}, {U"C", none + "C"}, {U"\r\n", ""}, {U"<3", none + "3"},
+                 {U"中→中", none + "中 → · " + lost + "中 →"}};  // characters no message file holds
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.text));
         const SignPreview p = preview(c.text, 0);
-        ASSERT_EQ(p.markers.size(), c.marked ? 1u : 0u);
-        if (!c.marked) continue;
-        EXPECT_EQ(p.markers[0].kind, K::Missing);
-        EXPECT_EQ(MissingLine(p), "Sin dibujo en «prueba.ffv»: " + ToUtf8(c.text.substr(c.text.size() - 1)));
+        ASSERT_EQ(p.markers.size(), c.line.empty() ? 0u : c.text.size() - (c.text[0] == U'<'));
+        for (const PreviewMarker& m : p.markers) EXPECT_EQ(m.kind, K::Missing);
+        EXPECT_EQ(MissingLine(p), c.line);
     }
+    // With no font chosen yet only what no file can hold is named.
+    EXPECT_EQ(MissingLine(ComputeSignPreview(U"C中", FontData{}, 1, 3)), lost + "中");
     const SignPreview p = preview(U"AWA", 1);
     EXPECT_EQ(p.columns.size(), 10u);
     ASSERT_EQ(p.markers.size(), 1u);
