@@ -192,6 +192,19 @@ TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
     EXPECT_EQ(CutGlyph(above, 50), GlyphDots{0x3F});
 }
 
+TEST(GlyphCutTest, StylesAreSortedWithTheRegularOneFirst) {
+    using V = std::vector<std::string>;
+    const std::pair<std::vector<FontStyle>, V> cases[] = {
+        {{{"Oblique", 400, true}, {"Condensed", 400, false}, {"Bold", 700, false}, {"ExtraLight", 200, false},
+          {"Book", 400, false}},
+         {"Book", "Bold", "Condensed", "ExtraLight", "Oblique"}},
+        {{{"Italic", 400, true}, {"Medium", 500, false}, {"Thin", 100, false}}, {"Medium", "Italic", "Thin"}},
+        {{{"Bold Italic", 700, true}, {"Bold", 700, false}}, {"Bold", "Bold Italic"}},
+        {{}, {}},
+    };
+    for (const auto& [styles, sorted] : cases) EXPECT_EQ(SortedStyles(styles), sorted);
+}
+
 TEST(GlyphCutTest, GlyphsThatCameOutTheSameAreCutAgainShorter) {
     std::vector<char32_t> cuts;
     auto cut = [&](char32_t ch, int tallest) {
