@@ -125,10 +125,8 @@ public:
 
 private:
     std::shared_ptr<const FontData> load(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         FileStamp stamp;
-        if (fd < 0 || !StampOf(fd, stamp)) {
-            if (fd >= 0) ::close(fd);
+        if (!StampOf(path, stamp)) {
             std::lock_guard lock(mutex_);
             entries_.erase(path);
             return Empty();
@@ -137,11 +135,16 @@ private:
             std::lock_guard lock(mutex_);
             auto it = entries_.find(path);
             if (it != entries_.end() && it->second.stamp == stamp && it->second.settled) {
-                ::close(fd);
                 return it->second.font;
             }
         }
         const timespec readAt = Now();
+        // What is read is the file opened, whatever the name stood for a moment ago.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0 || !StampOf(fd, stamp)) {
+            if (fd >= 0) ::close(fd);
+            return Empty();
+        }
         auto font = std::make_shared<FontData>();
         std::uintmax_t got = 0;
         const bool read = IndexStream(fd, static_cast<std::uintmax_t>(stamp.size), *font, got);

@@ -85,13 +85,13 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
             p.count = Add16(p.count, spaceWidth);
         } else {
             const GlyphColumns& g = glyphs.of(c);
-            const std::string shown = "«" + ToUtf8(std::u32string_view(&c, 1)) + "»";
+            auto shown = [c] { return "«" + ToUtf8(std::u32string_view(&c, 1)) + "»"; };
             // A character the code page cannot hold is lost from the message file as well as
             // from the sign: marked from the moment it is typed, font or no font.
             const bool unsaved = EncodeCp1252(c) < 0;
             if (unsaved) {
                 p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
-                                     shown + " no se puede guardar en el archivo (queda como ?)"
+                                     shown() + " no se puede guardar en el archivo (queda como ?)"
                                              " y no está en ninguna fuente: no se ve ni se graba"});
                 if (p.unsaved.find(c) == std::u32string::npos) p.unsaved.push_back(c);
             }
@@ -101,7 +101,7 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
             if (!g.present && !p.fontName.empty() && c != U'\r' && c != U'\n') {
                 if (!unsaved) {
                     p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
-                                         shown + " no está en «" + p.fontName + "»: no se ve ni se graba"});
+                                         shown() + " no está en «" + p.fontName + "»: no se ve ni se graba"});
                 }
                 if (p.missing.find(c) == std::u32string::npos) p.missing.push_back(c);
             }
