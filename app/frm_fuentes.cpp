@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -145,7 +146,7 @@ frmFuentes::frmFuentes(Services services, QWidget* parent)
     txtFuenteCaracter_->setMaxLength(1);
     txtFuenteCaracter_->setMaximumWidth(40);
     txtFuenteCaracter_->setToolTip(QStringLiteral("Carácter que se agrega, o sobre el que se copia."));
-    cmdFuenteAgregar_ = Named(new QPushButton(QStringLiteral("A&gregar")), "cmdFuenteAgregar");
+    cmdFuenteAgregar_ = Named(new QPushButton(QStringLiteral("Agr&egar")), "cmdFuenteAgregar");
     cmdFuenteQuitar_ = Named(new QPushButton(QStringLiteral("&Quitar")), "cmdFuenteQuitar");
     cmdFuenteCopiar_ = Named(new QPushButton(QStringLiteral("&Copiar en")), "cmdFuenteCopiar");
     cmdFuenteCopiar_->setToolTip(
@@ -210,7 +211,7 @@ frmFuentes::frmFuentes(Services services, QWidget* parent)
     lstFuenteRevision_->setIconSize(GlyphPixmap({}).size());
     lstFuenteRevision_->setMinimumHeight(120);
     cmdFuentePoner_ = Named(new QPushButton(QStringLiteral("&Poner en la fuente")), "cmdFuentePoner");
-    cmdFuenteDescartar_ = Named(new QPushButton(QStringLiteral("D&escartar")), "cmdFuenteDescartar");
+    cmdFuenteDescartar_ = Named(new QPushButton(QStringLiteral("De&scartar")), "cmdFuenteDescartar");
     auto* grid = new QGridLayout(sistema);
     grid->addWidget(new QLabel(QStringLiteral("Familia:")), 0, 0);
     grid->addWidget(cboFuenteFamilia_, 0, 1);
@@ -244,12 +245,14 @@ frmFuentes::frmFuentes(Services services, QWidget* parent)
     guardar->addWidget(cmdFuenteGuardar_);
     guardar->addWidget(cmdFuenteCerrar_);
 
+    // The drawing and the system font side by side: the window fits a 1366 x 768 screen with
+    // its buttons in view.
+    centro->addWidget(sistema, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(archivo);
     layout->addWidget(lblFuenteRegistros_);
     layout->addLayout(centro, 1);
     layout->addWidget(muestra);
-    layout->addWidget(sistema);
     layout->addLayout(guardar);
 
     connect(cmdFuenteAbrir_, &QPushButton::clicked, this, [this] { cmdFuenteAbrir_Click(); });
@@ -267,6 +270,9 @@ frmFuentes::frmFuentes(Services services, QWidget* parent)
     connect(txtFuenteMuestra_, &QLineEdit::textChanged, this, [this] { updateSample(); });
     connect(spnFuenteSepar_, &QSpinBox::valueChanged, this, [this] { updateSample(); });
     connect(cboFuenteFamilia_, &QComboBox::currentTextChanged, this, [this] { fillStyles(); });
+    // Esc is "Cerrar", as in the program's other windows.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { cmdFuenteCerrar_Click(); });
     grdFuentePuntos_->onDot = [this](int column, int row, bool lit) {
         if (model_.setDot(currentCharacter(), column, row, lit)) changed();
     };
@@ -366,14 +372,22 @@ void frmFuentes::updateSample() {
 }
 
 void frmFuentes::fillStyles() {
+    const QString family = cboFuenteFamilia_->currentText();
+    std::vector<FontStyle> styles;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        styles.push_back({style.toStdString(), QFontDatabase::weight(family, style),
+                          QFontDatabase::italic(family, style)});
+    }
     cboFuenteEstilo_->clear();
-    cboFuenteEstilo_->addItems(QFontDatabase::styles(cboFuenteFamilia_->currentText()));
+    for (const std::string& style : SortedStyles(std::move(styles)))
+        cboFuenteEstilo_->addItem(QString::fromStdString(style));
 }
 
 void frmFuentes::cmdFuenteAbrir_Click() {
     const QString name = cboFuenteArchivo_->currentText();
     if (name.isEmpty() || !mayDiscard()) return;
-    const FileContent content = ReadWholeFile(pathOf(name));
+    const FileContent content =
+        ReadWholeFile(pathOf(name), kMaxEditedFontBytes, "El archivo es demasiado grande para ser una fuente.");
     if (!content.result.ok) {
         services_.dialogs.information("No se pudo abrir «" + name.toStdString() + "»: " +
                                       content.result.reason);
@@ -439,18 +453,45 @@ void frmFuentes::cmdFuenteDibujar_Click() {
                              spnFuenteAltura_->value(), spnFuenteUmbral_->value()};
     review_.clear();
     lstFuenteRevision_->clear();
+    // Each glyph is shown for review, checked to go in; the operator unchecks those not wanted.
     for (const CutResult& g : DrawGlyphs(source, chars)) {
         review_.emplace_back(g.ch, g.dots);
-        lstFuenteRevision_->addItem(new QListWidgetItem(QIcon(GlyphPixmap(g.dots)), Shown(g.ch)));
+        auto* item = new QListWidgetItem(QIcon(GlyphPixmap(g.dots)), Shown(g.ch));
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+        if (model_.has(g.ch)) item->setToolTip(QStringLiteral("La fuente ya tiene este carácter."));
+        lstFuenteRevision_->addItem(item);
     }
     cmdFuentePoner_->setEnabled(true);
     cmdFuenteDescartar_->setEnabled(true);
 }
 
 void frmFuentes::cmdFuentePoner_Click() {
+    std::vector<std::pair<char32_t, GlyphDots>> chosen;
+    std::string there;
+    int thereCount = 0;
+    for (int i = 0; i < lstFuenteRevision_->count() && i < static_cast<int>(review_.size()); ++i) {
+        if (lstFuenteRevision_->item(i)->checkState() != Qt::Checked) continue;
+        chosen.push_back(review_[static_cast<std::size_t>(i)]);
+        const char32_t ch = chosen.back().first;
+        if (!model_.has(ch)) continue;
+        if (++thereCount <= 20) there += " " + Shown(ch).toStdString();
+    }
+    // Drawings made by hand are not lost unasked.
+    bool replace = true;
+    if (thereCount > 0) {
+        if (thereCount > 20) there += " …";
+        const int answer = services_.dialogs.choose(
+            "La fuente ya tiene " + std::to_string(thereCount) + " de estos caracteres:" + there +
+                "\r\n¿Reemplaza sus dibujos o pone solo los caracteres que faltan?",
+            kTitle, {"&Reemplazar", "&Solo los que faltan", "Cancelar"});
+        if (answer != 0 && answer != 1) return;
+        replace = answer == 0;
+    }
     std::string refused;
     char32_t last = currentCharacter();
-    for (const auto& [ch, dots] : review_) {
+    for (const auto& [ch, dots] : chosen) {
+        if (model_.has(ch) && !replace) continue;
         if (!model_.has(ch)) {
             const FontModel::AddResult result = model_.add(ch);
             if (result != FontModel::AddResult::Added) {

@@ -14,7 +14,10 @@ struct GlyphSource {
     QString family;
     QString style;
     int heightDots = kSignRows;  // height of a capital letter, in dots
-    int thresholdPercent = 40;   // how much of a dot's cell must be inked to light it
+    // How much of a dot's cell must be inked to light it. At the sign's seven rows, 30 keeps the
+    // digits of the usual faces apart from each other and from letters ("0" from "D", "2" from
+    // "J", "9" from "g").
+    int thresholdPercent = 30;
 };
 
 GlyphDots DrawGlyph(const GlyphSource& source, char32_t ch);

@@ -3,6 +3,9 @@
 //  - BM_ContarColumnas/<font>: a text of exactly 2046 columns (letters, spaces and tags).
 //  - BM_ContarColumnas_SoloEtiquetas: 2046 tags "<4>", the longest text that still fits
 //    (6138 characters, each tag one column).
+//  - BM_ContarColumnas_FuenteGrande/<MiB>: a font file of that many MiB, read afresh on every
+//    iteration, and a text counted with it; the character it draws last is in its last record.
+//    maxrss_MiB is the process's peak resident memory, which the font's size does not raise.
 //  - BM_Rehighlight_*: QTextDocument with the editor's TagHighlighter, rehighlight() of the whole
 //    text; the same texts, plus the tags-only one in the editor widget itself (laid out).
 //
@@ -10,10 +13,14 @@
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -104,6 +111,43 @@ void BM_ContarColumnas_SoloEtiquetas(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ContarColumnas_SoloEtiquetas)->Unit(benchmark::kMicrosecond);
+
+// A font of `mib` MiB: one record for «A», then records whose one-byte key repeats one already
+// seen (they draw nothing), and a record for «Z» at the very end.
+std::string LargeFont(int mib) {
+    const std::string path = "/tmp/bench_editing_fuente_" + std::to_string(mib) + ".ffv";
+    std::string record(24, '\0'), block;
+    record[0] = 1;
+    record[2] = 'A';
+    record[3] = 0x7F;
+    const std::size_t records = static_cast<std::size_t>(mib) * 1024 * 1024 / 24;
+    for (int i = 0; i < 4096; ++i) block += record;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    for (std::size_t done = 1; done + 4096 < records; done += 4096) std::fwrite(block.data(), 1, block.size(), f);
+    record[2] = 'Z';
+    std::fwrite(record.data(), 1, record.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+void BM_ContarColumnas_FuenteGrande(benchmark::State& state) {
+    const std::string font = LargeFont(static_cast<int>(state.range(0)));
+    struct stat info {};
+    ::stat(font.c_str(), &info);
+    for (auto _ : state) {
+        state.PauseTiming();
+        ::chmod(font.c_str(), info.st_mode & 07777);  // a new inode change time: read again
+        state.ResumeTiming();
+        if (ContarColumnas(U"AZ AZ", font, kSeparation, kSpaceWidth) != 2 * (2 + 2) + kSpaceWidth)
+            state.SkipWithError("the last record was not read");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * info.st_size);
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["maxrss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    ::unlink(font.c_str());
+}
+BENCHMARK(BM_ContarColumnas_FuenteGrande)->Arg(64)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void Rehighlight(benchmark::State& state, const std::u32string& text) {
     App();

@@ -129,8 +129,12 @@ int AtomicFileReplacer::OpenUnnamed(const std::string& folder, mode_t mode) {
     return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 }
 
-// 0, or the error number; `fd` stays open either way.
-int AtomicFileReplacer::WriteAndSync(int fd, std::string_view bytes, mode_t mode) {
+int AtomicFileReplacer::OpenNamed(std::string& pattern) {
+    return ::mkstemp(pattern.data());
+}
+
+// 0, or the error number.
+int AtomicFileReplacer::WriteAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = WriteSome(fd, bytes.data() + done, bytes.size() - done);
@@ -141,6 +145,12 @@ int AtomicFileReplacer::WriteAndSync(int fd, std::string_view bytes, mode_t mode
         if (n == 0) return ENOSPC;
         done += static_cast<std::size_t>(n);
     }
+    return 0;
+}
+
+// 0, or the error number; `fd` stays open either way.
+int AtomicFileReplacer::WriteAndSync(int fd, std::string_view bytes, mode_t mode) {
+    if (int err = WriteAll(fd, bytes); err != 0) return err;
     ::fchmod(fd, mode);
     if (SyncFile(fd) != 0) return errno;
     return 0;
@@ -180,8 +190,11 @@ FileResult AtomicFileReplacer::Replace(const std::string& given, std::string_vie
         // can remove it if this one is killed before its rename. A short name, so that a long
         // target name does not make the temporary one too long.
         temp = folder + "/" + kTempPrefix + "XXXXXX";
-        fd = ::mkstemp(temp.data());
-        if (fd < 0) return Failure(errno);
+        fd = OpenNamed(temp);
+        if (fd < 0) {
+            const int err = errno;
+            return exists && S_ISREG(existing.st_mode) ? WriteInPlace(path, bytes, err) : Failure(err);
+        }
         ::flock(fd, LOCK_EX | LOCK_NB);
         if (int err = WriteAndSync(fd, bytes, mode); err != 0) {
             ::unlink(temp.c_str());
@@ -203,7 +216,43 @@ FileResult AtomicFileReplacer::Replace(const std::string& given, std::string_vie
     return {};
 }
 
-FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+// The save of a file whose folder takes no new file. Not all or nothing as a rename is, so the
+// old content is read first and written back if the new one cannot be written whole.
+FileResult AtomicFileReplacer::WriteInPlace(const std::string& path, std::string_view bytes,
+                                            int createError) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return Failure(createError);
+    struct stat info {};
+    std::string old;
+    int err = ::fstat(fd, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : createError;
+    char buffer[64 * 1024];
+    while (err == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        if (n <= 0) break;
+        old.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (err != 0) {
+        ::close(fd);
+        return Failure(err);
+    }
+    auto put = [&](std::string_view content) {
+        if (::lseek(fd, 0, SEEK_SET) != 0) return errno;
+        if (int e = WriteAll(fd, content); e != 0) return e;
+        if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0) return errno;
+        return SyncFile(fd) != 0 ? errno : 0;
+    };
+    err = put(bytes);
+    // Written over the old bytes, the old content needs no room the file did not have.
+    if (err != 0) put(old);
+    const int closed = ::close(fd);
+    if (err != 0) return Failure(err);
+    if (closed != 0) return Failure(errno);
+    return {};
+}
+
+FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes, const char* tooLarge) {
     FileContent out;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -226,7 +275,7 @@ FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes) {
             }
             if (n == 0) break;
             if (out.bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
-                out.result = {false, "El archivo es demasiado grande para ser un mensaje."};
+                out.result = {false, tooLarge};
                 break;
             }
             out.bytes.append(buffer, static_cast<std::size_t>(n));

@@ -13,6 +13,15 @@ std::string NotAMessageText(int line, const std::string& problem) {
            ".";
 }
 
+std::string LostCharactersText(const std::vector<LostCharacters>& lost) {
+    std::string text = std::string(kMsgCaracteresReemplazados) + ":";
+    for (const LostCharacters& p : lost) {
+        text += "\r\nPárrafo " + std::to_string(p.paragraph) + ":";
+        for (char32_t c : p.characters) text += " " + ToUtf8(std::u32string_view(&c, 1));
+    }
+    return text;
+}
+
 namespace {
 
 FileReplacer& WriterOrOwn(FileReplacer* given, std::unique_ptr<FileReplacer>& own) {
@@ -60,7 +69,7 @@ bool MessageFiles::EscribirMensaje(const std::string& ruta) {
         dialogs_.information(kMsgNoSeGuardo + written.reason);
         return false;
     }
-    if (file.lossy) dialogs_.information(kMsgCaracteresReemplazados);
+    if (file.lossy) dialogs_.information(LostCharactersText(file.lost));
     store_.MessageModified = false;
     return true;
 }

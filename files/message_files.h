@@ -22,7 +22,11 @@ inline constexpr const char* kMsgNoSeAbrio = "No se pudo abrir el archivo: ";
 inline constexpr const char* kMsgTextoEsMarcador =
     "El texto fin_parrafo no puede usarse como párrafo completo.";
 inline constexpr const char* kMsgCaracteresReemplazados =
-    "Algunos caracteres no se pueden guardar y se reemplazaron por ?.";
+    "Algunos caracteres no se pueden guardar y se reemplazaron por ?";
+
+// kMsgCaracteresReemplazados and, on a line of its own, each paragraph with the characters it
+// lost: "Párrafo 2: → ☺".
+std::string LostCharactersText(const std::vector<LostCharacters>& lost);
 
 // "El archivo no es un mensaje completo, línea N: " and what is wrong there.
 std::string NotAMessageText(int line, const std::string& problem);

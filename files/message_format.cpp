@@ -96,14 +96,19 @@ ComposedMessage ComposeMessageFile(const MessageHeader& header,
     ascii(DecimalLine(header.spaceWidth));
     ascii(header.joined ? "1" : "0");
     const std::u32string marker = Quoted(endMarker);
+    int k = 0;
     for (const ParagraphRecord& p : paragraphs) {
+        ++k;
+        const std::u32string font = FromUtf8(p.FontFile);
         ascii(DecimalText(p.Number));
-        AppendLine(m.bytes, Quoted(FromUtf8(p.FontFile)), lossy);
+        AppendLine(m.bytes, Quoted(font), lossy);
         AppendLine(m.bytes, Quoted(DoblarComillas(p.Text)), lossy);
         AppendLine(m.bytes, marker, lossy);
         ascii(DecimalText(p.Columns));
         ascii(p.Ignore ? "#TRUE#" : "#FALSE#");
         ascii(DecimalText(p.Separation));
+        const std::u32string lost = NotInCp1252(font + p.Text);
+        if (!lost.empty()) m.lost.push_back({k, lost});
     }
     return m;
 }
@@ -128,47 +133,6 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A number and nothing else (blanks around it allowed): a sign, digits, and when `decimals`, a
-// period and more digits.
-bool IsNumberLine(std::string_view line, bool decimals) {
-    line = Trimmed(line);
-    if (!line.empty() && (line.front() == '-' || line.front() == '+')) line.remove_prefix(1);
-    bool digit = false, period = false;
-    for (char c : line) {
-        if (IsDigit(c)) {
-            digit = true;
-        } else if (c == '.' && decimals && !period) {
-            period = true;
-        } else {
-            return false;
-        }
-    }
-    return digit;
-}
-
-// A font file name between double quotes, possibly empty; never a folder part or a control
-// character, which no font picked from the font folder has.
-bool IsFontNameLine(std::string_view line) {
-    if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
-    const std::string_view name = line.substr(1, line.size() - 2);
-    if (name.size() > 255 || name == "." || name == "..") return false;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || c == '/') return false;
-    }
-    return true;
-}
-
 std::string Numbered(const char* before, std::size_t k, const char* after) {
     return before + DecimalText(static_cast<int>(std::min<std::size_t>(k, 32767))) + after;
 }
@@ -189,14 +153,10 @@ ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMa
         return parsed;
     };
 
-    if (n == 0 || !IsNumberLine(lines[0], true)) {
-        return refuse(0, "no es un ancho de espacio (un número)");
-    }
+    // Value lines are taken as they stand: their numbers are read where they are used, and a
+    // line without one reads as 0.
+    if (n < 2) return refuse(1, "falta la opción Párrafos unidos");
     parsed.spaceWidthText = ToUtf8(FromCp1252(lines[i++]));
-    if (i >= n) return refuse(i, "falta la opción Párrafos unidos");
-    if (!IsNumberLine(lines[i], false)) {
-        return refuse(i, "no es la opción Párrafos unidos (un número entero)");
-    }
     parsed.joinedText = ToUtf8(FromCp1252(lines[i++]));
     if (i >= n) return refuse(i, "falta el primer párrafo");
 
@@ -206,7 +166,8 @@ ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMa
         ReadGroup g;
         ++i;  // the paragraph's number: paragraphs are numbered by their order in the file
         if (i >= n) return refuse(i, cut);
-        if (!IsFontNameLine(lines[i])) {
+        // A string is its line without the first and the last character, whatever they are.
+        if (lines[i].size() < 2) {
             return refuse(i, "no es un nombre de archivo de fuente entre comillas");
         }
         g.fontFile = ToUtf8(QuitarComillas(FromCp1252(lines[i++])));
@@ -214,9 +175,7 @@ ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMa
 
         // The first text line is compared with the marker line too, so a text line that is
         // exactly the marker ends the text at once and is the text.
-        if (lines[i].empty() || lines[i].front() != '"') {
-            return refuse(i, Numbered("el texto del párrafo ", k, " no empieza con comillas"));
-        }
+        const std::size_t textLine = i;
         std::string text(lines[i++]);
         if (text != marker) {
             bool ended = false;
@@ -230,10 +189,9 @@ ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMa
                 text += line;
             }
             if (!ended) return refuse(n, cut);
-            if (text.size() < 2 || text.back() != '"') {
-                return refuse(i - 2,
-                              Numbered("el texto del párrafo ", k, " no termina con comillas"));
-            }
+        }
+        if (text.size() < 2) {
+            return refuse(textLine, Numbered("el texto del párrafo ", k, " no está entre comillas"));
         }
         g.text = DesdoblarComillas(QuitarComillas(FromCp1252(text)));
 

@@ -28,9 +28,16 @@ struct MessageHeader {
     bool joined = false;    // chkParUnidos
 };
 
+// Characters of one paragraph that had no Windows-1252 byte and became '?'.
+struct LostCharacters {
+    int paragraph = 0;       // 1-based, in the order written
+    std::u32string characters;  // each once, in order of appearance
+};
+
 struct ComposedMessage {
     std::string bytes;   // the whole file, Windows-1252
     bool lossy = false;  // some character had no Windows-1252 byte and became '?'
+    std::vector<LostCharacters> lost;  // the paragraphs that lost some, in order
 };
 
 // The file for `paragraphs` (in order). The end marker is written as a string line.
@@ -64,10 +71,11 @@ struct ParsedMessage {
 // an end counts, and so does one whose end was cut after its CR. Work is linear in the size of `bytes`, whatever they hold.
 std::vector<std::string_view> SplitLines(std::string_view bytes);
 
-// Takes the whole file apart and checks it is a complete message: the two option lines are
-// numbers, at least one paragraph group follows, every group has all its lines, its font line is
-// a quoted file name and its text is quoted. The value lines of a group are taken as they stand
-// (a line without a number reads as 0, any ignore line but #FALSE# as ignored).
+// Takes the whole file apart. Every line is read as the layout reads it: a value line without a
+// number reads as 0, a string is its line(s) without the first and the last character, and any
+// ignore line but #FALSE# reads as ignored. Refused, as not a complete message, are only a file
+// that ends before its second line, or after its first two, or inside a paragraph group, and a
+// font name or text shorter than two characters.
 ParsedMessage ParseMessageFile(std::string_view bytes, std::u32string_view endMarker);
 
 }  // namespace letrador

@@ -111,4 +111,11 @@ std::string ToUtf8(std::u32string_view text) {
     return out;
 }
 
+std::u32string NotInCp1252(std::u32string_view text) {
+    std::u32string out;
+    for (char32_t c : text)
+        if (EncodeCp1252(c) < 0 && out.find(c) == std::u32string::npos) out += c;
+    return out;
+}
+
 }  // namespace letrador

@@ -18,6 +18,9 @@ std::u32string FromCp1252(std::string_view bytes);
 // Characters the code page cannot hold become '?'; *lossy (when given) tells whether any did.
 std::string ToCp1252(std::u32string_view text, bool* lossy = nullptr);
 
+// The characters of `text` that the code page cannot hold, each once, in order of appearance.
+std::u32string NotInCp1252(std::u32string_view text);
+
 std::u32string FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::u32string_view text);
 

@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "message/codepage.h"
 
@@ -34,39 +37,31 @@ RegistroCaracter DecodeRecord(const unsigned char* bytes, std::size_t size) {
     return r;
 }
 
-std::vector<RegistroCaracter> DecodeRecords(std::string_view bytes) {
-    std::vector<RegistroCaracter> out;
-    out.reserve((bytes.size() + kFontRecordSize - 1) / kFontRecordSize);
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t at = 0; at < bytes.size(); at += kFontRecordSize) {
-        out.push_back(DecodeRecord(data + at, bytes.size() - at));
+// Reads the regular file open as `fd` into `index` as a stream of records, at most `size` bytes
+// (its size when opened: a file that grows meanwhile is read again next time). False when a read
+// fails; `got` is how many bytes were read.
+bool IndexStream(int fd, std::uintmax_t size, FontData& index, std::uintmax_t& got) {
+    // Whole records per read; a read that ends inside a record leaves its start for the next.
+    constexpr std::size_t kChunk = 2730 * kFontRecordSize;
+    std::vector<unsigned char> buffer(kChunk);
+    std::size_t held = 0;
+    got = 0;
+    while (got < size) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uintmax_t>(kChunk - held, size - got));
+        const ssize_t n = ::read(fd, buffer.data() + held, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        got += static_cast<std::uintmax_t>(n);
+        held += static_cast<std::size_t>(n);
+        std::size_t at = 0;
+        for (; at + kFontRecordSize <= held; at += kFontRecordSize) index.add(buffer.data() + at, kFontRecordSize);
+        std::memmove(buffer.data(), buffer.data() + at, held - at);
+        held -= at;
     }
-    return out;
-}
-
-// Reads the whole regular file at `path` when it holds at most `maxBytes`; false otherwise.
-bool ReadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uintmax_t>(info.st_size) <= maxBytes;
-    if (ok) {
-        out.resize(maxBytes + 1);  // one more byte shows a file that grew past the limit
-        std::size_t got = 0;
-        while (got < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) ok = false;
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        ok = ok && got <= maxBytes;
-        out.resize(ok ? got : 0);
-        out.shrink_to_fit();
-    }
-    ::close(fd);
-    return ok;
+    if (held > 0) index.add(buffer.data(), held);
+    return true;
 }
 
 // What identifies one content of the file: any rewrite or replacement changes the inode change
@@ -82,14 +77,23 @@ struct FileStamp {
     }
 };
 
-bool StampOf(const std::string& path, FileStamp& out) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+bool StampOfInfo(const struct stat& info, FileStamp& out) {
+    if (!S_ISREG(info.st_mode)) return false;
     out.device = info.st_dev;
     out.inode = info.st_ino;
     out.size = info.st_size;
     out.changed = info.st_ctim;
     return true;
+}
+
+bool StampOf(const std::string& path, FileStamp& out) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && StampOfInfo(info, out);
+}
+
+bool StampOf(int fd, FileStamp& out) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && StampOfInfo(info, out);
 }
 
 timespec Now() {
@@ -122,7 +126,7 @@ public:
 private:
     std::shared_ptr<const FontData> load(const std::string& path) {
         FileStamp stamp;
-        if (!StampOf(path, stamp) || stamp.size > static_cast<off_t>(kMaxFontFileBytes)) {
+        if (!StampOf(path, stamp)) {
             std::lock_guard lock(mutex_);
             entries_.erase(path);
             return Empty();
@@ -135,13 +139,20 @@ private:
             }
         }
         const timespec readAt = Now();
-        std::string bytes;
-        if (!ReadSmallFile(path, kMaxFontFileBytes, bytes)) return Empty();
+        // What is read is the file opened, whatever the name stood for a moment ago.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0 || !StampOf(fd, stamp)) {
+            if (fd >= 0) ::close(fd);
+            return Empty();
+        }
         auto font = std::make_shared<FontData>();
-        font->records = DecodeRecords(bytes);
+        std::uintmax_t got = 0;
+        const bool read = IndexStream(fd, static_cast<std::uintmax_t>(stamp.size), *font, got);
+        ::close(fd);
+        if (!read) return Empty();
         FileStamp after;
         const bool stable = StampOf(path, after) && after == stamp &&
-                            static_cast<std::size_t>(after.size) == bytes.size();
+                            got == static_cast<std::uintmax_t>(after.size);
         const bool settled = stamp.changed.tv_sec + kSettleSeconds < readAt.tv_sec;
         std::lock_guard lock(mutex_);
         if (stable) {
@@ -167,27 +178,6 @@ FontCache& Cache() {
     return cache;
 }
 
-// Widths of the first record of every key byte, so a long text costs one table look-up per
-// character.
-struct WidthTable {
-    std::array<Int16, 256> width{};
-    explicit WidthTable(const FontData& font) {
-        std::array<bool, 256> seen{};
-        for (const RegistroCaracter& r : font.records) {
-            if (r.keyLength != 1 || r.Caracter.size() != 1) continue;
-            const auto b = static_cast<unsigned char>(r.Caracter[0]);
-            if (seen[b]) continue;
-            seen[b] = true;
-            width[b] = static_cast<Int16>(GlyphWidth(r));
-        }
-    }
-    int of(char32_t ch) const {
-        const int b = EncodeCp1252(ch);
-        if (b < 0 || DecodeCp1252(static_cast<unsigned char>(b)) != ch) return 0;
-        return width[static_cast<std::size_t>(b)];
-    }
-};
-
 std::string SpanishDescription(int error) {
     switch (error) {
         case ENOENT: return "No se encontró el archivo.";
@@ -205,12 +195,6 @@ std::string SpanishDescription(int error) {
 
 }  // namespace
 
-bool RegistroCaracter::matches(char32_t ch) const {
-    // Keys of length 0 or 2, and keys that do not fit, never equal a single character.
-    if (keyLength != 1 || Caracter.size() != 1) return false;
-    return DecodeCp1252(static_cast<unsigned char>(Caracter[0])) == ch;
-}
-
 int GlyphWidth(const RegistroCaracter& record) {
     for (int k = kGlyphColumns; k >= 1; --k) {
         if (record.Columna[k - 1] != 0) return k;
@@ -218,16 +202,62 @@ int GlyphWidth(const RegistroCaracter& record) {
     return 0;
 }
 
+bool FontData::add(const unsigned char* bytes, std::size_t size) {
+    ++count_;
+    // Only a one-byte key draws a character, and only in the first record that has it.
+    const unsigned lo = size > 0 ? bytes[0] : 0;
+    const unsigned hi = size > 1 ? bytes[1] : 0;
+    if (lo != 1 || hi != 0) return false;
+    const unsigned key = size > 2 ? bytes[2] : 0;
+    if (recordOf_[key] != 0) return false;
+    recordOf_[key] = count_;
+    records_[key] = DecodeRecord(bytes, size);
+    width_[key] = static_cast<std::uint8_t>(GlyphWidth(records_[key]));
+    return true;
+}
+
+int FontData::KeyOf(char32_t ch) {
+    const int b = EncodeCp1252(ch);
+    if (b < 0 || DecodeCp1252(static_cast<unsigned char>(b)) != ch) return -1;
+    return b;
+}
+
+std::uint64_t FontData::recordOf(char32_t ch) const {
+    const int b = KeyOf(ch);
+    return b < 0 ? 0 : recordOf_[static_cast<std::size_t>(b)];
+}
+
 Int16 FontData::find(char32_t ch) const {
-    for (std::size_t n = 0; n < records.size(); ++n) {
-        if (records[n].matches(ch)) return Saturate16(static_cast<long long>(n) + 1);
+    return Saturate16(static_cast<long long>(std::min<std::uint64_t>(recordOf(ch), 32767)));
+}
+
+const RegistroCaracter* FontData::record(char32_t ch) const {
+    const int b = KeyOf(ch);
+    if (b < 0 || recordOf_[static_cast<std::size_t>(b)] == 0) return nullptr;
+    return &records_[static_cast<std::size_t>(b)];
+}
+
+int FontData::width(char32_t ch) const {
+    const int b = KeyOf(ch);
+    return b < 0 ? 0 : width_[static_cast<std::size_t>(b)];
+}
+
+std::u32string FontData::characters() const {
+    std::vector<std::pair<std::uint64_t, char32_t>> drawn;
+    for (int b = 0; b < 256; ++b) {
+        if (recordOf_[static_cast<std::size_t>(b)] != 0)
+            drawn.emplace_back(recordOf_[static_cast<std::size_t>(b)], DecodeCp1252(static_cast<unsigned char>(b)));
     }
-    return 0;
+    std::sort(drawn.begin(), drawn.end());
+    std::u32string out;
+    for (const auto& d : drawn) out += d.second;
+    return out;
 }
 
 FontData DecodeFont(std::string_view bytes) {
     FontData font;
-    font.records = DecodeRecords(bytes);
+    for (std::size_t at = 0; at < bytes.size(); at += kFontRecordSize)
+        font.add(bytes.substr(at, kFontRecordSize));
     return font;
 }
 
@@ -235,28 +265,53 @@ std::shared_ptr<const FontData> LoadFont(const std::string& archivoFuente) {
     return Cache().get(archivoFuente);
 }
 
+std::string FontPathIn(const std::string& folder, const std::string& name) {
+    bool opens = !name.empty() && name != "." && name != "..";
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '/') opens = false;
+    }
+    if (opens) return folder + "/" + name;
+    // A path that starts with a NUL byte is the empty path to every call that opens or looks at
+    // a file, which all fail on it; the name after it is only shown.
+    return std::string(1, '\0') + name;
+}
+
+std::string FontNameOf(const std::string& path) {
+    if (!path.empty() && path.front() == '\0') return path.substr(1);
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 Int16 BuscarCaracter(const std::string& archivoFuente, char32_t caracter) {
     return LoadFont(archivoFuente)->find(caracter);
 }
 
 bool LeerRegistro(const std::string& archivoFuente, int n, RegistroCaracter& out) {
-    const auto font = LoadFont(archivoFuente);
-    if (n < 1 || static_cast<std::size_t>(n) > font->records.size()) return false;
-    out = font->records[static_cast<std::size_t>(n) - 1];
+    if (n < 1) return false;
+    const int fd = ::open(archivoFuente.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    unsigned char rec[kFontRecordSize] = {};
+    ssize_t got = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        do {
+            got = ::pread(fd, rec, sizeof rec, static_cast<off_t>(n - 1) * kFontRecordSize);
+        } while (got < 0 && errno == EINTR);
+    }
+    ::close(fd);
+    if (got <= 0) return false;
+    out = DecodeRecord(rec, static_cast<std::size_t>(got));
     return true;
 }
 
 Int16 AnchoCaracter(char32_t caracter, const std::string& archivoFuente, Int16 separacion) {
-    const auto font = LoadFont(archivoFuente);
-    const Int16 n = font->find(caracter);
-    const int width = n > 0 ? GlyphWidth(font->records[static_cast<std::size_t>(n) - 1]) : 0;
-    return Add16(separacion, width);
+    return Add16(separacion, LoadFont(archivoFuente)->width(caracter));
 }
 
 Int16 ContarColumnas(std::u32string_view texto, const std::string& archivoFuente, Int16 separacion,
                      Int16 spaceWidth) {
     const auto font = LoadFont(archivoFuente);
-    const WidthTable widths(*font);
     Int16 total = 0;
     const std::size_t n = texto.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -268,7 +323,7 @@ Int16 ContarColumnas(std::u32string_view texto, const std::string& archivoFuente
             total = Add16(total, spaceWidth);
         } else {
             // Only a character with a drawn column takes room, together with its separation.
-            const int width = widths.of(c);
+            const int width = font->width(c);
             if (width > 0) total = Add16(total, static_cast<long long>(width) + separacion);
         }
     }
@@ -294,9 +349,6 @@ FontCheck CheckFontFile(const std::string& archivoFuente) {
         if (r <= 0) break;
         got += static_cast<std::size_t>(r);
     }
-    struct stat info {};
-    const bool tooLarge = ::fstat(fd, &info) == 0 &&
-                          static_cast<std::uintmax_t>(info.st_size) > kMaxFontFileBytes;
     ::close(fd);
     if (readError != 0) {
         check.result = FontCheck::Result::Failure;
@@ -306,7 +358,7 @@ FontCheck CheckFontFile(const std::string& archivoFuente) {
     }
     // An empty or short file is accepted: record 1 read past the end comes back as zero bytes,
     // an empty key that fits; such a file simply draws no character.
-    if (tooLarge || !DecodeRecord(rec, got).fitsRecord()) {
+    if (!DecodeRecord(rec, got).fitsRecord()) {
         check.result = FontCheck::Result::NotAFont;
     }
     return check;

@@ -8,15 +8,18 @@ namespace {
 // A one-byte key sits at offset 2, so its columns start at 3.
 constexpr std::size_t kColumnsAt = 3;
 
+// A trailing piece shorter than a record reads as if padded with zero bytes.
 Int16 ColumnOf(const std::string& rec, int k) {
     const auto at = kColumnsAt + 2 * static_cast<std::size_t>(k);
-    const auto lo = static_cast<unsigned char>(rec[at]);
-    const auto hi = static_cast<unsigned char>(rec[at + 1]);
+    const auto lo = at < rec.size() ? static_cast<unsigned char>(rec[at]) : 0u;
+    const auto hi = at + 1 < rec.size() ? static_cast<unsigned char>(rec[at + 1]) : 0u;
     return static_cast<Int16>(static_cast<std::uint16_t>(lo | (hi << 8)));
 }
 
+// A trailing piece that is changed becomes a whole record.
 void PutColumn(std::string& rec, int k, Int16 value) {
     const auto at = kColumnsAt + 2 * static_cast<std::size_t>(k);
+    if (rec.size() < kFontRecordSize) rec.resize(kFontRecordSize, '\0');
     const auto u = static_cast<std::uint16_t>(value);
     rec[at] = static_cast<char>(u & 0xFF);
     rec[at + 1] = static_cast<char>(u >> 8);
@@ -26,37 +29,30 @@ void PutColumn(std::string& rec, int k, Int16 value) {
 
 FontModel FontModel::FromBytes(std::string_view bytes) {
     FontModel m;
-    std::size_t at = 0;
-    std::array<bool, 256> seen{};
-    for (; at + kFontRecordSize <= bytes.size(); at += kFontRecordSize) {
+    // The editor shows exactly the records that the font lookup reads, the trailing piece too.
+    FontData index;
+    for (std::size_t at = 0; at < bytes.size(); at += kFontRecordSize) {
         Record r;
         r.bytes.assign(bytes.substr(at, kFontRecordSize));
-        const auto b0 = static_cast<unsigned char>(r.bytes[0]);
-        const auto b1 = static_cast<unsigned char>(r.bytes[1]);
-        if (b0 == 1 && b1 == 0) {
-            const auto key = static_cast<unsigned char>(r.bytes[2]);
-            // Only the first record of a character is ever used; the editor shows that one.
-            if (!seen[key]) {
-                seen[key] = true;
-                r.shown = true;
-                r.ch = DecodeCp1252(key);
-            }
-        }
+        r.shown = index.add(r.bytes);
+        if (r.shown) r.ch = DecodeCp1252(r.bytes.size() > 2 ? static_cast<unsigned char>(r.bytes[2]) : 0);
         m.records_.push_back(std::move(r));
     }
-    m.tail_.assign(bytes.substr(at));
     return m;
 }
 
 std::string FontModel::bytes() const {
     std::string out;
-    out.reserve(records_.size() * kFontRecordSize + tail_.size());
+    out.reserve(records_.size() * kFontRecordSize);
     for (const Record& r : records_) out += r.bytes;
-    out += tail_;
     return out;
 }
 
-FontData FontModel::data() const { return DecodeFont(bytes()); }
+FontData FontModel::data() const {
+    FontData index;
+    for (const Record& r : records_) index.add(r.bytes);
+    return index;
+}
 
 std::vector<char32_t> FontModel::characters() const {
     std::vector<char32_t> out;
@@ -66,7 +62,7 @@ std::vector<char32_t> FontModel::characters() const {
 }
 
 int FontModel::oddRecords() const {
-    int odd = tail_.empty() ? 0 : 1;
+    int odd = 0;
     for (const Record& r : records_)
         if (!r.shown) ++odd;
     return odd;
@@ -115,20 +111,18 @@ bool FontModel::setDot(char32_t ch, int column, int row, bool lit) {
 }
 
 FontModel::AddResult FontModel::add(char32_t ch) {
-    const int b = EncodeCp1252(ch);
-    if (b < 0 || DecodeCp1252(static_cast<unsigned char>(b)) != ch) return AddResult::NotInCodePage;
-    // A later record for a byte that an odd record already holds would never be found either.
-    for (const Record& r : records_) {
-        if (r.bytes[0] == 1 && r.bytes[1] == 0 && static_cast<unsigned char>(r.bytes[2]) == b)
-            return AddResult::AlreadyThere;
-    }
+    const int b = FontData::KeyOf(ch);
+    if (b < 0) return AddResult::NotInCodePage;
+    if (has(ch)) return AddResult::AlreadyThere;
     Record r;
     r.bytes.assign(kFontRecordSize, '\0');
     r.bytes[0] = 1;
     r.bytes[2] = static_cast<char>(b);
     r.shown = true;
     r.ch = ch;
-    records_.push_back(std::move(r));
+    // A trailing piece shorter than a record stays last, so every record keeps its place.
+    const bool pieceLast = !records_.empty() && records_.back().bytes.size() < kFontRecordSize;
+    records_.insert(pieceLast ? records_.end() - 1 : records_.end(), std::move(r));
     return AddResult::Added;
 }
 

@@ -1,8 +1,9 @@
 // A font file held for editing: every 24-byte record as it was read, so that a file opened and
-// saved without a change comes back byte for byte. Records with a one-byte key that are the
-// first for their character are the ones the editor shows and changes; the others (keys of 0
-// or 2 bytes, keys too long for the record, later records for a character, a trailing piece
-// shorter than a record) are kept untouched where they stand.
+// saved without a change comes back byte for byte. The records that the font lookup reads for a
+// character (FontData) are the ones the editor shows and changes; the others (keys of 0 or 2
+// bytes, keys too long for the record, later records for a character) are kept untouched where
+// they stand. A trailing piece shorter than a record is one of either kind, as the lookup takes
+// it; changed, it becomes a whole record.
 #pragma once
 
 #include <array>
@@ -15,6 +16,10 @@
 #include "message/numeric.h"
 
 namespace letrador {
+
+// The largest font the editor opens: far above the few hundred records of a real font, small
+// enough that the records it holds one by one fit in memory.
+inline constexpr std::size_t kMaxEditedFontBytes = 4u * 1024u * 1024u;
 
 // Dot rows of the sign: bit 0 of a column is the top row.
 inline constexpr int kSignRows = 7;
@@ -30,7 +35,7 @@ public:
 
     // The characters the editor shows, in file order.
     std::vector<char32_t> characters() const;
-    // Records kept as they are, the trailing piece included.
+    // Records kept as they are.
     int oddRecords() const;
 
     bool has(char32_t ch) const;
@@ -49,7 +54,7 @@ public:
 
 private:
     struct Record {
-        std::string bytes;  // the 24 bytes, as read or as made
+        std::string bytes;  // the 24 bytes (fewer for a trailing piece), as read or as made
         bool shown = false;
         char32_t ch = 0;
     };
@@ -57,7 +62,6 @@ private:
     const Record* find(char32_t ch) const;
 
     std::vector<Record> records_;
-    std::string tail_;
 };
 
 // The message for a character that cannot be added, "" when it was added.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <tuple>
 
 namespace letrador {
 namespace {
@@ -100,6 +102,25 @@ void TellApart(std::vector<CutResult>& glyphs,
             changed = true;
         }
     }
+}
+
+std::vector<std::string> SortedStyles(std::vector<FontStyle> styles) {
+    std::sort(styles.begin(), styles.end(),
+              [](const FontStyle& a, const FontStyle& b) { return a.name < b.name; });
+    auto plain = [](const std::string& name) {
+        for (const char* p : {"Regular", "Book", "Normal", "Roman", "Plain", "Standard"})
+            if (name == p) return true;
+        return false;
+    };
+    auto unlike = [&](const FontStyle& s) {
+        return std::make_tuple(s.italic, std::abs(s.weight - 400), !plain(s.name));
+    };
+    const auto regular = std::min_element(styles.begin(), styles.end(),
+                                          [&](const FontStyle& a, const FontStyle& b) { return unlike(a) < unlike(b); });
+    if (regular != styles.end()) std::rotate(styles.begin(), regular, regular + 1);
+    std::vector<std::string> names;
+    for (const FontStyle& s : styles) names.push_back(s.name);
+    return names;
 }
 
 std::u32string SpanishCharacters() {

@@ -43,6 +43,17 @@ struct CutResult {
 void TellApart(std::vector<CutResult>& glyphs,
                const std::function<GlyphDots(char32_t ch, int tallest)>& cut);
 
+// A style of an installed font family, as the system describes it.
+struct FontStyle {
+    std::string name;
+    int weight = 400;  // 100 (thin) to 900 (black); 400 is regular
+    bool italic = false;
+};
+
+// The style names sorted by name, with the family's regular style first: upright, of the weight
+// nearest to regular, a plain name ("Regular", "Book", "Normal", ...) before a width ("Condensed").
+std::vector<std::string> SortedStyles(std::vector<FontStyle> styles);
+
 // The characters filled by "all of Spanish": A-Z, a-z, 0-9, the accented letters, ñ, ü, and
 // the signs of Spanish writing.
 std::u32string SpanishCharacters();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "message/font_file.h"
 #include "message/numeric.h"
 
 namespace letrador {
@@ -39,8 +40,9 @@ struct ParagraphStore {
     const ParagraphRecord& paragraph(int k) const {
         return Paragraphs.at(static_cast<std::size_t>(k - 1));
     }
-    // FontFolder joined with a paragraph's font file name.
-    std::string fontPath(const std::string& fontFile) const { return FontFolder + "/" + fontFile; }
+    // FontFolder joined with a paragraph's font file name; a name that could lead out of the
+    // folder gives a path that opens nothing (FontPathIn).
+    std::string fontPath(const std::string& fontFile) const { return FontPathIn(FontFolder, fontFile); }
 };
 
 }  // namespace letrador

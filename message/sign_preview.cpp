@@ -26,28 +26,20 @@ GlyphColumns GlyphColumnsOf(const RegistroCaracter& record) {
 }
 
 GlyphColumns GlyphColumnsOf(const FontData& fuente, char32_t caracter) {
-    const Int16 n = fuente.find(caracter);
-    if (n <= 0 || static_cast<std::size_t>(n) > fuente.records.size()) return {};
-    return GlyphColumnsOf(fuente.records[static_cast<std::size_t>(n) - 1]);
+    const RegistroCaracter* record = fuente.record(caracter);
+    return record ? GlyphColumnsOf(*record) : GlyphColumns{};
 }
 
 GlyphTable::GlyphTable(const FontData& fuente) {
-    // The first record of each key byte, as the lookup finds it.
-    std::array<bool, 256> seen{};
-    for (const RegistroCaracter& r : fuente.records) {
-        if (r.keyLength != 1 || r.Caracter.size() != 1) continue;
-        const auto b = static_cast<unsigned char>(r.Caracter[0]);
-        if (seen[b]) continue;
-        seen[b] = true;
-        glyphs_[b] = GlyphColumnsOf(r);
+    for (int b = 0; b < 256; ++b) {
+        glyphs_[static_cast<std::size_t>(b)] = GlyphColumnsOf(fuente, DecodeCp1252(static_cast<unsigned char>(b)));
     }
 }
 
 const GlyphColumns& GlyphTable::of(char32_t caracter) const {
     static const GlyphColumns kNone;
-    const int b = EncodeCp1252(caracter);
-    if (b < 0 || DecodeCp1252(static_cast<unsigned char>(b)) != caracter) return kNone;
-    return glyphs_[static_cast<std::size_t>(b)];
+    const int b = FontData::KeyOf(caracter);
+    return b < 0 ? kNone : glyphs_[static_cast<std::size_t>(b)];
 }
 
 std::string TagToolTip(char32_t code) {
@@ -57,9 +49,19 @@ std::string TagToolTip(char32_t code) {
 }
 
 std::string MissingLine(const SignPreview& preview) {
-    if (preview.missing.empty()) return {};
-    std::string line = "Sin dibujo en «" + preview.fontName + "»:";
-    for (char32_t c : preview.missing) line += " " + ToUtf8(std::u32string_view(&c, 1));
+    std::string line;
+    auto list = [&line](const std::u32string& chars) {
+        for (char32_t c : chars) line += " " + ToUtf8(std::u32string_view(&c, 1));
+    };
+    if (!preview.missing.empty()) {
+        line = "Sin dibujo en «" + preview.fontName + "»:";
+        list(preview.missing);
+    }
+    if (!preview.unsaved.empty()) {
+        line += line.empty() ? "" : " · ";
+        line += "No se pueden guardar (quedan como ?):";
+        list(preview.unsaved);
+    }
     return line;
 }
 
@@ -83,14 +85,24 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const GlyphTable& glyp
             p.count = Add16(p.count, spaceWidth);
         } else {
             const GlyphColumns& g = glyphs.of(c);
+            auto shown = [c] { return "«" + ToUtf8(std::u32string_view(&c, 1)) + "»"; };
+            // A character the code page cannot hold is lost from the message file as well as
+            // from the sign: marked from the moment it is typed, font or no font.
+            const bool unsaved = EncodeCp1252(c) < 0;
+            if (unsaved) {
+                p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
+                                     shown() + " no se puede guardar en el archivo (queda como ?)"
+                                             " y no está en ninguna fuente: no se ve ni se graba"});
+                if (p.unsaved.find(c) == std::u32string::npos) p.unsaved.push_back(c);
+            }
             // Line breaks only lay the text out in the editor; every other character the font
             // lacks would vanish from the sign without a trace, so it is marked (once a font is
             // chosen: before that, nothing is drawn at all).
             if (!g.present && !p.fontName.empty() && c != U'\r' && c != U'\n') {
-                const std::string shown = "«" + ToUtf8(std::u32string_view(&c, 1)) + "»";
-                p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
-                                     shown + " no está en «" + p.fontName +
-                                         "»: no se ve ni se graba"});
+                if (!unsaved) {
+                    p.markers.push_back({PreviewMarker::Kind::Missing, p.columns.size(), i, c,
+                                         shown() + " no está en «" + p.fontName + "»: no se ve ni se graba"});
+                }
                 if (p.missing.find(c) == std::u32string::npos) p.missing.push_back(c);
             }
             if (g.width > 0) p.count = Add16(p.count, static_cast<long long>(g.width) + separacion);
@@ -113,47 +125,27 @@ SignPreview ComputeSignPreview(std::u32string_view texto, const FontData& fuente
     return ComputeSignPreview(texto, GlyphTable(fuente), separacion, spaceWidth, fontName);
 }
 
-namespace {
-
-std::string FileName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
-
 SignPreview ComputeSignPreview(std::u32string_view texto, const std::string& archivoFuente,
                                Int16 separacion, Int16 spaceWidth) {
     return ComputeSignPreview(texto, *LoadFont(archivoFuente), separacion, spaceWidth,
-                              FileName(archivoFuente));
+                              FontNameOf(archivoFuente));
 }
-
-namespace {
-
-bool SameRecords(const FontData& a, const FontData& b) {
-    if (a.records.size() != b.records.size()) return false;
-    for (std::size_t i = 0; i < a.records.size(); ++i) {
-        const RegistroCaracter& x = a.records[i];
-        const RegistroCaracter& y = b.records[i];
-        if (x.keyLength != y.keyLength || x.Caracter != y.Caracter || x.Columna != y.Columna)
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool SignPreviewCache::update(std::u32string_view texto, const std::string& archivoFuente,
                               Int16 separacion, Int16 spaceWidth) {
     // The font cache gives back the same object while the file is unchanged on disk; a file
-    // read afresh (just written, say) may still hold the same records.
+    // read afresh (just written, say) may still draw the same glyphs.
     std::shared_ptr<const FontData> font = LoadFont(archivoFuente);
-    const bool fontChanged = !valid_ || (font != font_ && !SameRecords(*font, *font_));
-    const std::string name = FileName(archivoFuente);
+    bool fontChanged = !valid_;
+    if (font != font_) {
+        GlyphTable glyphs(*font);
+        fontChanged = fontChanged || glyphs != glyphs_;
+        glyphs_ = std::move(glyphs);
+        font_ = std::move(font);
+    }
+    const std::string name = FontNameOf(archivoFuente);
     if (!fontChanged && name == preview_.fontName && texto == text_ && separacion == separation_ && spaceWidth == spaceWidth_)
         return false;
-    if (fontChanged) glyphs_ = font ? GlyphTable(*font) : GlyphTable();
-    font_ = std::move(font);
     text_.assign(texto);
     separation_ = separacion;
     spaceWidth_ = spaceWidth;

@@ -35,6 +35,7 @@ struct GlyphColumns {
     bool present = false;  // the font has a record for it (Nothing may still mean all dark)
     int width = 0;  // the glyph's width (last non-zero column), also for Refused
     std::array<std::uint8_t, kGlyphColumns> values{};  // columns 1..width, font values 0..255
+    bool operator==(const GlyphColumns&) const = default;
 };
 
 // The columns of record `record` (the one the font's lookup finds for the character).
@@ -42,13 +43,14 @@ GlyphColumns GlyphColumnsOf(const RegistroCaracter& record);
 // The columns of `caracter` in `fuente`: the first record for it, as BuscarCaracter finds it.
 GlyphColumns GlyphColumnsOf(const FontData& fuente, char32_t caracter);
 
-// GlyphColumnsOf for every character of a font, looked up by its Windows-1252 byte, so that a
-// long text costs one table look-up per character.
+// GlyphColumnsOf for every character of a font, looked up by its key byte, so that a long text
+// costs one table look-up per character.
 class GlyphTable {
 public:
     GlyphTable() = default;
     explicit GlyphTable(const FontData& fuente);
     const GlyphColumns& of(char32_t caracter) const;
+    bool operator==(const GlyphTable&) const = default;
 
 private:
     std::array<GlyphColumns, 256> glyphs_{};
@@ -73,10 +75,13 @@ struct SignPreview {
     Int16 count = 0;
     // Characters the font has no record for, each once, in order of appearance.
     std::u32string missing;
+    // Characters a message file cannot hold (no Windows-1252 byte), each once, in order.
+    std::u32string unsaved;
     std::string fontName;  // the font file's name, for the texts that name it
 };
 
-// "Sin dibujo en «normal.ffv»: – €", or "" when no character is missing.
+// "Sin dibujo en «normal.ffv»: – €", then "No se pueden guardar (quedan como ?): →" for the
+// characters a message file cannot hold; "" when there is neither.
 std::string MissingLine(const SignPreview& preview);
 
 // Whether dot `row` (0 = top, 6 = bottom) of a column byte is lit. kBlankColumn lights none.

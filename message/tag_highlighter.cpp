@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 
+#include "message/codepage.h"
+
 namespace letrador {
 
 TagHighlighter::TagHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
@@ -41,6 +43,19 @@ void TagHighlighter::highlightBlock(const QString& text) {
     }
     const int n = static_cast<int>(text.size());
     if (n > plainFrom) setFormat(plainFrom, n - plainFrom, plain_);
+    // A character that a message file cannot hold is underlined as it is typed, in a tag or not,
+    // as the preview marks a character the font lacks: saved, it would become "?".
+    int at = 0;
+    for (char32_t c : chars) {
+        const int units = QChar::requiresSurrogates(c) ? 2 : 1;
+        if (EncodeCp1252(c) < 0) {
+            QTextCharFormat marked = format(at);
+            marked.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            marked.setUnderlineColor(QColor(0xd0, 0x00, 0x00));
+            setFormat(at, units, marked);
+        }
+        at += units;
+    }
 }
 
 }  // namespace letrador

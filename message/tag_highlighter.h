@@ -1,5 +1,6 @@
 // Colours the effect tags of the paragraph editor: tags bold in their effect's colour,
-// everything else plain black. Display only; the text itself never changes.
+// everything else plain black; characters a message file cannot hold get a wavy red underline.
+// Display only; the text itself never changes.
 #pragma once
 
 #include <QSyntaxHighlighter>

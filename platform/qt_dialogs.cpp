@@ -77,6 +77,22 @@ bool QtDialogs::question(const std::string& text, const std::string& title) {
     return box.clickedButton() != no;
 }
 
+int QtDialogs::choose(const std::string& text, const std::string& title,
+                      const std::vector<std::string>& buttons) {
+    QWidget* over = owner();
+    QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::NoButton, over);
+    std::vector<QPushButton*> pressed;
+    for (const std::string& b : buttons) pressed.push_back(box.addButton(Q(b), QMessageBox::AcceptRole));
+    if (!pressed.empty()) {
+        box.setDefaultButton(pressed.front());
+        box.setEscapeButton(pressed.back());
+    }
+    Run(box, over);
+    for (std::size_t i = 0; i < pressed.size(); ++i)
+        if (box.clickedButton() == pressed[i]) return static_cast<int>(i);
+    return pressed.empty() ? 0 : static_cast<int>(pressed.size()) - 1;
+}
+
 SpanishQtTexts::SpanishQtTexts() : translator_(std::make_unique<QTranslator>()) {
     loaded_ = translator_->load(QStringLiteral("qtbase_es"),
                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath));

@@ -20,6 +20,8 @@ public:
 
     void information(const std::string& text, const std::string& title) override;
     bool question(const std::string& text, const std::string& title) override;
+    int choose(const std::string& text, const std::string& title,
+               const std::vector<std::string>& buttons) override;
 
 private:
     QWidget* owner() const;

@@ -15,11 +15,14 @@ public:
         bool isQuestion;
         std::string text;
         std::string title;
+        std::vector<std::string> buttons = {};  // of a question with buttons of its own
     };
 
     // Answers for the next questions, in order; when the script runs out, `defaultAnswer`.
     void answerNext(bool yes) { answers_.push_back(yes); }
     bool defaultAnswer = true;
+    // The buttons pressed in the next questions with buttons of their own; then the first.
+    void chooseNext(int button) { choices_.push_back(button); }
 
     void information(const std::string& text, const std::string& title) override {
         shown.push_back({false, text, title});
@@ -30,6 +33,15 @@ public:
         bool yes = answers_.front();
         answers_.pop_front();
         return yes;
+    }
+
+    int choose(const std::string& text, const std::string& title,
+               const std::vector<std::string>& buttons) override {
+        shown.push_back({true, text, title, buttons});
+        if (choices_.empty()) return 0;
+        const int button = choices_.front();
+        choices_.pop_front();
+        return button;
     }
 
     std::vector<std::string> texts() const {
@@ -43,6 +55,7 @@ public:
 
 private:
     std::deque<bool> answers_;
+    std::deque<int> choices_;
 };
 
 }  // namespace platform

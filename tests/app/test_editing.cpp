@@ -106,6 +106,31 @@ TEST_F(EditingTest, TagsAreHighlightedAsTheCountFindsThem) {
     EXPECT_EQ(rig.window->messageText(), U"<9>\r\n<5>");  // the stored text keeps CR LF
 }
 
+// A character a message file cannot hold is marked as it is typed: underlined in the editor,
+// whatever its colour, and named on the line under the preview.
+TEST_F(EditingTest, CharactersAFileCannotHoldAreMarkedAsTyped) {
+    auto underlined = [&](int pos) {
+        QTextBlock block = editor->document()->findBlock(pos);
+        for (const QTextLayout::FormatRange& r : block.layout()->formats())
+            if (pos - block.position() >= r.start && pos - block.position() < r.start + r.length)
+                return r.format.underlineStyle() == QTextCharFormat::WaveUnderline;
+        return false;
+    };
+    for (char32_t typed : std::u32string_view(U"Año → €<→>😀"))
+        editor->insertPlainText(QString::fromUcs4(&typed, 1));  // one character at a time
+    const std::tuple<int, bool, QColor, bool> cases[] = {  // UTF-16 unit, marked, colour, bold
+        {1, false, kBlack, false}, {4, true, kBlack, false}, {6, false, kBlack, false},
+        {8, true, kGreen, true},   {7, false, kGreen, true}, {10, true, kBlack, false}};
+    for (const auto& [unit, marked, colour, bold] : cases) {
+        SCOPED_TRACE(unit);
+        EXPECT_EQ(underlined(unit), marked);
+        EXPECT_EQ(LookAt(editor, unit), std::pair(colour, bold));
+    }
+    QCoreApplication::processEvents();
+    const auto* preview = rig.window->findChild<LedPreview*>(QStringLiteral("vistaCartel"));
+    EXPECT_EQ(preview->missingLabel()->text(), QStringLiteral("No se pueden guardar (quedan como ?): → 😀"));
+}
+
 // Only a real change of the text marks the message: loading what a box already holds is none.
 TEST_F(EditingTest, WritingTheTextABoxAlreadyHoldsIsNoChange) {
     EXPECT_FALSE(rig.store.MessageModified);  // "Nuevo Párrafo" right after start-up

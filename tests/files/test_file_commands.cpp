@@ -234,7 +234,7 @@ TEST_F(FileCommandsTest, OpenOfAnEmptyOrBrokenFileKeepsTheNameMenusAndFlag) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "El archivo está vacío."},
         {std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
-         "El archivo no es un mensaje completo, línea 1: no es un ancho de espacio (un número)."}};
+         "El archivo no es un mensaje completo, línea 2: falta la opción Párrafos unidos."}};
     for (const auto& [bytes, message] : cases) {
         SCOPED_TRACE(message);
         WriteBytes(path("roto.fmv"), bytes);

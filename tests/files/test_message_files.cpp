@@ -8,6 +8,7 @@
 #include <random>
 #include <tuple>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,7 +132,9 @@ TEST_F(MessageFilesTest, ABrokenFileLeavesTheMessageAsItWas) {
         std::string bytes, message;
     } cases[] = {
         {"foto.fmv", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01", 16),
-         broken + "1: no es un ancho de espacio (un número)."},
+         broken + "2: falta la opción Párrafos unidos."},
+        {"logo.fmv", ReadBytes(fs::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg"),
+         broken + "12: el párrafo 1 está cortado."},
         {"opciones.fmv", "4\r\n1\r\n", broken + "3: falta el primer párrafo."},
         {"cortado.fmv", Lines({"3", "1", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24", "#FALSE#", "1", "2",
                                "\"a.ffv\"", "\"Hola"}),
@@ -164,6 +167,49 @@ TEST_F(MessageFilesTest, ABrokenFileLeavesTheMessageAsItWas) {
     }
 }
 
+// Every line is read as the layout reads it: a value line by the number it starts with (none
+// gives 0), a string without its first and last character whatever they are, and a font name as
+// it stands, one that could lead out of the font folder drawing nothing.
+TEST_F(MessageFilesTest, LinesAreReadAsTheLayoutReadsThem) {
+    const std::string q = "\"", m = "\"fin_parrafo\"";
+    const struct {
+        std::vector<std::string> lines;
+        Int16 spaceWidth;
+        bool joined;
+        std::string font;
+        std::u32string text;
+        Int16 separation, columns;
+    } cases[] = {
+        {{"x", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
+        {{"", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
+        {{"3abc", "x", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false, "a.ffv", U"Hola", 1, 24},
+        {{"3 columnas", "", "1", "\"a.ffv\"", "\"Hola\"", m, "", "#FALSE#", "0"}, 3, false, "a.ffv", U"Hola", 0, 20},
+        {{"1e1", "1.0", "uno", "\"a.ffv\"", "\"Hola\"", m, "x", "#FALSE#", "2 columnas"}, 1, true, "a.ffv", U"Hola", 2, 28},
+        {{"3", "0", "1", "xa.ffvx", "xHolax", m, "24", "#FALSE#", "x"}, 3, false, "a.ffv", U"Hola", 0, 20},
+        {{"3", "0", "1", "\"a.ffv\"", "Uno", "Dos", m, "0", "#FALSE#", "1"}, 3, false, "a.ffv", U"no\r\nDo", 1, 12},
+        {{"3", "0", "1", "\"../tipografias/a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
+         "../tipografias/a.ffv", U"Hola", 1, 0},
+        {{"3", "0", "1", q + std::string("a.ffv\0", 6) + q, "\"Hola Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
+         std::string("a.ffv\0", 6), U"Hola Hola", 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines[0] + " | " + c.lines[3]);
+        WriteBytes(path("l.fmv"), Lines(c.lines));
+        dialogs.clear();
+        ASSERT_TRUE(files.LeerMensaje(path("l.fmv")));
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_EQ(options.spaceWidthText(), c.lines[0]);
+        EXPECT_EQ(store.SpaceWidth, c.spaceWidth);
+        EXPECT_EQ(options.joinedChecked(), c.joined);
+        ASSERT_EQ(store.ParagraphCount, 1);
+        const ParagraphRecord& r = store.paragraph(1);
+        EXPECT_EQ(r.FontFile, c.font);
+        EXPECT_EQ(r.Text, c.text);
+        EXPECT_EQ(r.Separation, c.separation);
+        EXPECT_EQ(r.Columns, c.columns);
+    }
+}
+
 TEST_F(MessageFilesTest, TheMarkerWordAsAWholeTextRefusesTheSave) {
     WriteBytes(path("m.fmv"), "antes");
     ASSERT_TRUE(addParagraph(U"Hola"));
@@ -178,31 +224,46 @@ TEST_F(MessageFilesTest, TheMarkerWordAsAWholeTextRefusesTheSave) {
     EXPECT_TRUE(store.MessageModified);
 }
 
-TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndToldOnce) {
+TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndNamedWithTheirParagraphs) {
     ASSERT_TRUE(addParagraph(U"Hola \u263A"));
-    ASSERT_TRUE(addParagraph(U"\u2603 Hola \u00F1\u20AC"));
+    ASSERT_TRUE(addParagraph(U"Hola \u00F1\u20AC"));
+    ASSERT_TRUE(addParagraph(U"\u2603 Hola \u2192\u2603"));
     ASSERT_TRUE(files.EscribirMensaje(path("c.fmv")));
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"Algunos caracteres no se pueden guardar y se reemplazaron por ?."});
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Algunos caracteres no se pueden guardar y se reemplazaron "
+                                                        "por ?:\r\nPárrafo 1: ☺\r\nPárrafo 3: ☃ →"});
     EXPECT_FALSE(store.MessageModified);
     commands.ClearMessage();
     ASSERT_TRUE(files.LeerMensaje(path("c.fmv")));
     EXPECT_EQ(store.paragraph(1).Text, U"Hola ?");
-    EXPECT_EQ(store.paragraph(2).Text, U"? Hola \u00F1\u20AC");
+    EXPECT_EQ(store.paragraph(2).Text, U"Hola \u00F1\u20AC");
+    EXPECT_EQ(store.paragraph(3).Text, U"? Hola ??");
 }
 
 // A writer whose steps fail as a full disk or a refused rename make them fail.
 class FaultyReplacer : public AtomicFileReplacer {
   public:
-    enum class Fault { None, WriteAfter5Bytes, WriteNothing, Sync, Rename };
+    // DiskFull: a write that would make a file grow fails.
+    enum class Fault { None, WriteAfter5Bytes, WriteNothing, Sync, Rename, DiskFull };
     Fault fault = Fault::None;
     bool unnamedFiles = true;  // false: a file system without O_TMPFILE
+    bool folderTakesFiles = true;  // false: a folder without write permission
 
   protected:
     int OpenUnnamed(const std::string& folder, mode_t mode) override {
+        if (!folderTakesFiles) return Fail(EACCES);
         return unnamedFiles ? AtomicFileReplacer::OpenUnnamed(folder, mode) : Fail(EOPNOTSUPP);
     }
+    int OpenNamed(std::string& pattern) override {
+        return folderTakesFiles ? AtomicFileReplacer::OpenNamed(pattern) : Fail(EACCES);
+    }
     ssize_t WriteSome(int fd, const char* data, std::size_t size) override {
+        if (fault == Fault::DiskFull) {
+            struct stat info {};
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            if (::fstat(fd, &info) != 0 || at < 0) return -1;
+            if (at >= info.st_size) return Fail(ENOSPC);
+            return AtomicFileReplacer::WriteSome(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(info.st_size - at)));
+        }
         if (fault != Fault::WriteAfter5Bytes && fault != Fault::WriteNothing)
             return AtomicFileReplacer::WriteSome(fd, data, size);
         if (written_ >= 5) {
@@ -296,6 +357,47 @@ TEST_P(KilledSaveTest, LeavesAWholeFileAndNoHiddenFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Files, KilledSaveTest, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Unnamed" : "NamedTemp"); });
+
+// A folder that takes no new file (one the user may not write in) holding a file the user may
+// write: the file is written in place, and keeps its old bytes when that write fails.
+TEST(InPlaceSaveTest, WritesTheFileItselfAndPutsTheOldBytesBackWhenThatFails) {
+    using F = FaultyReplacer::Fault;
+    FaultyReplacer writer;
+    writer.folderTakesFiles = false;
+    testing::ScratchFolder scratch;
+    const fs::path target = scratch.path() / "m.fmv";
+    WriteBytes(target, "antes");
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    const struct {
+        std::string bytes;
+        F fault;
+        std::string reason;  // "" when the save succeeds
+        std::string after;
+    } cases[] = {
+        {"un contenido nuevo y más largo", F::None, "", "un contenido nuevo y más largo"},
+        {"corto", F::None, "", "corto"},
+        {"un contenido que ya no cabe en el disco", F::DiskFull, "No queda espacio en el disco.", "corto"},
+        {"otro", F::Sync, "Error de entrada/salida.", "corto"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        writer.fault = c.fault;
+        const FileResult r = writer.Replace(target.string(), c.bytes);
+        EXPECT_EQ(r.ok, c.reason.empty());
+        EXPECT_EQ(r.reason, c.reason);
+        EXPECT_EQ(ReadBytes(target), c.after);
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(HiddenFiles(scratch.path()), 0);
+    // A new file in such a folder cannot be made at all.
+    writer.fault = F::None;
+    const FileResult r = writer.Replace((scratch.path() / "nuevo.fmv").string(), "x");
+    EXPECT_EQ(r.reason, "Permiso denegado.");
+    EXPECT_FALSE(fs::exists(scratch.path() / "nuevo.fmv"));
+}
 
 // Saving through a symbolic link writes the file it leads to; the link stays a link.
 TEST_F(MessageFilesTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {

@@ -138,26 +138,25 @@ TEST(MessageFormat, ParseTakesValueLinesAsTheyStand) {
     }
 }
 
+// Only what the layout cannot be read from is refused: a file that ends before its second line,
+// after its first two or inside a group, and a font name or text shorter than two characters.
 TEST(MessageFormat, NotAMessageIsRefusedWithTheLineAndWhatIsWrong) {
-    const std::string noNumber = "no es un ancho de espacio (un número)";
     const std::string font = "no es un nombre de archivo de fuente entre comillas";
     const struct {
         std::string bytes;
         int line;
         std::string problem;
     } cases[] = {
-        {std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\r\n3\r\n", 17), 1, noNumber},
-        {"tres\r\n0\r\n" + kGroup, 1, noNumber},
+        {std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\r\n3\r\n", 17), 3, "falta el primer párrafo"},
         {"4", 2, "falta la opción Párrafos unidos"},
-        {"3\r\n0.5\r\n" + kGroup, 2, "no es la opción Párrafos unidos (un número entero)"},
         {kHead, 3, "falta el primer párrafo"},
         {kHead + kGroup + "2\r\n", 11, "el párrafo 2 está cortado"},
         {kHead + kGroup + kGroup.substr(0, kGroup.size() - 3), 16, "el párrafo 2 está cortado"},
         {kHead + "1\r\n\"a\"\r\n\"x\r\ny\r\nz\"\r\n", 8, "el párrafo 1 está cortado"},
         {kHead + "1\r\n\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n0\r\n1\r\n1\r\n", 4, font},
-        {kHead + kGroup + "2\r\n\"../a.ffv\"\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n0\r\n#FALSE#\r\n1\r\n", 11, font},
-        {kHead + Group("1", "Hola"), 5, "el texto del párrafo 1 no empieza con comillas"},
-        {kHead + Group("1", "\"Uno\r\nDos"), 6, "el texto del párrafo 1 no termina con comillas"},
+        {kHead + "1\r\n\r\n\"Hola\"\r\n\"fin_parrafo\"\r\n0\r\n1\r\n1\r\n", 4, font},
+        {kHead + Group("1", "x"), 5, "el texto del párrafo 1 no está entre comillas"},
+        {kHead + kGroup + Group("1", ""), 12, "el texto del párrafo 2 no está entre comillas"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);

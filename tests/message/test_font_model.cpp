@@ -55,7 +55,7 @@ TEST(FontSources, CompileToTheShippedBytesAndDrawEverySpanishCharacterWithinSeve
             SCOPED_TRACE(static_cast<unsigned>(c));
             const Int16 n = data->find(c);
             ASSERT_GT(n, 0);
-            const RegistroCaracter& r = data->records[n - 1];
+            const RegistroCaracter& r = *data->record(c);
             EXPECT_GT(GlyphWidth(r), 0);
             for (Int16 column : r.Columna) EXPECT_TRUE(column >= 0 && column < 0x80) << column;
             if (std::u32string_view(U"AHMN08").find(c) == std::u32string_view::npos) continue;
@@ -80,12 +80,13 @@ TEST(FontModelTest, EveryFontComesBackByteForByteAndShowsOnlyItsPlainFirstRecord
         if (f.shown >= 0) {
             EXPECT_EQ(static_cast<int>(m.characters().size()), f.shown);
         }
-        // Every character shown draws what the font lookup finds for it.
+        // The characters shown are the ones the font lookup finds, with the dots it reads.
         const FontData data = DecodeFont(f.bytes);
-        for (char32_t ch : m.characters()) {
-            const Int16 n = data.find(ch);
-            ASSERT_GT(n, 0);
-            EXPECT_EQ(m.dots(ch), data.records[static_cast<std::size_t>(n) - 1].Columna);
+        const std::vector<char32_t> shown = m.characters();
+        EXPECT_EQ(std::u32string(shown.begin(), shown.end()), data.characters());
+        for (char32_t ch : shown) {
+            ASSERT_NE(data.record(ch), nullptr);
+            EXPECT_EQ(m.dots(ch), data.record(ch)->Columna);
         }
     }
 }
@@ -111,13 +112,19 @@ TEST(FontModelTest, EditsReadBackThroughTheFontLookupWithTheirWidths) {
     for (const auto& w : wants) {
         SCOPED_TRACE(static_cast<int>(w.ch));
         ASSERT_EQ(data.find(w.ch), w.record);
-        const RegistroCaracter& r = data.records[static_cast<std::size_t>(w.record) - 1];
+        const RegistroCaracter& r = *data.record(w.ch);
         EXPECT_EQ(r.Columna, w.dots);
         EXPECT_EQ(GlyphWidth(r), w.width);
         EXPECT_EQ(m.width(w.ch), w.width);
     }
-    EXPECT_EQ(data.records.size(), 4u);
-    EXPECT_EQ(data.records[2].Caracter, "\x80");  // € is byte 0x80 in Windows-1252
+    EXPECT_EQ(data.recordCount(), 4u);
+    EXPECT_EQ(data.record(U'€')->Caracter, "\x80");  // € is byte 0x80 in Windows-1252
+    // A trailing piece that draws a character is shown, and becomes a whole record when changed.
+    m = FontModel::FromBytes(Bytes({{"A", {1}}}, std::string("\x01\x00Z\x7F", 4)));
+    ASSERT_EQ(m.dots(U'Z'), GlyphDots{0x7F});
+    ASSERT_EQ(m.add(U'B'), FontModel::AddResult::Added);  // a new record goes before the piece
+    EXPECT_TRUE(m.setDot(U'Z', 1, 0, true));
+    EXPECT_EQ(m.bytes(), Bytes({{"A", {1}}, {"B", {}}, {"Z", {0x7F, 0x01}}}));
 }
 
 TEST(FontModelTest, AddingAndRemovingCharacters) {
@@ -183,6 +190,19 @@ TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
     above.height = 14;
     above.ink.resize(28);
     EXPECT_EQ(CutGlyph(above, 50), GlyphDots{0x3F});
+}
+
+TEST(GlyphCutTest, StylesAreSortedWithTheRegularOneFirst) {
+    using V = std::vector<std::string>;
+    const std::pair<std::vector<FontStyle>, V> cases[] = {
+        {{{"Oblique", 400, true}, {"Condensed", 400, false}, {"Bold", 700, false}, {"ExtraLight", 200, false},
+          {"Book", 400, false}},
+         {"Book", "Bold", "Condensed", "ExtraLight", "Oblique"}},
+        {{{"Italic", 400, true}, {"Medium", 500, false}, {"Thin", 100, false}}, {"Medium", "Italic", "Thin"}},
+        {{{"Bold Italic", 700, true}, {"Bold", 700, false}}, {"Bold", "Bold Italic"}},
+        {{}, {}},
+    };
+    for (const auto& [styles, sorted] : cases) EXPECT_EQ(SortedStyles(styles), sorted);
 }
 
 TEST(GlyphCutTest, GlyphsThatCameOutTheSameAreCutAgainShorter) {

@@ -96,18 +96,21 @@ TEST_F(SignPreviewTest, ColumnsOfCharactersSeparationAndSpaces) {
 }
 
 TEST_F(SignPreviewTest, MissingAndRefusedCharactersAreMarked) {
+    const std::string none = "Sin dibujo en «prueba.ffv»: ", lost = "No se pueden guardar (quedan como ?): ";
     const struct {
         std::u32string text;
-        bool marked;  // the font has no record for it
-    } cases[] = {{U"B", false}, {U"C", true}, {U"\r\n", false}, {U"中", true}, {U"<3", true}};
+        std::string line;  // "" when nothing is marked
+    } cases[] = {{U"B", ""}, {U"C", none + "C"}, {U"\r\n", ""}, {U"<3", none + "3"},
+                 {U"中→中", none + "中 → · " + lost + "中 →"}};  // characters no message file holds
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.text));
         const SignPreview p = preview(c.text, 0);
-        ASSERT_EQ(p.markers.size(), c.marked ? 1u : 0u);
-        if (!c.marked) continue;
-        EXPECT_EQ(p.markers[0].kind, K::Missing);
-        EXPECT_EQ(MissingLine(p), "Sin dibujo en «prueba.ffv»: " + ToUtf8(c.text.substr(c.text.size() - 1)));
+        ASSERT_EQ(p.markers.size(), c.line.empty() ? 0u : c.text.size() - (c.text[0] == U'<'));
+        for (const PreviewMarker& m : p.markers) EXPECT_EQ(m.kind, K::Missing);
+        EXPECT_EQ(MissingLine(p), c.line);
     }
+    // With no font chosen yet only what no file can hold is named.
+    EXPECT_EQ(MissingLine(ComputeSignPreview(U"C中", FontData{}, 1, 3)), lost + "中");
     const SignPreview p = preview(U"AWA", 1);
     EXPECT_EQ(p.columns.size(), 10u);
     ASSERT_EQ(p.markers.size(), 1u);
@@ -165,6 +168,28 @@ TEST_F(SignPreviewTest, CountAndColumnsAreWhatTheRecordingCountsAndSends) {
     }
 }
 
+// A font name that could lead out of the font folder is kept, and is a font that is not there
+// for the count, the preview and the recording, even where it would reach a real font file.
+TEST_F(SignPreviewTest, AFontNameThatCouldLeadOutOfTheFolderDrawsNothing) {
+    ParagraphStore store;
+    store.FontFolder = (scratch.path() / "tipografias").string();
+    fs::create_directories(store.FontFolder);
+    WriteFont(store.FontFolder + "/a.ffv", kGlyphs);
+    const std::string names[] = {"../tipografias/a.ffv", std::string("a.ffv\0", 6), "./a.ffv", "a.ffv\x1F", "..", ""};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = store.fontPath(name);
+        const SignPreview p = ComputeSignPreview(U"A A", path, 1, 3);
+        EXPECT_EQ(p.columns, Columns(3, kBlankColumn));
+        EXPECT_EQ(p.count, 3);
+        EXPECT_EQ(ContarColumnas(U"A A", path, 1, 3), 3);
+        EXPECT_EQ(MissingLine(p), name.empty() ? "" : "Sin dibujo en «" + name + "»: A");
+        EXPECT_EQ(Recorded(U"A A", path, 1, 3).first, Bytes(3, ColumnaVacia));
+        EXPECT_NE(CheckFontFile(path).result, FontCheck::Result::Ok);
+    }
+    EXPECT_EQ(ContarColumnas(U"A A", store.fontPath("a.ffv"), 1, 3), 13);
+}
+
 TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
     SignPreviewCache cache;
     const std::string other = (scratch.path() / "otra.ffv").string();
@@ -183,10 +208,8 @@ TEST_F(SignPreviewTest, TheCacheRecomputesOnlyWhenAnInputChanges) {
 // Every character the font draws, each between others and beside blanks, line breaks, every
 // tag, a tag naming no effect, half tags and characters the font lacks.
 std::u32string EverythingIn(const FontData& font) {
-    std::u32string chars, text;
-    for (const RegistroCaracter& r : font.records)
-        if (r.keyLength == 1 && r.Caracter.size() == 1) chars += DecodeCp1252(static_cast<unsigned char>(r.Caracter[0]));
-    text = chars + U" ";
+    const std::u32string chars = font.characters();
+    std::u32string text = chars + U" ";
     for (std::size_t i = 0; i < chars.size(); ++i) {
         text += chars[i];
         if (i % 7 == 0) text += U" ";
@@ -202,7 +225,7 @@ TEST(SignPreviewShippedFonts, PreviewColumnsAreTheBytesTheRecordingSends) {
     for (const fs::path& path : ShippedFonts()) {
         const std::string font = path.string();
         const auto data = LoadFont(font);
-        ASSERT_GT(data->records.size(), 50u) << path;
+        ASSERT_GT(data->characters().size(), 50u) << path;
         const std::u32string text = EverythingIn(*data);
         for (Int16 sep : {0, 1, 2, 5}) {
             for (Int16 space : {1, 3, 5}) {

@@ -24,6 +24,7 @@ inline std::vector<OddFont> OddFonts() {
             {"clave_vacia.ffv", rec({"", {0x05}}) + rec({"B", {0x7F}}), 1, 1},
             {"repetido.ffv", rec({"A", {0x7E}}) + rec({"A", {0x01}}) + rec({"a", {0x02}}), 2, 1},
             {"resto.ffv", rec({"A", {0x7E}}) + std::string("\x01\x00\x41", 3), 1, 1},
+            {"resto_dibuja.ffv", rec({"A", {0x7E}}) + std::string("\x01\x00Z\x7F", 4), 2, 0},
             {"sin_uso.ffv", unusedByte + rec({"\x80", {-1, 300}}), 2, 0},
             {"clave_larga.ffv", rec({"A", {0x7E}}) + longKey, 1, 1}};
 }
