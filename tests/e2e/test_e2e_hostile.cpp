@@ -156,7 +156,9 @@ struct Case {
     // Null: a listener whose queue is full, so that a connection neither opens nor fails.
     std::function<HostileServer::Behaviour()> server;
     int exitCode;
-    const char* reason;  // found in what the command wrote
+    // Found in what the command wrote; one of several, separated by "|", when the race between
+    // the server and the program decides which limit it meets first.
+    std::string reason;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -208,9 +210,19 @@ TEST_P(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
                 usage.ru_maxrss);
     EXPECT_TRUE(WIFEXITED(status)) << said;
     EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << said;
-    EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+    bool named = false;
+    for (std::size_t from = 0; from <= c.reason.size();) {
+        const std::size_t bar = std::min(c.reason.find('|', from), c.reason.size());
+        named = named || said.find(c.reason.substr(from, bar - from)) != std::string::npos;
+        from = bar + 1;
+    }
+    EXPECT_TRUE(named) << said;
     EXPECT_LT(took, 5s) << said;
+#if !defined(__SANITIZE_ADDRESS__)
+    // Under AddressSanitizer freed memory waits in quarantine: the resident size is not the
+    // program's own.
     EXPECT_LT(usage.ru_maxrss, 100 * 1024) << "kB";
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,11 +232,12 @@ INSTANTIATE_TEST_SUITE_P(
              "no respeta el protocolo Telnet"},
         Case{"Rfc2217TogglingOptionsAndReading", "rfc2217",
              [] { return Forever({t::kIAC, t::kWILL, 3, t::kIAC, t::kWONT, 3}, true); }, 4,
-             "no completó la configuración del puerto (RFC 2217) a tiempo"},
+             "no completó la configuración del puerto (RFC 2217) a tiempo|no lee lo que se le envía"},
         Case{"Rfc2217TogglingOptionsWithoutReading", "rfc2217",
              [] { return Forever({t::kIAC, t::kDO, 3, t::kIAC, t::kDONT, 3}, false); }, 4,
-             "no se pudo abrir el puerto COM 9"},
-        Case{"Rfc2217RandomBytes", "rfc2217", RandomBytes, 4, "no se pudo abrir el puerto COM 9"},
+             "no completó la configuración del puerto (RFC 2217) a tiempo|no lee lo que se le envía"},
+        Case{"Rfc2217RandomBytes", "rfc2217", RandomBytes, 4,
+             "no respeta el protocolo Telnet|el servidor no aceptó|el servidor no admite"},
         Case{"Rfc2217OneByteEvery300ms", "rfc2217", OneByteEvery300ms, 4,
              "no completó la configuración del puerto (RFC 2217) a tiempo"},
         Case{"Rfc2217OtherLineSettings", "rfc2217",
