@@ -42,6 +42,8 @@ frmVarios::frmVarios(Services services, QWidget* parent)
     lstPuertos_ = new QListWidget;
     lstPuertos_->setObjectName(QStringLiteral("lstPuertos"));
     lstPuertos_->setToolTip(QStringLiteral("Marque los carteles que se graban."));
+    // The room goes to the signs' logs; the list scrolls.
+    lstPuertos_->setMaximumHeight(130);
     (new QVBoxLayout(fraPuertos_))->addWidget(lstPuertos_);
 
     fraQueGrabar_ = new QGroupBox(QStringLiteral("Grabar"));
@@ -249,13 +251,18 @@ void frmVarios::buildSignBoxes() {
         SetUpLogBox(*log);
         auto* progress = new QLabel(QStringLiteral("Grabando"));
         progress->setObjectName(QStringLiteral("lblProgreso") + name);
+        // A long label is cut rather than widening the sign's box.
+        progress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         auto* verdict = new QLabel;
         verdict->setObjectName(QStringLiteral("lblVeredicto") + name);
         auto* v = new QVBoxLayout(frame);
         v->addWidget(log, 1);
-        v->addWidget(progress);
-        v->addWidget(verdict);
-        frame->setMinimumHeight(110);
+        // The label and the verdict share a row, so that every sign's log stays in sight.
+        auto* row = new QHBoxLayout;
+        row->addWidget(progress, 1);
+        row->addWidget(verdict);
+        v->addLayout(row);
+        log->setMinimumHeight(80);
         carteles_->addWidget(frame, static_cast<int>(k / columns), static_cast<int>(k % columns));
         boxes_.push_back({log, progress, verdict});
     }
@@ -275,11 +282,11 @@ void frmVarios::onEvent(std::uint64_t job, const RecordingEvent& e) {
             } else if constexpr (std::is_same_v<T, event::SignEnded>) {
                 if (ev.sign >= boxes_.size()) return;
                 verdicts_[ev.sign] = ev.verdict;
-                boxes_[ev.sign].verdict->setText(Q(VerdictLine(ev.verdict)));
+                const bool clean = ev.verdict == Verdict::Clean;
+                const QString mark = QString::fromUtf8(clean ? "✔ " : "✘ ") + Q(VerdictWords(ev.verdict));
+                boxes_[ev.sign].verdict->setText(mark);
                 if (QListWidgetItem* item = itemOf(signs_[ev.sign])) {
-                    const bool clean = ev.verdict == Verdict::Clean;
-                    item->setText(item->data(kCaptionRole).toString() + (clean ? " ✔ " : " ✘ ") +
-                                  Q(VerdictWords(ev.verdict)));
+                    item->setText(item->data(kCaptionRole).toString() + " " + mark);
                     item->setForeground(clean ? QColor(0, 110, 0) : QColor(190, 0, 0));
                 }
             } else {

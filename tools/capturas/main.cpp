@@ -19,8 +19,14 @@
 #include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
+#include <QListWidget>
+#include <QPushButton>
+#include <memory>
+#include <vector>
+
 #include "files/file_commands.h"
 #include "signlink/frm_graba.h"
+#include "signlink/frm_varios.h"
 
 namespace {
 
@@ -86,6 +92,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Two more signs, without windows, for "Varios carteles…".
+    std::vector<std::unique_ptr<letrador::VirtualSignLauncher>> others;
+    for (int port : {kVirtualSignPort - 2, kVirtualSignPort - 1}) {
+        others.push_back(std::make_unique<letrador::VirtualSignLauncher>());
+        if (!others.back()->start(workFolder, port, {}, &why)) {
+            std::fprintf(stderr, "No se pudo iniciar el cartel virtual: %s\n", qPrintable(why));
+            return 1;
+        }
+    }
+
     letrador::Program program(workFolder);
     letrador::frmLetrador& window = program.window();
     if (!window.Form_Load()) return 1;
@@ -100,14 +116,29 @@ int main(int argc, char** argv) {
     Settle(800);
     bool ok = Save(window.grab(), outDir + QStringLiteral("/ventana-principal.png"));
 
-    // "Grabación > Total" runs to its end inside its handler, as a recording does.
+    // "Grabación > Total" runs on the sign's own thread; the picture is taken once it has ended.
     window.menGrabTotal_Click();
+    for (int k = 0; k < 600 && window.graba().recordingRunning(); ++k) Settle(50);
     Settle(800);
     ok = Save(window.graba().grab(), outDir + QStringLiteral("/grabacion.png")) && ok;
+    window.graba().cmdCerrar_Click();
+
+    // "Varios carteles…" into the three signs at once, once every one has ended.
+    window.menGrabVarios_Click();
+    letrador::frmVarios& varios = *window.varios();
+    auto* list = varios.findChild<QListWidget*>(QStringLiteral("lstPuertos"));
+    for (int k = 0; k < list->count(); ++k) {
+        const int n = list->item(k)->data(Qt::UserRole).toString().toInt();
+        list->item(k)->setCheckState(n >= kVirtualSignPort - 2 ? Qt::Checked : Qt::Unchecked);
+    }
+    varios.findChild<QPushButton*>(QStringLiteral("cmdGrabar"))->click();
+    for (int k = 0; k < 600 && varios.recordingRunning(); ++k) Settle(50);
+    Settle(800);
+    ok = Save(varios.grab(), outDir + QStringLiteral("/varios-carteles.png")) && ok;
+    varios.cmdCerrar_Click();
 
     // The sign's window belongs to the cartel-virtual process: grab it from the screen, with
     // this program's windows out of the way.
-    window.graba().cmdCerrar_Click();
     window.hide();
     Settle(1500);
     const WId signWindow = FindSignWindow();
