@@ -1,0 +1,307 @@
+// letrador-servicio as a process, with cartel-virtual signs on its ports: who gets in, what the
+// signs receive from the turn keypads and the programme, and the service under load.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+
+#include "signlink/turnero_digits.h"
+#include "tests/service/service_rig.h"
+
+namespace letrador::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The wire bytes of recordings that each show one turn number in `style`.
+Bytes TurnRecordings(const std::vector<int>& numbers, int style) {
+    Bytes out;
+    for (int n : numbers) {
+        out.insert(out.end(), {0xC3, 0x01, 0xC3, 0x02});
+        for (auto b : ColumnasDigito(n / 10, style)) out.push_back(b);
+        out.push_back(0x80);
+        for (auto b : ColumnasDigito(n % 10, style)) out.push_back(b);
+        out.insert(out.end(), {0xD0, 0xC9, 0xC9, 0xD2, 0xC5});
+    }
+    return out;
+}
+
+struct AccessCase {
+    const char* name;
+    const char* method;
+    const char* path;
+    const char* body;  // form fields, with CSRF_OK standing for the session's token
+    bool signedIn;
+    int status;
+};
+
+class ServiceAccess : public ::testing::TestWithParam<AccessCase> {
+  protected:
+    static void SetUpTestSuite() {
+        rig_ = new ServiceRig;
+        rig_->setPassword();
+        ASSERT_TRUE(rig_->start()) << rig_->log();
+        headers_ = new httplib::Headers(rig_->signIn(*(csrf_ = new std::string)));
+        ASSERT_FALSE(csrf_->empty());
+    }
+    static void TearDownTestSuite() {
+        delete headers_;
+        delete csrf_;
+        delete rig_;
+    }
+    static ServiceRig* rig_;
+    static httplib::Headers* headers_;
+    static std::string* csrf_;
+};
+ServiceRig* ServiceAccess::rig_ = nullptr;
+httplib::Headers* ServiceAccess::headers_ = nullptr;
+std::string* ServiceAccess::csrf_ = nullptr;
+
+TEST_P(ServiceAccess, AnswersAsTheSessionAndTokenAllow) {
+    const AccessCase& c = GetParam();
+    auto client = rig_->client();
+    const httplib::Headers none;
+    const httplib::Headers& h = c.signedIn ? *headers_ : none;
+    std::string body = c.body;
+    if (const auto at = body.find("CSRF_OK"); at != std::string::npos) body.replace(at, 7, *csrf_);
+    const auto r = std::string(c.method) == "GET"
+                       ? client->Get(c.path, h)
+                       : client->Post(c.path, h, body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(r) << c.path;
+    EXPECT_EQ(r->status, c.status) << c.path << "\n" << r->body;
+    if (c.status == 303 && !c.signedIn) {
+        EXPECT_EQ(r->get_header_value("Location"), "/entrar");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ServiceAccess,
+    ::testing::Values(
+        AccessCase{"LoginPage", "GET", "/entrar", "", false, 200},
+        AccessCase{"Styles", "GET", "/estatico/estilo.css", "", false, 200},
+        AccessCase{"Mensajes", "GET", "/mensajes", "", false, 303},
+        AccessCase{"MensajeElegido", "GET", "/mensajes?m=bienvenida.fmv", "", false, 303},
+        AccessCase{"Rapido", "GET", "/rapido", "", false, 303},
+        AccessCase{"Turnos", "GET", "/turnos", "", false, 303},
+        AccessCase{"Programa", "GET", "/programa", "", false, 303},
+        AccessCase{"Estado", "GET", "/estado", "", false, 303},
+        AccessCase{"Grabacion", "GET", "/grabacion?id=1", "", false, 303},
+        AccessCase{"Imagen", "GET", "/mensajes/imagen?m=bienvenida.fmv&p=1", "", false, 401},
+        AccessCase{"Vista", "GET", "/rapido/vista?texto=a&fuente=normal.ffv", "", false, 401},
+        AccessCase{"Eventos", "GET", "/grabacion/eventos?id=1", "", false, 401},
+        AccessCase{"Datos", "GET", "/grabacion/datos?id=1", "", false, 401},
+        AccessCase{"Grabar", "POST", "/mensajes/grabar", "m=bienvenida.fmv&puerto=3", false, 401},
+        AccessCase{"Pulsar", "POST", "/turnos/pulsar", "nombre=x&accion=siguiente", false, 401},
+        AccessCase{"Agregar", "POST", "/programa/agregar", "dia=lu&hora=08:00&carteles=3&mensaje=a.fmv", false, 401},
+        AccessCase{"Detener", "POST", "/grabacion/detener", "id=1", false, 401},
+        AccessCase{"GuardarComo", "POST", "/rapido/guardar", "texto=a&fuente=normal.ffv&nombre=b", false, 401},
+        AccessCase{"Buscar", "POST", "/carteles/buscar", "", false, 401},
+        AccessCase{"Salir", "POST", "/salir", "", false, 401},
+        AccessCase{"SignedInPage", "GET", "/mensajes?m=bienvenida.fmv", "", true, 200},
+        AccessCase{"SignedInPicture", "GET", "/mensajes/imagen?m=bienvenida.fmv&p=1", "", true, 200},
+        AccessCase{"NoToken", "POST", "/turnos/agregar", "nombre=Caja&puerto=3&estilo=1", true, 403},
+        AccessCase{"WrongToken", "POST", "/turnos/agregar", "csrf=00ff&nombre=Caja&puerto=3&estilo=1", true, 403},
+        AccessCase{"WrongTokenQuick", "POST", "/rapido/guardar", "csrf=abc&texto=a&fuente=normal.ffv&nombre=b", true, 403},
+        AccessCase{"PageUp", "GET", "/mensajes?m=../../etc/passwd", "", true, 400},
+        AccessCase{"PageAbsolute", "GET", "/mensajes?m=/etc/hosts.fmv", "", true, 400},
+        AccessCase{"PictureUp", "GET", "/mensajes/imagen?m=..%2Fmensajes%2Fbienvenida.fmv&p=1", "", true, 400},
+        AccessCase{"FontUp", "GET", "/rapido/vista?texto=a&fuente=..%2F..%2Fetc%2Fpasswd", "", true, 400},
+        AccessCase{"FontAbsolute", "GET", "/rapido/vista?texto=a&fuente=%2Fetc%2Fx.ffv", "", true, 400},
+        AccessCase{"RecordUp", "POST", "/mensajes/grabar", "csrf=CSRF_OK&m=../a.fmv&puerto=3", true, 400},
+        AccessCase{"SaveAbsolute", "POST", "/rapido/guardar", "csrf=CSRF_OK&texto=a&fuente=normal.ffv&nombre=/tmp/x.fmv", true, 400},
+        AccessCase{"SaveUp", "POST", "/rapido/guardar", "csrf=CSRF_OK&texto=a&fuente=normal.ffv&nombre=../x.fmv", true, 400},
+        AccessCase{"StaticOutside", "GET", "/estatico/../servicio/clave", "", true, 404}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ServiceAccess, SixthFailedLoginInAMinuteGets429AndBigBodiesAreRefused) {
+    auto client = rig_->client();
+    for (int k = 1; k <= 5; ++k) {
+        const auto r = client->Post("/entrar", httplib::Params{{"clave", "mala"}});
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 401) << k;
+    }
+    const auto sixth = client->Post("/entrar", httplib::Params{{"clave", kTestPassword}});
+    ASSERT_TRUE(sixth);
+    EXPECT_EQ(sixth->status, 429);
+
+    const std::string big(10u * 1024u * 1024u, 'a');
+    const auto r = rig_->client()->Post("/turnos/agregar", *headers_, "nombre=" + big, "application/x-www-form-urlencoded");
+    EXPECT_TRUE(!r || r->status == 413) << (r ? r->status : 0);
+    const auto after = rig_->client()->Get("/estado", *headers_);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+    // The session cookie as it was given.
+    const auto again = rig_->client()->Get("/entrar");
+    ASSERT_TRUE(again);
+}
+
+TEST(ServiceStart, RefusesBeyondTheLoopbackWithoutAPasswordAndStoresOnlyTheHash) {
+    ServiceRig rig;
+    EXPECT_FALSE(rig.start({"--escuchar", "0.0.0.0:0"}));
+    EXPECT_EQ(rig.exitCode(), 2);
+    EXPECT_NE(rig.log().find("mientras no haya clave"), std::string::npos) << rig.log();
+
+    const std::string set = std::string("printf 'una-clave-larga\\nuna-clave-larga\\n' | ") + LETRADOR_SERVICE_PATH +
+                            " --poner-clave --carpeta " + rig.work().string() + " 2>/dev/null";
+    EXPECT_EQ(std::system(set.c_str()), 0);
+    const auto file = rig.work() / service::kPasswordFile;
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const auto hash = service::LoadPasswordHash(file);
+    ASSERT_TRUE(hash);
+    EXPECT_EQ(VirtualSignProcess::FileText(file).find("una-clave"), std::string::npos);
+    EXPECT_TRUE(service::PasswordMatches(*hash, "una-clave-larga"));
+    const std::string mismatch = std::string("printf 'una-clave-larga\\notra-clave-larga\\n' | ") +
+                                 LETRADOR_SERVICE_PATH + " --poner-clave --carpeta " + rig.work().string() + " 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(mismatch.c_str())), 1);
+    EXPECT_EQ(service::LoadPasswordHash(file), hash);
+
+    ASSERT_TRUE(rig.start({"--escuchar", "0.0.0.0:0"})) << rig.log();
+    EXPECT_EQ(rig.stop(), 0);
+}
+
+TEST(ServiceTurns, TwoPressesAtOnceGetTwoNumbersAndTheNumberSurvivesARestart) {
+    ServiceRig rig;
+    rig.setPassword();
+    ASSERT_TRUE(rig.addSigns({5}));
+    ASSERT_TRUE(rig.start()) << rig.log();
+    std::string csrf;
+    const auto h = rig.signIn(csrf);
+    const auto add = rig.client()->Post("/turnos/agregar", h, "csrf=" + csrf + "&nombre=Caja+1&puerto=5&estilo=2",
+                                        "application/x-www-form-urlencoded");
+    ASSERT_TRUE(add);
+    ASSERT_EQ(add->status, 303) << add->body;
+    auto press = [&] {
+        return rig.client()->Post("/turnos/pulsar", h, "csrf=" + csrf + "&nombre=Caja+1&accion=siguiente",
+                                  "application/x-www-form-urlencoded");
+    };
+    std::thread other([&] { EXPECT_EQ(press()->status, 303); });
+    EXPECT_EQ(press()->status, 303);
+    other.join();
+    ASSERT_TRUE(ServiceRig::WaitFor([&] {
+        const auto page = rig.client()->Get("/turnos", h);
+        return page && page->body.find("sin errores") != std::string::npos &&
+               page->body.find("grabando") == std::string::npos;
+    }));
+    EXPECT_EQ(rig.stop(), 0);
+    EXPECT_NE(VirtualSignProcess::FileText(rig.work() / "turnos.txt").find("Caja 1;5;2;2\r\n"), std::string::npos);
+
+    ASSERT_TRUE(rig.start()) << rig.log();
+    const auto h2 = rig.signIn(csrf);
+    ASSERT_EQ(rig.client()
+                  ->Post("/turnos/pulsar", h2, "csrf=" + csrf + "&nombre=Caja+1&accion=anterior",
+                         "application/x-www-form-urlencoded")
+                  ->status,
+              303);
+    ASSERT_TRUE(ServiceRig::WaitFor([&] {
+        const auto page = rig.client()->Get("/turnos", h2);
+        return page && page->body.find("<p class=\"numero\">01</p>") != std::string::npos &&
+               page->body.find("sin errores") != std::string::npos;
+    }));
+    const auto rec = rig.sign(0).stop();
+    EXPECT_EQ(rec.bytes, TurnRecordings({1, 2, 1}, 2));
+}
+
+TEST(ServiceProgramme, ARestartBringsEachSignToNowOnceAndBadLinesAreNamed) {
+    ServiceRig rig;
+    rig.setPassword();
+    ASSERT_TRUE(rig.addSigns({3, 7}));
+    {
+        std::ofstream p(rig.work() / "programa.txt", std::ios::binary);
+        p << "# prueba\r\ntodos 08:00 3,7 bienvenida.fmv\r\ntodos 13:00 3 horario.fmv\r\ntodos 25:00 7 x.fmv\r\n";
+    }
+    ASSERT_TRUE(rig.start({"--hora-inicial", "2024-05-06 14:00"})) << rig.log();
+    std::string csrf;
+    const auto h = rig.signIn(csrf);
+    auto settled = [&] {
+        const auto page = rig.client()->Get("/programa", h);
+        return page && page->body.find("grabando") == std::string::npos &&
+               page->body.find("sin errores") != std::string::npos;
+    };
+    ASSERT_TRUE(ServiceRig::WaitFor(settled, 30)) << rig.log();
+    const auto page = rig.client()->Get("/programa", h);
+    EXPECT_NE(page->body.find("programa.txt, línea 4: hora no válida «25:00»"), std::string::npos);
+    EXPECT_NE(rig.log().find("programa.txt, línea 4: hora no válida"), std::string::npos);
+    EXPECT_EQ(rig.stop(), 0);
+    ASSERT_TRUE(rig.start({"--hora-inicial", "2024-05-06 14:05"})) << rig.log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(rig.stop(), 0);
+
+    const auto three = rig.sign(0).stop(), seven = rig.sign(1).stop();
+    ASSERT_TRUE(three.decoded && seven.decoded);
+    // COM 3 shows the 13:00 entry, COM 7 the 08:00 one, each recorded once.
+    ASSERT_EQ(three.decoded->recordings.size(), 1u);
+    ASSERT_EQ(seven.decoded->recordings.size(), 1u);
+    const auto paragraphs = [](const VirtualSignProcess::Record& r) { return r.decoded->recordings[0].paragraphs.size(); };
+    EXPECT_TRUE(three.decoded->recordings[0].closed && seven.decoded->recordings[0].closed);
+    EXPECT_NE(paragraphs(three), 0u);
+    EXPECT_NE(paragraphs(three) == paragraphs(seven) && three.bytes == seven.bytes, true);
+    const std::string ledger = VirtualSignProcess::FileText(rig.work() / "servicio" / "ejecuciones.txt");
+    EXPECT_NE(ledger.find("2024-05-06 14:00:0"), std::string::npos) << ledger;
+    EXPECT_NE(ledger.find(" 3 sin-errores todos 13:00 3 horario.fmv"), std::string::npos) << ledger;
+    EXPECT_NE(ledger.find(" 7 sin-errores todos 08:00 3,7 bienvenida.fmv"), std::string::npos) << ledger;
+}
+
+TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
+    ServiceRig rig;
+    rig.setPassword();
+    ASSERT_TRUE(rig.addSigns({4}));
+    ASSERT_TRUE(rig.start()) << rig.log();
+    std::string csrf;
+    const auto h = rig.signIn(csrf);
+    auto recordOnce = [&] {
+        const auto r = rig.client()->Post("/mensajes/grabar", h, "csrf=" + csrf + "&m=horario.fmv&puerto=4",
+                                          "application/x-www-form-urlencoded");
+        return r && r->status == 303 ? r->get_header_value("Location") : std::string();
+    };
+    auto ended = [&](const std::string& where) {
+        const auto page = rig.client()->Get(where.c_str(), h);
+        return page && page->body.find("data-terminada=\"1\"") != std::string::npos;
+    };
+    auto load = [&](int clients, int each, std::atomic<int>& answered) {
+        const std::vector<std::string> paths{"/mensajes?m=horario.fmv", "/mensajes/imagen?m=horario.fmv&p=1",
+                                             "/estado", "/turnos", "/rapido/vista?texto=Hola%3C3%3E&fuente=normal.ffv"};
+        std::vector<std::thread> threads;
+        for (int c = 0; c < clients; ++c)
+            threads.emplace_back([&, c] {
+                auto client = rig.client();
+                for (int k = 0; k < each; ++k) {
+                    const auto r = client->Get(paths[(c + k) % paths.size()].c_str(), h);
+                    if (r && r->status == 200) ++answered;
+                }
+            });
+        for (auto& t : threads) t.join();
+    };
+    // A first recording without load is the reference; a warm-up round fills the caches.
+    const std::string first = recordOnce();
+    ASSERT_FALSE(first.empty());
+    ASSERT_TRUE(ServiceRig::WaitFor([&] { return ended(first); }, 60));
+    std::atomic<int> warm{0};
+    load(20, 10, warm);
+    const long before = rig.residentKiB();
+
+    const std::string second = recordOnce();
+    std::atomic<int> answered{0};
+    load(20, 50, answered);
+    EXPECT_EQ(answered.load(), 1000);
+    EXPECT_FALSE(ended(second)) << "the load should run while the sign records";
+    ASSERT_TRUE(ServiceRig::WaitFor([&] { return ended(second); }, 60));
+    const long after = rig.residentKiB();
+    EXPECT_LT(after - before, 16 * 1024) << before << " KiB before, " << after << " KiB after";
+    std::cout << "[ memoria ] " << before << " KiB antes, " << after << " KiB después de 1000 pedidos\n";
+
+    const auto rec = rig.sign(0).stop();
+    ASSERT_TRUE(rec.decoded);
+    ASSERT_EQ(rec.decoded->recordings.size(), 2u);
+    const auto& a = rec.decoded->recordings[0];
+    const auto& b = rec.decoded->recordings[1];
+    EXPECT_TRUE(a.closed && b.closed);
+    EXPECT_EQ(a.paragraphs, b.paragraphs);
+    const Bytes firstBytes(rec.bytes.begin(), rec.bytes.begin() + b.firstByte);
+    const Bytes secondBytes(rec.bytes.begin() + b.firstByte, rec.bytes.end());
+    EXPECT_EQ(firstBytes, secondBytes);
+}
+
+}  // namespace
+}  // namespace letrador::testing
