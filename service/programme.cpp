@@ -119,7 +119,7 @@ std::string DaysText(std::uint8_t days) {
 }
 
 std::string ProgrammeEntry::timeText() const {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d", minute / 60, minute % 60);
     return buf;
 }
@@ -225,12 +225,17 @@ std::string_view VerdictCode(std::optional<Verdict> verdict) {
     return "con-errores";
 }
 
-std::optional<std::optional<Verdict>> VerdictFromCode(std::string_view code) {
-    if (code == "grabando") return std::optional<Verdict>();
+bool VerdictFromCode(std::string_view code, std::optional<Verdict>& verdict) {
+    verdict.reset();
+    if (code == "grabando") return true;
     for (Verdict v : {Verdict::Clean, Verdict::Errors, Verdict::CouldNotOpen, Verdict::LinkLost,
-                      Verdict::Stopped})
-        if (VerdictCode(v) == code) return std::optional<Verdict>(v);
-    return std::nullopt;
+                      Verdict::Stopped}) {
+        if (VerdictCode(v) == code) {
+            verdict = v;
+            return true;
+        }
+    }
+    return false;
 }
 
 RunLedger ParseLedger(std::string_view bytes) {
@@ -239,11 +244,12 @@ RunLedger ParseLedger(std::string_view bytes) {
         std::string_view rest = Trim(raw);
         const std::string_view date = NextWord(rest), time = NextWord(rest), port = NextWord(rest),
                                code = NextWord(rest);
-        const auto verdict = VerdictFromCode(code);
+        std::optional<Verdict> verdict;
+        const bool known = VerdictFromCode(code, verdict);
         const auto ports = ParsePorts(port);
         const std::string key(Trim(rest));
-        if (!verdict || !ports || ports->size() != 1 || date.size() != 10 || key.empty()) continue;
-        ledger[{key, ports->front()}] = LastRun{std::string(date), std::string(time), *verdict};
+        if (!known || !ports || ports->size() != 1 || date.size() != 10 || key.empty()) continue;
+        ledger[{key, ports->front()}] = LastRun{std::string(date), std::string(time), verdict};
     }
     return ledger;
 }

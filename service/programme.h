@@ -83,8 +83,9 @@ struct DueRecording {
 std::vector<DueRecording> DueNow(const Programme& programme, const CivilTime& now,
                                  const RunLedger& ledger);
 
-// The word the ledger writes for a verdict, and back.
+// The word the ledger writes for a verdict ("grabando" while it records), and back: false for a
+// word that is none of them.
 std::string_view VerdictCode(std::optional<Verdict> verdict);
-std::optional<std::optional<Verdict>> VerdictFromCode(std::string_view code);
+bool VerdictFromCode(std::string_view code, std::optional<Verdict>& verdict);
 
 }  // namespace letrador::service

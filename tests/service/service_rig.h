@@ -24,6 +24,7 @@ class ServiceRig {
     ServiceRig() : work_(scratch_.path() / "trabajo") {
         namespace fs = std::filesystem;
         const fs::path built = fs::path(LETRADOR_BINARY_DIR) / "work";
+        fs::create_directories(work_);
         for (const char* sub : {"tipografias", "mensajes"})
             fs::copy(built / sub, work_ / sub, fs::copy_options::recursive);
         fs::create_directories(work_ / "puertos");
@@ -34,10 +35,10 @@ class ServiceRig {
     void setPassword(const std::string& password = kTestPassword) {
         service::SavePasswordHash(work_ / service::kPasswordFile, *service::HashPassword(password), nullptr);
     }
-    // A cartel-virtual on each of `ports`; false when one did not start.
-    bool addSigns(const std::vector<int>& ports) {
+    // A cartel-virtual on each of `ports`, started with `extra`; false when one did not start.
+    bool addSigns(const std::vector<int>& ports, const std::vector<std::string>& extra = {}) {
         for (int p : ports) {
-            signs_.push_back(std::make_unique<VirtualSignProcess>(work_, p));
+            signs_.push_back(std::make_unique<VirtualSignProcess>(work_, p, extra));
             if (!signs_.back()->start()) return false;
         }
         return true;
@@ -52,7 +53,7 @@ class ServiceRig {
         args.insert(args.end(), extra.begin(), extra.end());
         errPath_ = (scratch_.path() / ("servicio" + std::to_string(++runs_) + ".txt")).string();
         pid_ = ChildProcess::Spawn(args, -1, (scratch_.path() / "salida.txt").string(), errPath_);
-        const std::regex first("atendiendo en https?://127\\.0\\.0\\.1:([0-9]+)/");
+        const std::regex first("atendiendo en https?://[^/]+:([0-9]+)/");
         for (int k = 0; k < 500; ++k) {
             std::smatch m;
             const std::string text = log();

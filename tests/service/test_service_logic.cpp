@@ -63,7 +63,10 @@ TEST(ProgrammeFile, ErrorsCarryTheirLineNumbersAndTheRestIsKept) {
     EXPECT_EQ(p.errors()[1].rfind("línea 5: hora no válida", 0), 0u) << p.errors()[1];
     // Written back as it was read: Windows-1252, CR LF, hand-written lines untouched.
     EXPECT_EQ(ComposeProgramme(p), "# cabecera\r\nlu-vi 08:00 3 a.fmv\r\nxx 08:00 3 a.fmv\r\n\r\nlu 99:00 3 a.fmv\r\n");
-    EXPECT_EQ(ComposeProgramme(ParseProgramme("lu 08:00 3 año.fmv")).find("lu 08:00 3 a\xF1o.fmv\r\n") != std::string::npos, true);
+    const Programme accented = ParseProgramme("lu 08:00 3 a\xF1o.fmv");
+    ASSERT_TRUE(accented.lines[0].entry);
+    EXPECT_EQ(accented.lines[0].entry->message, "año.fmv");
+    EXPECT_NE(ComposeProgramme(accented).find("\r\nlu 08:00 3 a\xF1o.fmv\r\n"), std::string::npos);
 }
 
 struct DueCase {
