@@ -708,7 +708,11 @@ void WebService::quick(const Request& req, Response& res) {
     if (refused) v = visit(req);
     const auto fonts = desk_.fonts();
     std::string font = Field(req, "fuente");
-    if (font.empty() || !ValidFontName(font)) font = fonts.empty() ? "" : fonts.front();
+    // The program's own font first, as a new paragraph would most often use it.
+    if (font.empty() || !ValidFontName(font))
+        font = std::find(fonts.begin(), fonts.end(), "normal.ffv") != fonts.end() ? "normal.ffv"
+               : fonts.empty()                                                   ? ""
+                                                                                 : fonts.front();
     const std::string text = Field(req, "texto");
     std::vector<FoundSign> signs;
     onLoop_([&] { signs = state_.signs(); });
@@ -865,9 +869,11 @@ void WebService::status(const Request& req, Response& res) {
     body += "<table class=\"estado\"><thead><tr><th>Cartel</th><th>Dirección</th><th>Última grabación</th>"
             "<th>Resultado</th><th>Hora</th></tr></thead><tbody>";
     for (const auto& s : list) {
-        body += "<tr><td>COM " + Html(s.port) + "</td><td>" + (s.device.empty() ? "—" : Html(s.device)) + "</td><td>" +
+        body += "<tr><td data-titulo=\"Cartel\">COM " + Html(s.port) + "</td><td data-titulo=\"Dirección\">" +
+                (s.device.empty() ? "—" : Html(s.device)) + "</td><td data-titulo=\"Última grabación\">" +
                 (s.last.empty() ? "—" : "<a href=\"/grabacion?id=" + std::to_string(s.runId) + "\">" + Html(s.last) + "</a>") +
-                "</td><td>" + VerdictHtml(s.verdict, s.recording) + "</td><td>" + Html(s.when) + "</td></tr>";
+                "</td><td data-titulo=\"Resultado\">" + VerdictHtml(s.verdict, s.recording) +
+                "</td><td data-titulo=\"Hora\">" + Html(s.when) + "</td></tr>";
     }
     body += "</tbody></table><form method=\"post\" action=\"/carteles/buscar\"><input type=\"hidden\" name=\"csrf\" "
             "value=\"" + v.csrf + "\"><button>Buscar carteles</button></form>";
