@@ -177,19 +177,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: no se pudo atender en %s:%d.\n", kName, o.host.c_str(), o.port);
         return 1;
     }
-    const std::string shownHost = o.host.find(':') != std::string::npos ? "[" + o.host + "]" : o.host;
-    std::fprintf(stderr, "%s: atendiendo en %s://%s:%d/ (carpeta de trabajo %s)\n", kName,
-                 settings.tls ? "https" : "http", shownHost.c_str(), port, work.c_str());
-    if (!settings.passwordHash)
-        std::fprintf(stderr, "%s: no hay clave puesta: se entra sin clave, solo desde este equipo.\n", kName);
-    std::thread listening([&] { server->listen_after_bind(); });
-
-    // The programme: what is due now at once (after a restart), then every second.
-    QTimer programme;
-    QObject::connect(&programme, &QTimer::timeout, [&] { state.tick(); });
-    programme.start(1000);
-    QTimer::singleShot(0, [&] { state.tick(); });
-
     platform::Interrupts interrupts([&](int) {
         std::fprintf(stderr, "%s: deteniendo.\n", kName);
         bridge.close();
@@ -197,6 +184,22 @@ int main(int argc, char** argv) {
         server->stop();
         app.quit();
     });
+    std::thread listening([&] { server->listen_after_bind(); });
+    // Only once it accepts, and SIGTERM is handled (stop() does nothing to a server not yet
+    // running), may anyone be told where it listens.
+    for (int k = 0; k < 2000 && !server->is_running(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::string shownHost = o.host.find(':') != std::string::npos ? "[" + o.host + "]" : o.host;
+    std::fprintf(stderr, "%s: atendiendo en %s://%s:%d/ (carpeta de trabajo %s)\n", kName,
+                 settings.tls ? "https" : "http", shownHost.c_str(), port, work.c_str());
+    if (!settings.passwordHash)
+        std::fprintf(stderr, "%s: no hay clave puesta: se entra sin clave, solo desde este equipo.\n", kName);
+
+    // The programme: what is due now at once (after a restart), then every second.
+    QTimer programme;
+    QObject::connect(&programme, &QTimer::timeout, [&] { state.tick(); });
+    programme.start(1000);
+    QTimer::singleShot(0, [&] { state.tick(); });
+
     const int code = app.exec();
     bridge.close();
     server->stop();

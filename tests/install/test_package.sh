@@ -111,8 +111,9 @@ run "$root/usr/bin/letrador-servicio" --carpeta "$scratch/servicio" --escuchar 0
 code=$?
 set -e
 [ "$code" -eq 2 ] || fail "letrador-servicio atendió en 0.0.0.0 sin clave (código $code)"
-run "$root/usr/bin/letrador-servicio" --carpeta "$scratch/servicio" --escuchar 127.0.0.1:0 \
-    2>"$scratch/servicio.log" &
+# env execs the program, so $! is the service itself.
+env -u XDG_DATA_HOME HOME="$scratch/home" "$root/usr/bin/letrador-servicio" --carpeta "$scratch/servicio" \
+    --escuchar 127.0.0.1:0 </dev/null >/dev/null 2>"$scratch/servicio.log" &
 service=$!
 for _ in $(seq 50); do grep -q 'atendiendo en' "$scratch/servicio.log" && break; sleep 0.1; done
 port=$(sed -n 's|.*atendiendo en http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$scratch/servicio.log")
