@@ -114,6 +114,13 @@ bool LoginLimiter::blocked(const std::string& address, Clock::time_point now) {
 
 void LoginLimiter::failed(const std::string& address, Clock::time_point now) {
     std::lock_guard lock(mutex_);
+    // Many addresses failing once each must not grow the table for ever.
+    if (failures_.size() > 4096) {
+        for (auto it = failures_.begin(); it != failures_.end();) {
+            forgetOld(it->second, now);
+            it = it->second.empty() ? failures_.erase(it) : std::next(it);
+        }
+    }
     auto& times = failures_[address];
     forgetOld(times, now);
     times.push_back(now);

@@ -29,6 +29,8 @@ class ServiceRig {
             fs::copy(built / sub, work_ / sub, fs::copy_options::recursive);
         fs::create_directories(work_ / "puertos");
     }
+    // A second service on the working folder of another.
+    explicit ServiceRig(std::filesystem::path sharedWork) : work_(std::move(sharedWork)) {}
     ~ServiceRig() { stop(); }
 
     const std::filesystem::path& work() const { return work_; }
