@@ -375,7 +375,10 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     EXPECT_EQ(answered.load(), 1000);
     EXPECT_GE(whileRecording.load(), 200) << "too little of the load ran while the sign recorded";
     const long after = rig.residentKiB();
+#ifndef __SANITIZE_ADDRESS__
+    // (Under AddressSanitizer freed memory waits in its quarantine, so the figure only grows.)
     EXPECT_LT(after - before, 16 * 1024) << before << " KiB before, " << after << " KiB after";
+#endif
     std::cout << "[ memoria ] " << before << " KiB antes, " << after << " KiB después; "
               << whileRecording.load() << " de 1000 pedidos durante la grabación\n";
 
