@@ -204,6 +204,8 @@ int main(int argc, char** argv) {
     bridge.close();
     server->stop();
     listening.join();
+    // No event may reach the bridge or the state once they are gone.
     core.engine().stopAll();
+    state.waitAll();
     return code;
 }

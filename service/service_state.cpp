@@ -94,6 +94,11 @@ void ServiceState::stop(int runId) {
     it->second.handle->stop();
 }
 
+void ServiceState::waitAll() {
+    for (auto& [id, run] : runs_)
+        if (run.handle) run.handle->wait();
+}
+
 std::optional<RunView> ServiceState::run(int runId) const {
     auto it = runs_.find(runId);
     if (it == runs_.end()) return std::nullopt;

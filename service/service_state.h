@@ -89,6 +89,8 @@ class ServiceState {
     // Starts recording `what` into `ports`; the run's id.
     int record(WhatToRecord what, std::vector<std::string> ports, std::string title);
     void stop(int runId);
+    // Waits until every recording has sent its last event (for the end of the program).
+    void waitAll();
     std::optional<RunView> run(int runId) const;
     void onEvent(int runId, const RecordingEvent& e);
 
