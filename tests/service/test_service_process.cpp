@@ -116,6 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ServiceAccess, SixthFailedLoginInAMinuteGets429AndBigBodiesAreRefused) {
     auto client = rig_->client();
+    const auto good = client->Post("/entrar", httplib::Params{{"clave", kTestPassword}});
+    ASSERT_TRUE(good);
+    const std::string cookie = good->get_header_value("Set-Cookie");
+    EXPECT_NE(cookie.find("; HttpOnly; SameSite=Strict"), std::string::npos) << cookie;
+    EXPECT_EQ(cookie.find("Secure"), std::string::npos) << "no TLS, no Secure: " << cookie;
     for (int k = 1; k <= 5; ++k) {
         const auto r = client->Post("/entrar", httplib::Params{{"clave", "mala"}});
         ASSERT_TRUE(r);
@@ -131,9 +136,6 @@ TEST_F(ServiceAccess, SixthFailedLoginInAMinuteGets429AndBigBodiesAreRefused) {
     const auto after = rig_->client()->Get("/estado", *headers_);
     ASSERT_TRUE(after);
     EXPECT_EQ(after->status, 200);
-    // The session cookie as it was given.
-    const auto again = rig_->client()->Get("/entrar");
-    ASSERT_TRUE(again);
 }
 
 // A form post of the signed-in client.
@@ -237,6 +239,27 @@ TEST(ServiceStart, RefusesBeyondTheLoopbackWithoutAPasswordAndStoresOnlyTheHash)
     EXPECT_EQ(service::LoadPasswordHash(file), hash);
 
     ASSERT_TRUE(rig.start({"--escuchar", "0.0.0.0:0"})) << rig.log();
+    EXPECT_EQ(rig.stop(), 0);
+}
+
+TEST(ServiceStart, WithACertificateItSpeaksOnlyHttpsAndTheCookieIsSecure) {
+    ServiceRig rig;
+    rig.setPassword();
+    const auto key = rig.work() / "servicio.key", crt = rig.work() / "servicio.crt";
+    const std::string make = "openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj /CN=letrador -keyout " +
+                             key.string() + " -out " + crt.string() + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    ASSERT_TRUE(rig.start({"--certificado", crt.string(), "--clave-privada", key.string()})) << rig.log();
+    EXPECT_NE(rig.log().find("atendiendo en https://"), std::string::npos);
+    httplib::SSLClient tls("127.0.0.1", rig.port());
+    tls.enable_server_certificate_verification(false);
+    const auto r = tls.Post("/entrar", httplib::Params{{"clave", kTestPassword}});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 303);
+    const std::string cookie = r->get_header_value("Set-Cookie");
+    for (const char* attribute : {"; HttpOnly", "; SameSite=Strict", "; Secure"})
+        EXPECT_NE(cookie.find(attribute), std::string::npos) << cookie;
+    EXPECT_FALSE(rig.client()->Get("/entrar")) << "plain HTTP on the TLS port";
     EXPECT_EQ(rig.stop(), 0);
 }
 
