@@ -89,6 +89,7 @@ class ServiceRig {
         auto c = std::make_unique<httplib::Client>("127.0.0.1", port_);
         c->set_read_timeout(20, 0);
         c->set_keep_alive(true);
+        c->set_tcp_nodelay(true);
         return c;
     }
     // Signs in; the headers that carry the session, and its CSRF token in `csrf`.

@@ -113,11 +113,15 @@ class Pages(unittest.TestCase):
     def tearDownClass(cls):
         cls.driver.quit()
         cls.service.send_signal(signal.SIGTERM)
-        cls.service.wait(10)
+        code = cls.service.wait(10)
         for s in cls.signs.values():
             s.stop()
+        cls.log.seek(0)
+        log = cls.log.read()
         cls.log.close()
         shutil.rmtree(cls.scratch, ignore_errors=True)
+        if code != 0:
+            raise AssertionError('letrador-servicio terminó con %d:\n%s' % (code, log))
 
     @classmethod
     def open(cls, path):
