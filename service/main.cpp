@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
     }
     platform::Interrupts interrupts([&](int) {
         std::fprintf(stderr, "%s: deteniendo.\n", kName);
+        state.close();
         bridge.close();
         core.engine().stopAll();
         server->stop();
@@ -205,6 +206,7 @@ int main(int argc, char** argv) {
     server->stop();
     listening.join();
     // No event may reach the bridge or the state once they are gone.
+    state.close();
     core.engine().stopAll();
     state.waitAll();
     return code;

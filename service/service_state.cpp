@@ -1,6 +1,7 @@
 #include "service/service_state.h"
 
 #include <algorithm>
+#include <set>
 #include <type_traits>
 
 #include "files/file_access.h"
@@ -73,9 +74,29 @@ int ServiceState::record(WhatToRecord what, std::vector<std::string> ports, std:
         s.runId = id;
     }
     log_ << "letrador-servicio: grabación " << id << ": " << title << " en " << PortsText(ports) << '\n';
-    run.handle = start_(RecordingJob{std::move(what), std::move(ports)}, id);
+    run.waiting = RecordingJob{std::move(what), std::move(ports)};
+    startWaiting();
+    if (run.waiting)
+        for (auto& label : run.view.progress) label = "Esperando a que termine la grabación anterior en el cartel";
     dropOldRuns();
     return id;
+}
+
+void ServiceState::startWaiting() {
+    if (closing_) return;
+    std::set<std::string> taken;
+    for (const auto& [id, run] : runs_)
+        if (run.handle && !run.view.ended) taken.insert(run.view.ports.begin(), run.view.ports.end());
+    for (auto& [id, run] : runs_) {
+        if (!run.waiting) continue;
+        const auto& ports = run.view.ports;
+        const bool free = std::none_of(ports.begin(), ports.end(), [&](const std::string& p) { return taken.count(p); });
+        taken.insert(ports.begin(), ports.end());
+        if (!free) continue;
+        RecordingJob job = std::move(*run.waiting);
+        run.waiting.reset();
+        run.handle = start_(std::move(job), id);
+    }
 }
 
 void ServiceState::dropOldRuns() {
@@ -88,15 +109,28 @@ void ServiceState::dropOldRuns() {
 
 void ServiceState::stop(int runId) {
     auto it = runs_.find(runId);
-    if (it == runs_.end() || it->second.view.ended || !it->second.handle) return;
-    it->second.view.stopping = true;
-    ++it->second.view.version;
-    it->second.handle->stop();
+    if (it == runs_.end() || it->second.view.ended) return;
+    Run& run = it->second;
+    run.view.stopping = true;
+    ++run.view.version;
+    if (run.handle) {
+        run.handle->stop();
+        return;
+    }
+    // Not started yet: it ends here, as a stopped recording that sent nothing.
+    run.waiting.reset();
+    for (std::size_t k = 0; k < run.view.ports.size(); ++k) {
+        onEvent(runId, event::LogLine{k, "Grabación detenida por el operador.", true});
+        onEvent(runId, event::SignEnded{k, Verdict::Stopped});
+    }
+    onEvent(runId, event::JobEnded{std::vector<Verdict>(run.view.ports.size(), Verdict::Stopped)});
 }
 
 void ServiceState::waitAll() {
-    for (auto& [id, run] : runs_)
+    for (auto& [id, run] : runs_) {
+        run.waiting.reset();
         if (run.handle) run.handle->wait();
+    }
 }
 
 std::optional<RunView> ServiceState::run(int runId) const {
@@ -148,6 +182,7 @@ void ServiceState::onEvent(int runId, const RecordingEvent& e) {
             }
         },
         e);
+    if (run.view.ended) startWaiting();
 }
 
 // ---- Turn counters ----

@@ -86,9 +86,13 @@ class ServiceState {
     bool anyRecording() const;
 
     // ---- Recordings ----
-    // Starts recording `what` into `ports`; the run's id.
+    // Records `what` into `ports`; the run's id. Recordings into one sign go in the order they
+    // were asked for (the last number pressed is the one the sign shows): a recording waits
+    // until the earlier ones into its signs have ended.
     int record(WhatToRecord what, std::vector<std::string> ports, std::string title);
     void stop(int runId);
+    // From now on no recording starts (the program is ending).
+    void close() { closing_ = true; }
     // Waits until every recording has sent its last event (for the end of the program).
     void waitAll();
     std::optional<RunView> run(int runId) const;
@@ -125,6 +129,7 @@ class ServiceState {
         std::vector<std::unique_ptr<PlainRecordingView>> logs;
         std::unique_ptr<RecordingPrinter> printer;
         std::shared_ptr<RecordingRun> handle;
+        std::optional<RecordingJob> waiting;  // the job, until its signs are free
         std::string programmeKey;  // the entry's line, for a run of the programme
         std::string counter;       // the counter's name, for a press
     };
@@ -136,6 +141,9 @@ class ServiceState {
     void saveLedger();
     std::string lineProblem(std::size_t line, const std::string& oldText) const;
     void dropOldRuns();
+    // Starts, oldest first, each waiting recording whose signs no earlier recording of the
+    // service holds or waits for.
+    void startWaiting();
 
     std::filesystem::path work_;
     ServiceClock& clock_;
@@ -146,6 +154,7 @@ class ServiceState {
     std::vector<FoundSign> signs_;
     std::map<int, Run> runs_;
     int nextRun_ = 1;
+    bool closing_ = false;
     std::map<std::string, SignStatus> status_;  // by port text
 
     std::vector<Counter> counters_;

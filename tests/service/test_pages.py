@@ -180,6 +180,10 @@ class Pages(unittest.TestCase):
         wait(lambda: 'ß' in self.find('#faltan').text)
         self.assertIn('Capacidad ocupada', self.find('#capacidad').text)
         self.shot('rapido')
+        self.find('input[name="puerto"][value="7"]').click()
+        self.find('#cmdGrabar').click()
+        wait(lambda: [v.text for v in self.driver.find_elements(By.CSS_SELECTOR, '.veredicto')] == [OK], 30)
+        self.assertIn('Mensaje rápido', self.find('#grabacion h3').text)
 
     def test_d_next_twice_sends_two_turn_displays(self):
         self.open('/turnos')

@@ -263,7 +263,7 @@ TEST(ServiceStart, WithACertificateItSpeaksOnlyHttpsAndTheCookieIsSecure) {
     EXPECT_EQ(rig.stop(), 0);
 }
 
-TEST(ServiceTurns, TwoPressesAtOnceGetTwoNumbersAndTheNumberSurvivesARestart) {
+TEST(ServiceTurns, PressesAtOnceGetConsecutiveNumbersInOrderAndTheNumberSurvivesARestart) {
     ServiceRig rig;
     rig.setPassword();
     ASSERT_TRUE(rig.addSigns({5}));
@@ -278,16 +278,17 @@ TEST(ServiceTurns, TwoPressesAtOnceGetTwoNumbersAndTheNumberSurvivesARestart) {
         return rig.client()->Post("/turnos/pulsar", h, "csrf=" + csrf + "&nombre=Caja+1&accion=siguiente",
                                   "application/x-www-form-urlencoded");
     };
-    std::thread other([&] { EXPECT_EQ(press()->status, 303); });
+    std::thread second([&] { EXPECT_EQ(press()->status, 303); }), third([&] { EXPECT_EQ(press()->status, 303); });
     EXPECT_EQ(press()->status, 303);
-    other.join();
+    second.join();
+    third.join();
     ASSERT_TRUE(ServiceRig::WaitFor([&] {
         const auto page = rig.client()->Get("/turnos", h);
         return page && page->body.find("sin errores") != std::string::npos &&
                page->body.find("grabando") == std::string::npos;
     }));
     EXPECT_EQ(rig.stop(), 0);
-    EXPECT_NE(VirtualSignProcess::FileText(rig.work() / "turnos.txt").find("Caja 1;5;2;2\r\n"), std::string::npos);
+    EXPECT_NE(VirtualSignProcess::FileText(rig.work() / "turnos.txt").find("Caja 1;5;2;3\r\n"), std::string::npos);
 
     ASSERT_TRUE(rig.start()) << rig.log();
     const auto h2 = rig.signIn(csrf);
@@ -298,11 +299,12 @@ TEST(ServiceTurns, TwoPressesAtOnceGetTwoNumbersAndTheNumberSurvivesARestart) {
               303);
     ASSERT_TRUE(ServiceRig::WaitFor([&] {
         const auto page = rig.client()->Get("/turnos", h2);
-        return page && page->body.find("<p class=\"numero\">01</p>") != std::string::npos &&
+        return page && page->body.find("<p class=\"numero\">02</p>") != std::string::npos &&
                page->body.find("sin errores") != std::string::npos;
     }));
     const auto rec = rig.sign(0).stop();
-    EXPECT_EQ(rec.bytes, TurnRecordings({1, 2, 1}, 2));
+    // Each number went out once, in the order the presses took them: the sign showed 03 last.
+    EXPECT_EQ(rec.bytes, TurnRecordings({1, 2, 3, 2}, 2));
 }
 
 TEST(ServiceProgramme, ARestartBringsEachSignToNowOnceAndBadLinesAreNamed) {
