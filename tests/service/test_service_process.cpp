@@ -165,6 +165,16 @@ TEST_F(ServiceAccess, QuickMessageIsSavedAsAMessageFileAskingBeforeReplacingIt) 
     const auto page = rig_->client()->Get("/mensajes?m=oferta.fmv", *headers_);
     ASSERT_TRUE(page);
     EXPECT_NE(page->body.find("<p class=\"texto\">Otro</p>"), std::string::npos);
+
+    // Over the sign's capacity it is refused as "&Total" refuses it, and nothing is recorded.
+    std::string longText;
+    for (int k = 0; k < 80; ++k) longText += "Letrador+";
+    const auto refused = Post(*rig_, *headers_, "/rapido/grabar",
+                              "csrf=" + *csrf_ + "&texto=" + longText + "&fuente=normal.ffv&puerto=3");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 422);
+    EXPECT_NE(refused->body.find("No se puede grabar el mensaje porque excede la capacidad del cartel."), std::string::npos);
+    EXPECT_NE(refused->body.find("Capacidad excedida."), std::string::npos);
 }
 
 TEST_F(ServiceAccess, ProgrammeEntriesAreAddedChangedAndRemovedInTheFile) {
