@@ -67,6 +67,8 @@ void Requests(benchmark::State& state, const char* path) {
 }
 void BM_StatusPage(benchmark::State& state) { Requests(state, "/estado"); }
 void BM_ParagraphPicture(benchmark::State& state) { Requests(state, "/mensajes/imagen?m=horario.fmv&p=1"); }
+void BM_Static(benchmark::State& state) { Requests(state, "/estatico/estilo.css"); }
+BENCHMARK(BM_Static)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StatusPage)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParagraphPicture)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -177,6 +177,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: no se pudo atender en %s:%d.\n", kName, o.host.c_str(), o.port);
         return 1;
     }
+    web.widenAcceptQueue();
     platform::Interrupts interrupts([&](int) {
         std::fprintf(stderr, "%s: deteniendo.\n", kName);
         state.close();

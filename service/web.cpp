@@ -1,6 +1,7 @@
 #include "service/web.h"
 
 #include <sodium.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdio>
@@ -244,7 +245,15 @@ WebService::WebService(httplib::Server& server, WebSettings settings, OnLoop onL
     // A page is written in pieces (headers, then body): without this each answer on a kept-alive
     // connection waits for the client's delayed acknowledgement, some 40 ms.
     server_.set_tcp_nodelay(true);
+    server_.set_socket_options([this](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening_ = sock;
+    });
     routes();
+}
+
+void WebService::widenAcceptQueue() {
+    if (listening_ >= 0) ::listen(listening_, kPendingConnections);
 }
 
 WebService::Visit WebService::visit(const Request& req) {

@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -51,8 +52,9 @@ class BoundedPool : public httplib::TaskQueue {
     bool closing_ = false;
 };
 
-inline constexpr std::size_t kWorkers = 16;
+inline constexpr std::size_t kWorkers = 32;
 inline constexpr std::size_t kWaitingConnections = 64;
+inline constexpr int kPendingConnections = 128;
 inline constexpr std::size_t kMaxBody = 64 * 1024;
 inline constexpr int kMaxEventStreams = 8;
 
@@ -61,6 +63,10 @@ class WebService {
   public:
     WebService(httplib::Server& server, WebSettings settings, OnLoop onLoop, ServiceState& state,
                const MessageDesk& desk);
+
+    // Once bound: lets the kernel hold kPendingConnections connections not yet accepted, where
+    // cpp-httplib asks for 5 (more clients at once had their connection retried a second later).
+    void widenAcceptQueue();
 
     // "Buscar carteles": searches the ports again and gives the state what it found.
     std::function<void()> searchSigns;
@@ -101,6 +107,7 @@ class WebService {
     Sessions sessions_;
     LoginLimiter limiter_;
     std::string pageTemplate_;
+    std::atomic<int> listening_{-1};
     std::mutex streamsMutex_;
     int streams_ = 0;
 };
