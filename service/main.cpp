@@ -1,6 +1,7 @@
 // letrador-servicio: the signs' web page, turn keypads and daily programme, with no window. It
 // starts as the program does (working folder, ports, recording engine), answers the pages on
 // cpp-httplib's threads and keeps its state on the Qt event loop.
+#include <malloc.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -100,6 +101,9 @@ std::vector<FoundSign> SearchSigns(AppCore& core) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Thirty-two workers would each get a memory arena of their own and keep it: some 110 MB
+    // under load where two arenas hold the same work in 30 MB.
+    ::mallopt(M_ARENA_MAX, 2);
     QCoreApplication app(argc, argv);
     std::string error;
     const ServiceOptions o = ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc), error);

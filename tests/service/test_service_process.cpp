@@ -394,7 +394,7 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     };
     const std::string reference = record("4");
     ASSERT_TRUE(ServiceRig::WaitFor([&] { return ended(reference); }, 60));
-    load(20, 10);  // warm-up: the caches and the workers' stacks
+    load(20, 50);  // the same load once before, to warm the caches, workers and their arenas
     const long before = rig.residentKiB();
 
     answered = 0;
