@@ -14,6 +14,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl
           lintian appstream man-db groff-base)
 # The end-to-end tests put a real serial device server in front of the virtual sign.
 packages+=(ser2net)
+# letrador-servicio: its HTTP server (built with OpenSSL for TLS), the password hash, and the
+# browser its page tests drive.
+packages+=(libcpp-httplib-dev libsodium-dev libssl-dev zlib1g-dev chromium chromium-driver python3-selenium)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

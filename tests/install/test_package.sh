@@ -43,7 +43,7 @@ fi
 
 root="$scratch/raiz"
 dpkg-deb -x "$deb" "$root"
-programs=(letrador letrador-cli cartel-virtual letrador-fontc)
+programs=(letrador letrador-cli letrador-servicio cartel-virtual letrador-fontc)
 appid=$(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "$root"/usr/share/metainfo/*.metainfo.xml)
 for f in usr/share/letrador/tipografias/normal.ffv usr/share/letrador/tipografias/negrita.ffv \
          usr/share/letrador/tipografias/angosta.ffv usr/share/letrador/mensajes/bienvenida.fmv \
@@ -51,6 +51,8 @@ for f in usr/share/letrador/tipografias/normal.ffv usr/share/letrador/tipografia
          usr/share/letrador/ayuda/Archivos/logo.jpg "usr/share/applications/$appid.desktop" \
          "usr/share/metainfo/$appid.metainfo.xml" usr/share/icons/hicolor/scalable/apps/letrador.svg \
          usr/share/bash-completion/completions/letrador-cli usr/share/doc/letrador/copyright \
+         usr/share/letrador/servicio/pagina.html usr/share/letrador/servicio/estilo.css \
+         usr/share/letrador/servicio/letrador.js usr/lib/systemd/system/letrador-servicio.service \
          usr/share/doc/letrador/changelog.gz; do
     [ -e "$root/$f" ] || fail "el paquete no instala $f"
 done
@@ -103,4 +105,25 @@ out=$(run "$root/usr/bin/letrador-cli" contar "$work/mensajes/bienvenida.fmv") \
 [ -f "$work/ayuda/letrador.html" ] || fail "la carpeta del usuario no tiene la ayuda"
 grep -Eq '^Párrafo 1: [1-9][0-9]* columnas' <<<"$out" || fail "conteo inesperado: $out"
 grep -q '^Total: ' <<<"$out" || fail "sin total: $out"
+# The installed service: refuses the network without a password, and serves its own pages.
+set +e
+run "$root/usr/bin/letrador-servicio" --carpeta "$scratch/servicio" --escuchar 0.0.0.0:0 2>/dev/null
+code=$?
+set -e
+[ "$code" -eq 2 ] || fail "letrador-servicio atendió en 0.0.0.0 sin clave (código $code)"
+# env execs the program, so $! is the service itself.
+env -u XDG_DATA_HOME HOME="$scratch/home" "$root/usr/bin/letrador-servicio" --carpeta "$scratch/servicio" \
+    --escuchar 127.0.0.1:0 </dev/null >/dev/null 2>"$scratch/servicio.log" &
+service=$!
+for _ in $(seq 50); do grep -q 'atendiendo en' "$scratch/servicio.log" && break; sleep 0.1; done
+port=$(sed -n 's|.*atendiendo en http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$scratch/servicio.log")
+[ -n "$port" ] || { kill "$service"; fail "letrador-servicio no arrancó: $(cat "$scratch/servicio.log")"; }
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'GET /entrar HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n' >&3
+page=$(cat <&3)
+exec 3<&-
+kill "$service"; wait "$service" || true
+grep -q 'HTTP/1.1 200' <<<"$page" && grep -q 'estilo.css' <<<"$page" \
+    || fail "letrador-servicio instalado no sirve su página de acceso: $page"
+[ -f "$scratch/servicio/tipografias/normal.ffv" ] || fail "letrador-servicio no llenó su carpeta de trabajo"
 echo "paquete $(basename "$deb") probado"
