@@ -10,7 +10,7 @@
 namespace platform {
 
 // The reason an opening gives when another holder has the sign.
-inline constexpr const char* kPortInUse = "lo está usando otro programa";
+inline constexpr const char* kPortInUse = "lo está usando otro programa.";
 
 class PortLock {
   public:

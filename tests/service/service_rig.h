@@ -105,6 +105,30 @@ class ServiceRig {
         if (page && std::regex_search(page->body, m, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\""))) csrf = m[1];
         return h;
     }
+    // Signs in (once) and posts a recording of `form` ("csrf=" is completed with the session's
+    // token); the page that follows it, "" when it was refused.
+    std::string record(const std::string& form) {
+        if (session_.empty()) session_ = signIn(csrf_);
+        std::string body = form;
+        if (body.rfind("csrf=&", 0) == 0) body = "csrf=" + csrf_ + body.substr(5);
+        const auto r = client()->Post("/mensajes/grabar", session_, body,
+                                      "application/x-www-form-urlencoded");
+        return r && r->status == 303 ? r->get_header_value("Location") : std::string();
+    }
+    // The verdict the recording page `where` shows once its sign has ended ("" after a minute).
+    std::string verdictShown(const std::string& where) {
+        std::string shown;
+        WaitFor([&] {
+            const auto page = client()->Get(where.c_str(), session_);
+            const std::string tag = "<p class=\"veredicto\">";
+            const auto at = page ? page->body.find(tag) : std::string::npos;
+            if (at == std::string::npos) return false;
+            const auto from = at + tag.size();
+            shown = page->body.substr(from, page->body.find("</p>", from) - from);
+            return !shown.empty();
+        }, 60);
+        return shown;
+    }
     // Polls `done` every 50 ms for up to `seconds`.
     template <class F>
     static bool WaitFor(F done, int seconds = 20) {
@@ -122,6 +146,8 @@ class ServiceRig {
     }
 
   private:
+    httplib::Headers session_;
+    std::string csrf_;
     ScratchFolder scratch_;
     std::filesystem::path work_;
     std::vector<std::unique_ptr<VirtualSignProcess>> signs_;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "signlink/turnero_digits.h"
+#include "tests/service/window_on_work_folder.h"
 #include "tests/service/service_rig.h"
 
 namespace letrador::testing {
@@ -425,44 +426,40 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     EXPECT_EQ(loaded.bytes, fast.bytes);
 }
 
-// Waits for the lock per port in the platform layer (one port, one writer): until it is there,
-// both services write into the sign at once.
-TEST(ServiceLocks, DISABLED_TwoServicesOnOnePortOneRecordsTheOtherLogsThePortInUse) {
-    ServiceRig first;
-    first.setPassword();
-    std::vector<std::string> late;
-    for (int n = 0; n < 2000; ++n) late.insert(late.end(), {"--tarde", std::to_string(n) + ":5"});
-    ASSERT_TRUE(first.addSigns({6}, late));
-    ServiceRig second(first.work());
-    ASSERT_TRUE(first.start() && second.start()) << first.log() << second.log();
-    std::string csrf1, csrf2;
-    const auto h1 = first.signIn(csrf1), h2 = second.signIn(csrf2);
-    auto record = [](ServiceRig& rig, const httplib::Headers& h, const std::string& csrf) {
-        const auto r = rig.client()->Post("/mensajes/grabar", h, "csrf=" + csrf + "&m=horario.fmv&puerto=6",
-                                          "application/x-www-form-urlencoded");
-        return r && r->status == 303 ? r->get_header_value("Location") : std::string();
-    };
-    const std::string one = record(first, h1, csrf1), two = record(second, h2, csrf2);
-    auto verdict = [](ServiceRig& rig, const httplib::Headers& h, const std::string& where) {
-        std::string shown;
-        ServiceRig::WaitFor([&] {
-            const auto page = rig.client()->Get(where.c_str(), h);
-            const auto at = page ? page->body.find("<p class=\"veredicto\">") : std::string::npos;
-            if (at == std::string::npos) return false;
-            shown = page->body.substr(at + 22, page->body.find("</p>", at) - at - 22);
-            return !shown.empty();
-        }, 60);
-        return shown;
-    };
-    const std::string v1 = verdict(first, h1, one), v2 = verdict(second, h2, two);
-    EXPECT_EQ(v1 == "La grabación se realizó sin errores." ? v2 : v1, "Hubo errores en la grabación.");
-    EXPECT_NE((first.log() + second.log()).find("No se pudo abrir el puerto COM 6: lo está usando otro programa."),
-              std::string::npos);
-    const auto rec = first.sign(0).stop();
-    ASSERT_TRUE(rec.decoded);
-    ASSERT_EQ(rec.decoded->recordings.size(), 1u);
-    EXPECT_TRUE(rec.decoded->recordings[0].closed);
-    EXPECT_EQ(rec.decoded->strayBytes, 0);
+// One port, one writer: while a service records into a sign, a second service, or the window
+// of a person at the computer, is asked to record into it too. The second meets the sign's lock
+// and says so; the sign gets the first recording whole, and nothing mixed.
+TEST(ServiceLocks, WhileAServiceRecordsASignAnotherServiceOrTheWindowMeetsItsLock) {
+    for (const bool window : {false, true}) {
+        SCOPED_TRACE(window ? "the window" : "another service");
+        ServiceRig first;
+        first.setPassword();
+        std::vector<std::string> late;
+        for (int n = 0; n < 2000; ++n) late.insert(late.end(), {"--tarde", std::to_string(n) + ":5"});
+        ASSERT_TRUE(first.addSigns({6}, late));
+        ServiceRig second(first.work());
+        ASSERT_TRUE(first.start() && (window || second.start())) << first.log() << second.log();
+        const std::string one = first.record("csrf=&m=horario.fmv&puerto=6");
+        ASSERT_FALSE(one.empty());
+        std::string secondLog;
+        if (window) {
+            WindowOnWorkFolder w(first.work());
+            secondLog = w.recordTotalOnPort(6);
+            EXPECT_EQ(w.verdict(), Verdict::CouldNotOpen);
+        } else {
+            const std::string two = second.record("csrf=&m=horario.fmv&puerto=6");
+            EXPECT_EQ(second.verdictShown(two), "Hubo errores en la grabación.");
+            secondLog = second.log();
+        }
+        EXPECT_NE(secondLog.find("No se pudo abrir el puerto COM 6: lo está usando otro programa."),
+                  std::string::npos) << secondLog;
+        EXPECT_EQ(first.verdictShown(one), "La grabación se realizó sin errores.");
+        const auto rec = first.sign(0).stop();
+        ASSERT_TRUE(rec.decoded);
+        ASSERT_EQ(rec.decoded->recordings.size(), 1u);
+        EXPECT_TRUE(rec.decoded->recordings[0].closed);
+        EXPECT_EQ(rec.decoded->strayBytes, 0);
+    }
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ TEST(QtPortLink, ASignThatOneLinkHasOpenDoesNotOpenForAnother) {
     for (int port : {3, 4}) {
         second.setPort(port);
         EXPECT_FALSE(second.open(&reason)) << port;
-        EXPECT_EQ(reason, "lo está usando otro programa");
+        EXPECT_EQ(reason, "lo está usando otro programa.");
     }
     first.close();
     EXPECT_TRUE(second.open(&reason)) << reason;
