@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/dot_grid.h"
 #include "files/file_access.h"
 #include "message/font_model.h"
 #include "message/numeric.h"
@@ -25,30 +26,6 @@ class QSpinBox;
 namespace letrador {
 
 class LedStrip;
-
-// The chosen character as a grid of 10 columns by the sign's rows; a press or a drag lights
-// the dots it passes when the first one was dark, and darkens them when it was lit.
-class DotGrid : public QWidget {
-public:
-    static constexpr int kCell = 22;
-    explicit DotGrid(QWidget* parent = nullptr);
-    void setDots(const GlyphDots& dots, bool editable);
-    const GlyphDots& dots() const { return dots_; }
-    QPoint cellCentre(int column, int row) const;
-    std::function<void(int column, int row, bool lit)> onDot;
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-
-private:
-    void touch(const QPoint& pos);
-    GlyphDots dots_{};
-    bool editable_ = false;
-    bool lighting_ = true;
-};
 
 class frmFuentes : public QWidget {
 public:
