@@ -17,8 +17,9 @@ public:
         std::string title;
         std::vector<std::string> buttons = {};  // of a question with buttons of its own
     };
+    std::vector<Shown> shown;
 
-    // Answers for the next questions, in order; when the script runs out, `defaultAnswer`.
+    // Answers for the next questions, in order; then `defaultAnswer`.
     void answerNext(bool yes) { answers_.push_back(yes); }
     bool defaultAnswer = true;
     // The buttons pressed in the next questions with buttons of their own; then the first.
@@ -30,11 +31,10 @@ public:
     bool question(const std::string& text, const std::string& title) override {
         shown.push_back({true, text, title});
         if (answers_.empty()) return defaultAnswer;
-        bool yes = answers_.front();
+        const bool yes = answers_.front();
         answers_.pop_front();
         return yes;
     }
-
     int choose(const std::string& text, const std::string& title,
                const std::vector<std::string>& buttons) override {
         shown.push_back({true, text, title, buttons});
@@ -43,15 +43,12 @@ public:
         choices_.pop_front();
         return button;
     }
-
     std::vector<std::string> texts() const {
         std::vector<std::string> out;
         for (const auto& s : shown) out.push_back(s.text);
         return out;
     }
     void clear() { shown.clear(); }
-
-    std::vector<Shown> shown;
 
 private:
     std::deque<bool> answers_;

@@ -1,9 +1,7 @@
-// Sign threads for tests, over scripted lines and simulated time.
-//
-// ScriptedLinkThread and ScriptedSigns run each job at once, inside start(), on the caller's
-// thread: a test sees a whole recording happen within the call that starts it, with no real
-// time passing. ScriptedLinkThreads runs each job on a real thread of its own, for a test of
-// what happens while a job is still under way elsewhere.
+// Sign threads for tests, over scripted lines and simulated time. ScriptedLinkThread and
+// ScriptedSigns run each job inside start(), on the caller's thread, so that a whole recording
+// happens within the call; ScriptedLinkThreads runs each on a real thread of its own, for what
+// happens while a job is still under way elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -27,9 +25,7 @@ class ScriptedLinkThread : public LinkThread {
 
     // Every thread over the same line and clock (a window test's one sign).
     static LinkThreadMaker over(ScriptedSerialLink& link, EventPump& pump, Ticker& ticker) {
-        return [&link, &pump, &ticker]() -> std::unique_ptr<LinkThread> {
-            return std::make_unique<ScriptedLinkThread>(link, pump, ticker);
-        };
+        return [&link, &pump, &ticker] { return std::make_unique<ScriptedLinkThread>(link, pump, ticker); };
     }
 
   private:
@@ -38,8 +34,8 @@ class ScriptedLinkThread : public LinkThread {
     Ticker& ticker_;
 };
 
-// A line and a clock of its own for every thread made, as several real signs have; the test
-// scripts each one as it is made (in the order the signs are listed) and reads it afterwards.
+// A line and a clock of its own for every thread made, as several real signs have; `script`
+// prepares each (`index` in the order the signs are listed) and the test reads it afterwards.
 class ScriptedSigns {
   public:
     struct Sign {
@@ -47,23 +43,19 @@ class ScriptedSigns {
         ScriptedSerialLink link{&ticker};
         SimulatedEventPump pump{link, ticker};
     };
-
-    // Called for each new sign before its job runs; `index` counts the signs made so far.
     std::function<void(std::size_t index, ScriptedSerialLink& link)> script;
     std::vector<std::shared_ptr<Sign>> signs;
 
     LinkThreadMaker maker() {
         return [this]() -> std::unique_ptr<LinkThread> {
-            signs.push_back(std::make_shared<Sign>());
-            Sign& s = *signs.back();
+            Sign& s = *signs.emplace_back(std::make_shared<Sign>());
             if (script) script(signs.size() - 1, s.link);
             return std::make_unique<ScriptedLinkThread>(s.link, s.pump, s.ticker);
         };
     }
 };
 
-// Each job on a real thread of its own, over a line that `script` sets up first; what each job
-// did (its thread, the ports it opened, the bytes it wrote) is kept for the test to read.
+// Each job on a real thread of its own, over a line `script` prepares; what each job did is kept.
 class ScriptedLinkThreads {
   public:
     struct Run {
@@ -71,14 +63,11 @@ class ScriptedLinkThreads {
         std::vector<int> openedPorts;
         std::vector<std::uint8_t> written;
     };
-
-    // Prepares each new thread's link before its job runs.
     std::function<void(ScriptedSerialLink&)> script;
 
     LinkThreadMaker maker() {
-        return [this]() -> std::unique_ptr<LinkThread> { return std::make_unique<Thread>(*this); };
+        return [this] { return std::make_unique<Thread>(*this); };
     }
-
     // The jobs that have ended, in the order they ended.
     std::vector<Run> runs() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -99,8 +88,7 @@ class ScriptedLinkThreads {
                 if (owner_.script) owner_.script(link);
                 job(link, pump, ticker);
                 std::lock_guard<std::mutex> lock(owner_.mutex_);
-                owner_.runs_.push_back(
-                    {std::this_thread::get_id(), link.openedPorts, link.written});
+                owner_.runs_.push_back({std::this_thread::get_id(), link.openedPorts, link.written});
             });
         }
         void wait() override {

@@ -1,12 +1,9 @@
-// Test doubles for the serial line and the event loop, with simulated time.
-//
-// ScriptedSerialLink answers every byte written from a script: the next queued Step if there is
-// one, otherwise the responder (echo by default). A reply travels as an "arrival": its bytes
-// come in together, at a moment of the simulated clock. SimulatedEventPump runs one thing per
-// waitForNext(): a due arrival (the receive handler sees its bytes), else the draining of the
-// output, else one tick of the SimulatedTicker (the tick handler runs, then whatever arrives at
-// that same tick). No real time passes. A step can also lose the line, as an unplugged adapter
-// does: the link then says isLost() and runs the receive handler once.
+// Test doubles for the serial line and the event loop, with simulated time. ScriptedSerialLink
+// answers each byte written with the next queued Step, else the responder (echo by default); a
+// reply arrives whole at a tick of the simulated clock. SimulatedEventPump runs one thing per
+// waitForNext(): a due arrival, else a drain step of the output, else one tick (then whatever
+// arrives with it). A step can lose the line as an unplugged adapter does: isLost() turns true
+// and the receive handler runs once.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +23,7 @@ namespace platform {
 class SimulatedTicker : public Ticker {
   public:
     void setTickHandler(std::function<void()> handler) override { onTick_ = std::move(handler); }
-    // Ticks since the start.
-    long long now() const { return now_; }
+    long long now() const { return now_; }  // ticks since the start
     void advance() {
         ++now_;
         if (onTick_) onTick_();
@@ -43,11 +39,10 @@ class ScriptedSerialLink : public SerialLink {
     // The sign's answer to one byte.
     struct Step {
         std::vector<std::uint8_t> reply;  // empty: no answer at all
-        // 0: arrives at once (before the next tick, even before the output has drained);
-        // N > 0: arrives together with the N-th tick after the write, just after it.
+        // 0: arrives at once, even before the output has drained; N: just after the N-th tick.
         long long atTick = 0;
-        // The line is lost instead of answering: at 0 the write itself fails (its byte never
-        // drains), at N > 0 the line hangs up with the N-th tick after the write.
+        // The line is lost instead: at 0 the write fails (its byte never drains), at N it hangs
+        // up with the N-th tick.
         bool losesLine = false;
     };
     static Step Reply(std::uint8_t b) { return {{b}, 0}; }
@@ -62,36 +57,27 @@ class ScriptedSerialLink : public SerialLink {
         for (int n = 1; n <= 255; ++n) openable_.insert(n);
     }
 
-    // --- scripting ---
     void setClock(const SimulatedTicker* clock) { clock_ = clock; }
     // Steps for the next bytes written, in order; after them the responder answers.
     void queue(Step s) { script_.push_back(std::move(s)); }
-    void queueReplies(const std::vector<std::uint8_t>& bytes) {
-        for (auto b : bytes) queue(Reply(b));
-    }
+    void queueReplies(const std::vector<std::uint8_t>& bytes) { for (auto b : bytes) queue(Reply(b)); }
     void setResponder(Responder r) { responder_ = std::move(r); }
     // Ports that open; every other one fails with `openFailureReason`.
     void setOpenablePorts(std::set<int> ports) { openable_ = std::move(ports); }
     std::string openFailureReason = "el dispositivo no existe";
     // Events the pump must run after each write before bytesToWrite() drops to 0.
     int drainEvents = 0;
-    // Bytes that come in from the line with no byte written (a stray byte), delivered at once.
+    // Bytes that come in with no byte written, delivered at once.
     void injectArrival(std::vector<std::uint8_t> bytes) {
         arrivals_.push_back({nowTick(), std::move(bytes)});
     }
-
     // The line goes now, outside any exchange.
     void loseLine() { arrivals_.push_back({nowTick(), {}, true}); }
 
-    // --- what happened ---
-    std::vector<std::uint8_t> written;  // every byte written, in order
-    int writesWhileClosed = 0;
-    int writesWhileLost = 0;
-    std::vector<int> openedPorts;  // the port of each successful open()
-    std::vector<int> triedPorts;   // the port of each open() call
-    int closeCount = 0;
+    std::vector<std::uint8_t> written;  // every byte written, in order, open or not
+    std::vector<int> openedPorts;       // the port of each successful open()
+    std::vector<int> triedPorts;        // the port of each open() call
 
-    // --- SerialLink ---
     void setPort(int number) override { port_ = number; }
     int port() const override { return port_; }
     bool open(std::string* reason) override {
@@ -101,72 +87,49 @@ class ScriptedSerialLink : public SerialLink {
             return false;
         }
         open_ = true;
-        lost_ = false;
-        stuck_ = false;
+        lost_ = stuck_ = false;
         openedPorts.push_back(port_);
         return true;
     }
-    void close() override {
-        if (open_) ++closeCount;
-        open_ = false;
-    }
+    void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     bool isLost() const override { return lost_; }
 
     void writeByte(std::uint8_t byte) override {
         written.push_back(byte);
-        if (!open_) {
-            ++writesWhileClosed;
-            return;
-        }
-        if (lost_) {
-            ++writesWhileLost;
-            return;
-        }
+        if (!open_ || lost_) return;
         pendingDrain_ = drainEvents;
         Step s;
         if (!script_.empty()) {
             s = std::move(script_.front());
             script_.pop_front();
-        } else if (responder_) {
-            s = responder_(byte);
         } else {
-            s = Reply(byte);
+            s = responder_ ? responder_(byte) : Reply(byte);
         }
-        if (s.losesLine) {
-            // A failed write is noticed on the event loop, with its byte still waiting to go.
-            if (s.atTick <= 0) stuck_ = true;
-            arrivals_.push_back({nowTick() + (s.atTick > 0 ? s.atTick : 0), {}, true});
-            return;
-        }
-        if (s.reply.empty()) return;
         const long long at = nowTick() + (s.atTick > 0 ? s.atTick : 0);
-        arrivals_.push_back({at, std::move(s.reply)});
+        // A failed write is noticed on the event loop, with its byte still waiting to go.
+        if (s.losesLine && s.atTick <= 0) stuck_ = true;
+        if (s.losesLine || !s.reply.empty()) arrivals_.push_back({at, std::move(s.reply), s.losesLine});
     }
     int bytesToWrite() const override { return pendingDrain_ > 0 || stuck_ ? 1 : 0; }
     int bytesAvailable() const override { return static_cast<int>(inBuffer_.size()); }
     int readByte() override {
         if (inBuffer_.empty()) return -1;
-        int b = inBuffer_.front();
+        const int b = inBuffer_.front();
         inBuffer_.pop_front();
         return b;
     }
-    void setReceiveHandler(std::function<void()> handler) override {
-        onReceive_ = std::move(handler);
-    }
+    void setReceiveHandler(std::function<void()> handler) override { onReceive_ = std::move(handler); }
 
-    // --- driven by SimulatedEventPump ---
-    // Delivers the first arrival due at or before `now`; false when none is due.
+    // Driven by SimulatedEventPump: delivers the first arrival due by `now`; false when none is.
     bool deliverOneDue(long long now) {
         for (auto it = arrivals_.begin(); it != arrivals_.end(); ++it) {
             if (it->at > now) continue;
             for (auto b : it->bytes) inBuffer_.push_back(b);
             const bool loses = it->losesLine;
             arrivals_.erase(it);
-            if (loses) {
-                if (!open_ || lost_) return true;
-                lost_ = true;
-            }
+            if (loses && (!open_ || lost_)) return true;
+            if (loses) lost_ = true;
             if (onReceive_) onReceive_();
             return true;
         }
@@ -177,8 +140,6 @@ class ScriptedSerialLink : public SerialLink {
         --pendingDrain_;
         return true;
     }
-    bool hasPendingArrivals() const { return !arrivals_.empty(); }
-    std::size_t scriptLeft() const { return script_.size(); }
 
   private:
     struct Arrival {
@@ -193,8 +154,7 @@ class ScriptedSerialLink : public SerialLink {
     Responder responder_;
     std::set<int> openable_;
     int port_ = 1;
-    bool open_ = false;
-    bool lost_ = false;
+    bool open_ = false, lost_ = false;
     bool stuck_ = false;  // a failed write: its byte never drains
     int pendingDrain_ = 0;
     std::deque<Arrival> arrivals_;
@@ -204,8 +164,7 @@ class ScriptedSerialLink : public SerialLink {
 
 class SimulatedEventPump : public EventPump {
   public:
-    SimulatedEventPump(ScriptedSerialLink& link, SimulatedTicker& ticker)
-        : link_(link), ticker_(ticker) {
+    SimulatedEventPump(ScriptedSerialLink& link, SimulatedTicker& ticker) : link_(link), ticker_(ticker) {
         link_.setClock(&ticker_);
     }
 
@@ -221,8 +180,7 @@ class SimulatedEventPump : public EventPump {
     }
     void waitForNext() override {
         ++waits;
-        if (link_.deliverOneDue(ticker_.now())) return;
-        if (link_.drainStep()) return;
+        if (link_.deliverOneDue(ticker_.now()) || link_.drainStep()) return;
         if (ticker_.now() >= maxTicks) throw std::runtime_error("simulated time ran out");
         ticker_.advance();
         while (link_.deliverOneDue(ticker_.now())) {

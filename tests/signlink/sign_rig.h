@@ -1,15 +1,20 @@
-// A recording set up over the scripted serial line and simulated time.
+// The room's rig: a recording over the scripted serial line and simulated time, a compatible
+// sign, and one font.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/scripted_serial_link.h"
 #include "signlink/grabacion.h"
 #include "signlink/puerto_serie.h"
 #include "signlink/recording_log.h"
+#include "tests/support/sample_font.h"
 
 namespace letrador::testing {
 
@@ -17,43 +22,45 @@ using Bytes = std::vector<std::uint8_t>;
 using Step = platform::ScriptedSerialLink::Step;
 inline Step Ans(std::uint8_t b) { return platform::ScriptedSerialLink::Reply(b); }
 inline const Step kMute = platform::ScriptedSerialLink::Silence();
+inline const Bytes kCleanOpening = {0xC3, 0x01, 0xC3, 0x02};
+// "7E 0909": bytes in hexadecimal, blanks between them optional.
+inline Bytes Hex(std::string_view hex) {
+    Bytes out;
+    for (std::size_t k = 0; k < hex.size(); ++k)
+        if (hex[k] != ' ') out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(k++, 2)), nullptr, 16)));
+    return out;
+}
+inline const Bytes kCleanClosing = {0xC9, 0xD2, 0xC5};
 
-// What a compatible sign answers. Outside a recording: the acknowledge to attention (0xC3) and to
-// the end byte (0xC5); after attention, its model code to the model query and the acknowledge to
-// the start byte, which begins a recording. During a recording every byte is echoed until the
-// closing sequence C9 D2 C5, whose C5 is acknowledged.
+// A compatible sign: outside a recording it acknowledges attention (C3) and the end byte (C5);
+// right after an attention it answers the model query with its model and acknowledges the start
+// byte, which begins a recording. A recording echoes every byte until C9 D2 C5, whose C5 it
+// acknowledges.
 class CompatibleSign {
   public:
     Step operator()(std::uint8_t b) {
         State& s = *state_;
         if (s.recording) {
             const bool closing = s.prev2 == 0xC9 && s.prev1 == 0xD2 && b == 0xC5;
-            s.prev2 = s.prev1;
-            s.prev1 = b;
+            s.prev2 = std::exchange(s.prev1, b);
             if (!closing) return Ans(b);
             s = State{};
             return Ans(0xC4);
         }
-        const bool armed = s.armed;
-        s.armed = b == 0xC3;
+        const bool armed = std::exchange(s.armed, b == 0xC3);
         if (b == 0xC3 || b == 0xC5) return Ans(0xC4);
         if (armed && b == 0x01) return Ans(0x5A);
-        if (armed && b == 0x02) s.recording = true;
-        return Ans(armed && b == 0x02 ? 0xC4 : b);
+        s.recording = armed && b == 0x02;
+        return Ans(s.recording ? 0xC4 : b);
     }
 
   private:
     struct State {
-        bool armed = false;
-        bool recording = false;
-        int prev1 = -1;
-        int prev2 = -1;
+        bool armed = false, recording = false;
+        int prev1 = -1, prev2 = -1;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
-
-inline const Bytes kCleanOpening = {0xC3, 0x01, 0xC3, 0x02};
-inline const Bytes kCleanClosing = {0xC9, 0xD2, 0xC5};
 
 struct SignRig {
     platform::ScriptedSerialLink link;
@@ -70,10 +77,20 @@ struct SignRig {
     void script(const std::vector<Step>& steps) {
         for (const Step& s : steps) link.queue(s);
     }
+    void mute() {
+        link.setResponder([](std::uint8_t) { return kMute; });
+    }
+    // The log from line `from` on, its lines joined by '|'.
+    std::string log(std::size_t from = 0) const {
+        const auto lines = view.lines();
+        std::string out;
+        for (std::size_t k = from; k < lines.size(); ++k) out += (k > from ? "|" : "") + lines[k];
+        return out;
+    }
     // Bytes written after the first `skip`.
     Bytes writtenAfter(std::size_t skip) const {
-        if (skip >= link.written.size()) return {};
-        return Bytes(link.written.begin() + static_cast<long>(skip), link.written.end());
+        return Bytes(link.written.begin() + static_cast<long>(std::min(skip, link.written.size())),
+                     link.written.end());
     }
     // The "Grabando: ..." labels, in order.
     std::vector<std::string> percentLabels() const {
@@ -81,6 +98,19 @@ struct SignRig {
         for (const auto& p : view.progressHistory())
             if (p.rfind("Grabando: ", 0) == 0) out.push_back(p);
         return out;
+    }
+};
+
+// The room's font, in a scratch folder: «A» 7E 09 09 7E, «I» 7F, «x» 78 78, «G» with a dark
+// column inside, «B» all dark, «W» with a column outside a byte, and «<» and «3» to make a lone
+// "<" visible.
+struct RoomFont {
+    ScratchFolder scratch;
+    std::string path = (scratch.path() / "f.ffv").string();
+    RoomFont() {
+        WriteFont(path, {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"I", {0x7F}}, {"x", {0x78, 0x78}},
+                         {"G", {0x41, 0x00, 0x22}}, {"B", {}}, {"W", {0x01, 300, 0x02}},
+                         {"<", {0x10}}, {"3", {0x33}}});
     }
 };
 

@@ -1,9 +1,8 @@
-// Network addresses of port entries and the Telnet / COM-PORT-CONTROL codec of the network
+// Network addresses of port entries, and the Telnet / COM-PORT-CONTROL codec of the network
 // link, byte for byte.
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
 
 #include "platform/net_address.h"
 #include "platform/telnet_codec.h"
@@ -14,42 +13,21 @@ using platform::NetAddress;
 using platform::ParseNetAddress;
 using namespace platform::telnet;
 
-struct AddressCase {
-    std::string text;
-    std::optional<NetAddress> expected;  // nothing: not a valid address
-};
-
 TEST(NetAddress, ParsesBothSchemesAndRefusesAnythingElse) {
     using K = NetAddress::Kind;
-    const AddressCase cases[] = {
-        {"tcp://192.168.1.50:4001", NetAddress{K::Tcp, "192.168.1.50", 4001}},
-        {"rfc2217://cartel-caja:2217", NetAddress{K::Rfc2217, "cartel-caja", 2217}},
-        {"tcp://[::1]:65535", NetAddress{K::Tcp, "::1", 65535}},
-        {"tcp://host:1", NetAddress{K::Tcp, "host", 1}},
-        {"tcp://host:0", std::nullopt},
-        {"tcp://host:65536", std::nullopt},
-        {"tcp://host:", std::nullopt},
-        {"tcp://host", std::nullopt},
-        {"tcp://:4001", std::nullopt},
-        {"tcp://host:40a1", std::nullopt},
-        {"tcp://::1:4001", std::nullopt},
-        {"tcp://[::1]4001", std::nullopt},
-        {"tcp://a b:4001", std::nullopt},
-        {"udp://host:4001", std::nullopt},
-        {"TCP://host:4001", std::nullopt},
-        {"/dev/ttyS0", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const auto got = ParseNetAddress(c.text);
-        ASSERT_EQ(got.has_value(), c.expected.has_value());
-        if (!got) continue;
-        EXPECT_EQ(got->kind, c.expected->kind);
-        EXPECT_EQ(got->host, c.expected->host);
-        EXPECT_EQ(got->port, c.expected->port);
+    for (const auto& [text, want] : {std::pair{"tcp://192.168.1.50:4001", NetAddress{K::Tcp, "192.168.1.50", 4001}},
+                                     {"rfc2217://cartel-caja:2217", NetAddress{K::Rfc2217, "cartel-caja", 2217}},
+                                     {"tcp://[::1]:65535", NetAddress{K::Tcp, "::1", 65535}},
+                                     {"tcp://host:1", NetAddress{K::Tcp, "host", 1}}}) {
+        const auto got = ParseNetAddress(text);
+        ASSERT_TRUE(got) << text;
+        EXPECT_EQ(std::tie(got->kind, got->host, got->port), std::tie(want.kind, want.host, want.port)) << text;
     }
-    EXPECT_TRUE(platform::LooksLikeNetAddress("tcp://host"));
-    EXPECT_TRUE(platform::LooksLikeNetAddress("rfc2217://"));
+    for (const char* bad : {"tcp://host:0", "tcp://host:65536", "tcp://host:000080", "tcp://host:", "tcp://host",
+                            "tcp://:4001", "tcp://host:40a1", "tcp://::1:4001", "tcp://[::1]4001", "tcp://[::1",
+                            "tcp://a b:4001", "tcp://a/b:4001", "udp://host:4001", "TCP://host:4001", "/dev/ttyS0"})
+        EXPECT_FALSE(ParseNetAddress(bad)) << bad;
+    EXPECT_TRUE(platform::LooksLikeNetAddress("tcp://host") && platform::LooksLikeNetAddress("rfc2217://"));
     EXPECT_FALSE(platform::LooksLikeNetAddress("/dev/pts/3"));
 }
 
@@ -59,138 +37,135 @@ Bytes AllValues() {
     return all;
 }
 
-// The request of one line setting as it goes on the wire.
-Bytes Sb(std::uint8_t command, Bytes value) {
-    value.insert(value.begin(), {kIAC, kSB, kOptComPort, command});
-    value.insert(value.end(), {kIAC, kSE});
-    return value;
-}
-
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
-const Bytes kSettingsRequest = Cat({Sb(kSetBaudRate, {0x00, 0x00, 0x25, 0x80}),
-                                    Sb(kSetDataSize, {8}), Sb(kSetParity, {kParityNone}),
-                                    Sb(kSetStopSize, {kOneStopBit}),
-                                    Sb(kSetControl, {kNoFlowControl})});
+// One COM-PORT-CONTROL sub-negotiation as it goes on the wire.
+Bytes Sb(std::uint8_t command, Bytes value) { return Cat({{kIAC, kSB, kOptComPort, command}, value, {kIAC, kSE}}); }
+
+// A server's acknowledgements of the five line settings.
+Bytes Acks(Bytes baud, std::uint8_t data, std::uint8_t parity, std::uint8_t stop, std::uint8_t control) {
+    return Cat({Sb(101, baud), Sb(102, {data}), Sb(103, {parity}), Sb(104, {stop}), Sb(105, {control})});
+}
+const Bytes k9600 = {0x00, 0x00, 0x25, 0x80};
+
+Bytes Decode(Codec& codec, const Bytes& in, Bytes* answer = nullptr) {
+    Bytes data, said;
+    codec.decode(in.data(), in.size(), data, answer ? *answer : said);
+    return data;
+}
 
 TEST(TelnetCodec, EveryByteValueSurvivesTheDoublingOfIacInAnyPieces) {
     Bytes wire;
     for (auto b : AllValues()) Codec::encode(b, wire);
-    ASSERT_EQ(wire.size(), 257u);
-    EXPECT_EQ(wire[255], kIAC);
-    EXPECT_EQ(wire[256], kIAC);
-    for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{256}}) {
-        SCOPED_TRACE(piece);
+    EXPECT_EQ(wire, Cat({AllValues(), {kIAC}}));
+    for (std::size_t piece : {1, 2, 3, 256}) {
         for (auto role : {Codec::Role::Client, Codec::Role::Server}) {
             Codec codec(role);
             Bytes data, answer;
             for (std::size_t at = 0; at < wire.size(); at += piece)
                 codec.decode(wire.data() + at, std::min(piece, wire.size() - at), data, answer);
-            EXPECT_EQ(data, AllValues());
+            EXPECT_EQ(data, AllValues()) << piece;
             EXPECT_TRUE(answer.empty());
         }
     }
 }
 
+// One client through a whole session: each step sees what the steps before it agreed.
 TEST(TelnetCodec, ClientGreetsAndAsksForTheSignsLineSettingsOnceTheServerAgrees) {
     Codec client(Codec::Role::Client);
-    EXPECT_EQ(client.greeting(), (Bytes{kIAC, kWILL, kOptBinary, kIAC, kDO, kOptBinary, kIAC,
-                                        kWILL, kOptSuppressGoAhead, kIAC, kDO,
-                                        kOptSuppressGoAhead, kIAC, kWILL, kOptComPort}));
-    struct Case {
+    EXPECT_EQ(client.greeting(), (Bytes{kIAC, kWILL, kOptBinary, kIAC, kDO, kOptBinary, kIAC, kWILL, kOptSuppressGoAhead,
+                                        kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptComPort}));
+    const Bytes request = Cat({Sb(kSetBaudRate, k9600), Sb(kSetDataSize, {8}), Sb(kSetParity, {kParityNone}),
+                               Sb(kSetStopSize, {kOneStopBit}), Sb(kSetControl, {kNoFlowControl})});
+    const struct {
         const char* name;
-        Bytes in;
-        Bytes data;
-        Bytes answer;
-        bool acknowledged;  // all line settings acknowledged after this step
-    };
-    // One client through a whole session: each step sees what the steps before it agreed.
-    const Case steps[] = {
+        Bytes in, data, answer;
+        bool acknowledged;  // all line settings, after this step
+    } steps[] = {
         // What ser2net's telnet(rfc2217) accepter says first.
         {"server greeting",
-         {kIAC, kWILL, kOptSuppressGoAhead, kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptEcho,
-          kIAC, kDONT, kOptEcho, kIAC, kDO, kOptBinary, kIAC, kWILL, kOptBinary, kIAC, kDO,
-          kOptComPort},
-         {},
-         Cat({{kIAC, kDONT, kOptEcho}, kSettingsRequest}),
-         false},
+         {kIAC, kWILL, kOptSuppressGoAhead, kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptEcho, kIAC, kDONT, kOptEcho,
+          kIAC, kDO, kOptBinary, kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort},
+         {}, Cat({{kIAC, kDONT, kOptEcho}, request}), false},
         {"agreed again", {kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort}, {}, {}, false},
-        {"unknown options",
-         {kIAC, kDO, 24, kIAC, kWILL, 31},
-         {},
-         {kIAC, kWONT, 24, kIAC, kDONT, 31},
-         false},
-        {"one-byte commands in the data",
-         {'A', kIAC, 241, 'B', kIAC, 249, kIAC, kIAC},
-         {'A', 'B', kIAC},
-         {},
-         false},
+        {"unknown options", {kIAC, kDO, 24, kIAC, kWILL, 31}, {}, {kIAC, kWONT, 24, kIAC, kDONT, 31}, false},
+        {"one-byte commands in the data", {'A', kIAC, 241, 'B', kIAC, 249, kIAC, kIAC}, {'A', 'B', kIAC}, {}, false},
         // Acknowledged one by one: the link is ready only once control is too.
         {"acknowledgements and a notification",
-         Cat({Sb(101, {0x00, 0x00, 0x25, 0x80}), Sb(107, {kIAC, kIAC}), {'x'}, Sb(102, {8}),
-              Sb(103, {1}), Sb(104, {1})}),
-         {'x'},
-         {},
-         false},
+         Cat({Sb(101, k9600), Sb(107, {kIAC, kIAC}), {'x'}, Sb(102, {8}), Sb(103, {1}), Sb(104, {1})}), {'x'}, {}, false},
         {"control acknowledged", Sb(105, {1}), {}, {}, true},
-        {"binary withdrawn",
-         {kIAC, kWONT, kOptBinary, kIAC, kWONT, kOptBinary},
-         {},
-         {kIAC, kDONT, kOptBinary},
-         true},
+        {"binary withdrawn", {kIAC, kWONT, kOptBinary, kIAC, kWONT, kOptBinary}, {}, {kIAC, kDONT, kOptBinary}, true},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
-        Bytes data, answer;
-        client.decode(s.in.data(), s.in.size(), data, answer);
-        EXPECT_EQ(data, s.data);
+        Bytes answer;
+        EXPECT_EQ(Decode(client, s.in, &answer), s.data);
         EXPECT_EQ(answer, s.answer);
         EXPECT_EQ(client.lineSettingsAcknowledged(), s.acknowledged);
     }
 }
 
-TEST(TelnetCodec, ClientAndServerAgreeAndCarryEveryValueBothWays) {
-    Codec client(Codec::Role::Client), server(Codec::Role::Server);
-    Bytes toServer = client.greeting(), toClient = server.greeting();
-    Bytes atClient, atServer;
-    int rounds = 0;
-    while ((!toServer.empty() || !toClient.empty()) && ++rounds < 10) {
-        Bytes replyToClient, replyToServer;
-        server.decode(toServer.data(), toServer.size(), atServer, replyToClient);
-        client.decode(toClient.data(), toClient.size(), atClient, replyToServer);
-        toServer = replyToServer;
-        toClient = replyToClient;
+// What the server agreed to decides: the sign's settings and binary both ways, or the reason.
+TEST(TelnetCodec, ClientAgreesOnlyToTheSignsSettingsAndNamesWhatTheServerAnswered) {
+    const Bytes options = {kIAC, kDO, kOptBinary, kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort};
+    using S = Agreement::State;
+    const struct {
+        Bytes fromServer;
+        S state;
+        std::string reason;
+    } cases[] = {
+        {Cat({options, Acks(k9600, 8, 1, 1, 1)}), S::Agreed, ""},
+        {Cat({options, Acks(k9600, 8, 1, 1, 1), {kIAC, kWONT, kOptBinary}}), S::Refused,
+         "el servidor no aceptó el modo binario"},
+        {Cat({options, Sb(101, k9600), Sb(102, {8}), Sb(103, {1}), Sb(104, {1})}), S::Pending, ""},
+        {{kIAC, kDONT, kOptComPort}, S::Refused, "el servidor no admite RFC 2217 (COM-PORT-CONTROL)"},
+        {Cat({options, Acks({0, 1, 0xC2, 0}, 8, 1, 1, 1)}), S::Refused,
+         "el servidor no aceptó 9600 baudios (respondió 115200)"},
+        {Cat({options, Acks(k9600, 7, 1, 1, 1)}), S::Refused, "el servidor no aceptó 8 bits de datos (respondió 7)"},
+        {Cat({options, Acks(k9600, 8, 3, 1, 1)}), S::Refused,
+         "el servidor no aceptó trabajar sin paridad (respondió paridad par)"},
+        {Cat({options, Acks(k9600, 8, 1, 3, 1)}), S::Refused,
+         "el servidor no aceptó 1 bit de parada (respondió 1,5 bits de parada)"},
+        {Cat({options, Acks(k9600, 8, 1, 1, 3)}), S::Refused,
+         "el servidor no aceptó trabajar sin control de flujo (respondió control de flujo por hardware)"},
+        {Cat({options, Acks(k9600, 8, 1, 1, 9)}), S::Refused,
+         "el servidor no aceptó trabajar sin control de flujo (respondió control de flujo 9)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Codec client(Codec::Role::Client);
+        client.greeting();
+        Decode(client, c.fromServer);
+        EXPECT_EQ(client.agreement().state, c.state);
+        EXPECT_EQ(client.agreement().reason, c.reason);
     }
-    ASSERT_LT(rounds, 10) << "the negotiation never settles";
-    EXPECT_TRUE(client.lineSettingsAcknowledged());
-    EXPECT_EQ(server.requestedBaudRate(), 9600u);
-    EXPECT_TRUE(atClient.empty());
-    EXPECT_TRUE(atServer.empty());
-
-    Bytes wire, answer;
-    for (auto b : AllValues()) Codec::encode(b, wire);
-    server.decode(wire.data(), wire.size(), atServer, answer);
-    client.decode(wire.data(), wire.size(), atClient, answer);
-    EXPECT_EQ(atServer, AllValues());
-    EXPECT_EQ(atClient, AllValues());
-    EXPECT_TRUE(answer.empty());
 }
 
+TEST(TelnetCodec, ASubnegotiationLongerThanItsLimitBreaksTheProtocol) {
+    for (std::size_t length : {kMaxSubnegotiation, kMaxSubnegotiation + 1}) {
+        Codec client(Codec::Role::Client);
+        const Bytes data = Decode(client, Cat({{kIAC, kSB}, Bytes(length, 'x'), {kIAC, kSE, 'y'}}));
+        EXPECT_EQ(client.failed(), length > kMaxSubnegotiation);
+        EXPECT_EQ(data, client.failed() ? Bytes{} : Bytes{'y'});
+    }
+}
+
+// One server through the steps: each setting acknowledged with the value it now uses; a baud
+// rate of 0 and a setting of 0 ask for the one in use.
 TEST(TelnetCodec, ServerAcknowledgesEachSettingWithItsValueAndAnswersQueries) {
-    // One server through the steps: a baud rate of 0 asks for the one in use.
     const struct {
         Bytes in, answer;
         std::uint32_t baud;  // requested so far
     } steps[] = {
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x00}), Sb(101, {0x00, 0x00, 0x25, 0x80}), 0},
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x25, 0x80}), Sb(101, {0x00, 0x00, 0x25, 0x80}), 9600},
-        {Sb(kSetBaudRate, {0x00, 0x01, 0xC2, 0x00}), Sb(101, {0x00, 0x01, 0xC2, 0x00}), 115200},
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x00}), Sb(101, {0x00, 0x01, 0xC2, 0x00}), 115200},
-        {Sb(kSetBaudRate, {0x00, 0x00, 0x00, 0x01}), Sb(101, {0x00, 0x00, 0x00, 0x01}), 1},
+        {Sb(kSetBaudRate, {0, 0, 0, 0}), Sb(101, k9600), 0},
+        {Sb(kSetBaudRate, k9600), Sb(101, k9600), 9600},
+        {Sb(kSetBaudRate, {0, 1, 0xC2, 0}), Sb(101, {0, 1, 0xC2, 0}), 115200},
+        {Sb(kSetBaudRate, {0, 0, 0, 0}), Sb(101, {0, 1, 0xC2, 0}), 115200},
+        {Sb(kSetBaudRate, {0, 0, 0, 1}), Sb(101, {0, 0, 0, 1}), 1},
         {Sb(kSetDataSize, {0}), Sb(102, {8}), 1},
         {Sb(kSetParity, {kParityNone}), Sb(103, {kParityNone}), 1},
         {Sb(kSetStopSize, {0}), Sb(104, {1}), 1},
@@ -200,10 +175,9 @@ TEST(TelnetCodec, ServerAcknowledgesEachSettingWithItsValueAndAnswersQueries) {
     Codec server(Codec::Role::Server);
     for (const auto& c : steps) {
         SCOPED_TRACE(::testing::PrintToString(c.in));
-        Bytes data, answer;
-        server.decode(c.in.data(), c.in.size(), data, answer);
+        Bytes answer;
+        EXPECT_TRUE(Decode(server, c.in, &answer).empty());
         EXPECT_EQ(answer, c.answer);
-        EXPECT_TRUE(data.empty());
         EXPECT_EQ(server.requestedBaudRate(), c.baud);
     }
 }

@@ -1,7 +1,9 @@
-// The byte exchanges: echo check, reply read, time-out, the handlers and the lost line.
+// The byte exchanges (echo check, reply read, time-out, lost line), their handlers, and the log
+// they write to.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 #include "tests/signlink/sign_rig.h"
 
@@ -9,6 +11,7 @@ namespace letrador::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+
 using L = platform::ScriptedSerialLink;
 
 TEST(PuertoSerie, Exchanges) {
@@ -16,42 +19,39 @@ TEST(PuertoSerie, Exchanges) {
     const struct {
         const char* name;
         Step step;
-        bool compare;  // EnviarComparar, else EnviarLeer
+        bool compare;  // EnviarComparar (result 1/0), else EnviarLeer (the reply)
         std::uint8_t sent;
-        int result;        // EnviarLeer's reply, or EnviarComparar's 1/0
-        long long ticks;   // simulated ticks it takes, when checked
+        int result;
+        long long ticks;  // simulated ticks it takes
         std::string log;
         bool flagged = false;  // ErrorParrafo and ErrorGrabacion
         int drainEvents = 0;
     } cases[] = {
-        {"equal echo", Ans(0x41), true, 0x41, 1, -1, ""},
-        {"different echo", Ans(13), true, 12, 1, -1, "\r\nError de comparación. E: 12 R: 13", true},
-        {"values in decimal", Ans(0), true, 0xC9, 1, -1, "\r\nError de comparación. E: 201 R: 0", true},
+        {"equal echo", Ans(0x41), true, 0x41, 1, 0, ""},
+        {"different echo", Ans(13), true, 12, 1, 0, "\r\nError de comparación. E: 12 R: 13", true},
+        {"values in decimal", Ans(0), true, 0xC9, 1, 0, "\r\nError de comparación. E: 201 R: 0", true},
         {"no echo", kMute, true, 0x41, 0, 10, timeOut},
         {"no reply", kMute, false, 0xC3, -1, 10, timeOut},
         {"reply with the last tick", L::ReplyAtTick(0x77, 10), false, 0xC3, 0x77, 10, ""},
         {"echo with the last tick", L::ReplyAtTick(0x41, 10), true, 0x41, 1, 10, ""},
         {"reply a tick too late", L::ReplyAtTick(0x77, 11), false, 0xC3, -1, 10, timeOut},
         {"reply at tick nine", L::ReplyAtTick(0x10, 9), false, 0x10, 0x10, 9, ""},
-        {"two bytes together: the second is the reply", L::Together({0x11, 0x22}), false, 0xC3, 0x22, -1, ""},
-        {"two bytes together: the second is the echo", L::Together({0x41, 0x42}), true, 0x41, 1, -1,
+        {"two bytes together: the last is the reply", L::Together({0x11, 0x22}), false, 0xC3, 0x22, 0, ""},
+        {"two bytes together: the last is the echo", L::Together({0x41, 0x42}), true, 0x41, 1, 0,
          "\r\nError de comparación. E: 65 R: 66", true},
-        {"zero reply", Ans(0), false, 0x01, 0, -1, ""},
-        {"zero echo", Ans(0), true, 0x00, 1, -1, ""},
-        {"reply while the output drains", Ans(0x5A), false, 0x01, 0x5A, -1, "", false, 3},
+        {"zero reply", Ans(0), false, 0x01, 0, 0, ""},
+        {"zero echo", Ans(0), true, 0x00, 1, 0, ""},
+        {"reply while the output drains", Ans(0x5A), false, 0x01, 0x5A, 0, "", false, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SignRig rig;
-        rig.link.setPort(3);
         ASSERT_TRUE(rig.link.open(nullptr));
         rig.link.drainEvents = c.drainEvents;
         rig.link.queue(c.step);
-        const long long before = rig.ticker.now();
-        EXPECT_EQ(c.compare ? int(rig.puerto.EnviarComparar(c.sent)) : rig.puerto.EnviarLeer(c.sent),
-                  c.result);
+        EXPECT_EQ(c.compare ? int(rig.puerto.EnviarComparar(c.sent)) : rig.puerto.EnviarLeer(c.sent), c.result);
         EXPECT_EQ(rig.link.written, Bytes{c.sent});
-        if (c.ticks >= 0) { EXPECT_EQ(rig.ticker.now() - before, c.ticks); }
+        EXPECT_EQ(rig.ticker.now(), c.ticks);
         EXPECT_EQ(rig.view.log().text(), c.log);
         EXPECT_EQ(rig.puerto.ErrorParrafo, c.flagged);
         EXPECT_EQ(rig.puerto.ErrorGrabacion, c.flagged);
@@ -60,12 +60,11 @@ TEST(PuertoSerie, Exchanges) {
     }
 }
 
-TEST(PuertoSerie, StrayByteBeforeTheExchangeIsNotTakenAsItsReply) {
+TEST(PuertoSerie, StrayBytesAreAllReadButNoneIsTakenAsTheNextReply) {
     SignRig rig;
     ASSERT_TRUE(rig.link.open(nullptr));
     rig.link.injectArrival({1, 2, 0x41});
     rig.pump.processPending();
-    // The handler reads every waiting byte and keeps the last.
     EXPECT_EQ(rig.puerto.ByteRecibido, 0x41);
     EXPECT_EQ(rig.link.bytesAvailable(), 0);
     rig.link.queue(kMute);
@@ -74,64 +73,44 @@ TEST(PuertoSerie, StrayByteBeforeTheExchangeIsNotTakenAsItsReply) {
 }
 
 // A line lost at some moment: the exchange that meets it ends at once with the loss line and a
-// time-out; later ones write nothing and wait for nothing; the pauses end too. Opening the port
-// again makes the line good, and a second loss is reported again.
+// time-out; later ones write nothing and wait for nothing, and pauses end at once. Opening the
+// port again makes the line good, and a second loss is reported again.
 TEST(PuertoSerie, LostLineEndsEveryExchangeAtOnce) {
-    struct Case {
+    const struct {
         const char* name;
         std::function<void(SignRig&)> lose;  // runs after one good exchange
-        long long ticksOfFirst;              // simulated ticks the first lost exchange takes
-        std::size_t bytesOfFirst;            // bytes it writes
-    };
-    const std::vector<Case> cases = {
+        long long ticks;                     // that the first lost exchange takes
+        std::size_t bytes;                   // that it writes
+    } cases[] = {
         {"the write fails", [](SignRig& r) { r.link.queue(L::Lost()); }, 0, 1},
-        {"failed write while draining",
-         [](SignRig& r) {
-             r.link.drainEvents = 5;
-             r.link.queue(L::Lost());
-         },
-         0, 1},
+        {"failed write while draining", [](SignRig& r) { r.link.drainEvents = 5, r.link.queue(L::Lost()); }, 0, 1},
         {"hang-up while waiting", [](SignRig& r) { r.link.queue(L::Lost(4)); }, 4, 1},
-        {"lost between exchanges",
-         [](SignRig& r) {
-             r.link.loseLine();
-             r.pump.processPending();
-         },
-         0, 0},
+        {"lost between exchanges", [](SignRig& r) { r.link.loseLine(), r.pump.processPending(); }, 0, 0},
         {"port closed under us", [](SignRig& r) { r.link.close(); }, 0, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SignRig r;
         r.link.setPort(7);
-        ASSERT_TRUE(r.link.open(nullptr));
         for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(r.link.open(nullptr));
             EXPECT_TRUE(r.puerto.EnviarComparar(0x41));
             const std::size_t before = r.link.written.size();
             c.lose(r);
             const long long t0 = r.ticker.now();
             EXPECT_FALSE(r.puerto.EnviarComparar(0x42));
-            EXPECT_EQ(r.ticker.now() - t0, c.ticksOfFirst);
-            EXPECT_EQ(r.link.written.size(), before + c.bytesOfFirst);
             EXPECT_EQ(r.puerto.EnviarLeer(0xC3), -1);
             r.puerto.Pausa(5);
-            EXPECT_EQ(r.ticker.now() - t0, c.ticksOfFirst);
-            EXPECT_EQ(r.link.written.size(), before + c.bytesOfFirst);
-            EXPECT_EQ(r.link.writesWhileLost + r.link.writesWhileClosed, 0);
-            const auto lines = r.view.lines();
-            ASSERT_GE(lines.size(), 3u);
-            EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
-                      (Lines{"Se perdió la conexión con el puerto COM 7.", "Error de Timeout.",
-                             "Error de Timeout."}));
-            ASSERT_TRUE(r.link.open(nullptr));
+            EXPECT_EQ(r.ticker.now() - t0, c.ticks);
+            EXPECT_EQ(r.link.written.size(), before + c.bytes);
         }
-        EXPECT_EQ(r.view.lines().size(), 7u);  // "" and the three lines of each round
+        const std::string lost = "|Se perdió la conexión con el puerto COM 7.|Error de Timeout.|Error de Timeout.";
+        EXPECT_EQ(r.log(), lost + lost);
     }
 }
 
-TEST(PuertoSerie, TickerCountsUpToTenThousandThenFallsBackToTenAndPausaWaitsItsTicks) {
+TEST(PuertoSerie, TicksCountToTenThousandThenFallBackToTenAndPausaWaitsItsTicks) {
     SignRig rig;
-    rig.puerto.ContadorTicks = 0;
     rig.ticker.advance();
     rig.ticker.advance();
     EXPECT_EQ(rig.puerto.ContadorTicks, 2);
@@ -142,10 +121,50 @@ TEST(PuertoSerie, TickerCountsUpToTenThousandThenFallsBackToTenAndPausaWaitsItsT
     rig.puerto.Timer1_Timer();
     EXPECT_EQ(rig.puerto.ContadorTicks, 11);
     ASSERT_TRUE(rig.link.open(nullptr));
-    const long long before = rig.ticker.now();
     rig.puerto.Pausa(5);
-    EXPECT_EQ(rig.ticker.now() - before, 5);
+    EXPECT_EQ(rig.ticker.now(), 2 + 5);
     EXPECT_EQ(rig.puerto.ContadorTicks, 5);
+}
+
+TEST(RecordingLog, LinesAreJoinedWithCrLfAndMarksEndTheirLine) {
+    RecordingLog log;
+    log.AgregarLog("a", true);
+    EXPECT_EQ(log.text(), "\r\na");  // a new line on an empty log leaves an empty first line
+    log.clear();
+    EXPECT_TRUE(log.AgregarLog("x", false));
+    EXPECT_EQ(log.caret(), 1u);
+    log.AgregarLog("y", true);
+    log.AgregarLog(" OK.", false);
+    EXPECT_EQ(log.text(), "x\r\ny OK.");
+    EXPECT_EQ(log.caret(), log.text().size());
+    EXPECT_EQ(log.lines(), (Lines{"x", "y OK."}));
+}
+
+// The window-less view of letrador-cli: prepare() empties the log, and each line is printed once
+// it is complete: when the next one starts or the recording is closed.
+TEST(PlainRecordingView, PrepareEmptiesTheLogAndEachLineIsPrintedOnceComplete) {
+    std::ostringstream out;
+    PlainRecordingView view(&out);
+    view.AgregarLog("old", false);
+    view.showClose();
+    out.str("");
+    view.prepare();
+    EXPECT_EQ(view.log().text(), "");
+    EXPECT_EQ(view.prepareCount, 1);
+    EXPECT_FALSE(view.closeButtonShown || view.closeButtonFocused || view.mainWindowEnabled);
+    EXPECT_TRUE(view.windowShown);
+    view.setProgress("Grabando: 40% completado", 40);
+    EXPECT_EQ(view.progress(), "Grabando: 40% completado");
+    EXPECT_EQ(view.percent(), 40);
+    view.AgregarLog("Usando puerto COM 3.", false);
+    EXPECT_EQ(out.str(), "");
+    view.AgregarLog("Grabando párrafo 1 de 1...", true);
+    view.AgregarLog(" OK.", false);
+    EXPECT_EQ(out.str(), "Usando puerto COM 3.\n");
+    view.AgregarLog("Grabación finalizada.", true);
+    view.showClose();
+    EXPECT_TRUE(view.closeButtonShown && view.closeButtonFocused);
+    EXPECT_EQ(out.str(), "Usando puerto COM 3.\nGrabando párrafo 1 de 1... OK.\nGrabación finalizada.\n");
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The recording engine over scripted signs and simulated time: what each sign receives, the
-// events a front end hears, each sign's verdict as a value, and a stop.
+// events a front end hears, each sign's verdict as a value, a stop, and one job per port.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "platform/scripted_link_thread.h"
 #include "signlink/recording_engine.h"
-#include "signlink/turnero_digits.h"
 #include "tests/signlink/sign_rig.h"
-#include "tests/support/sample_font.h"
 
 namespace letrador::testing {
 namespace {
@@ -14,11 +17,13 @@ namespace {
 using Lines = std::vector<std::string>;
 using platform::ScriptedSerialLink;
 
+const std::string kBad = "Hubo errores en la grabación.", kStopped = "Grabación detenida por el operador.";
+
 // Everything a front end hears, sign by sign.
 struct Heard {
-    std::vector<RecordingLog> logs;
-    std::vector<std::vector<int>> percents;
-    std::vector<std::optional<Verdict>> verdicts;
+    std::vector<RecordingLog> logs = std::vector<RecordingLog>(8);
+    std::vector<std::vector<int>> percents = std::vector<std::vector<int>>(8);
+    std::vector<std::optional<Verdict>> verdicts = std::vector<std::optional<Verdict>>(8);
     std::optional<event::JobEnded> end;
     int eventsAfterEnd = 0;
     std::function<void(const event::LogLine&)> onLine;
@@ -27,74 +32,77 @@ struct Heard {
         return [this](const RecordingEvent& e) {
             if (end) ++eventsAfterEnd;
             if (const auto* l = std::get_if<event::LogLine>(&e)) {
-                grow(l->sign);
-                logs[l->sign].AgregarLog(l->text, l->newLine);
+                logs.at(l->sign).AgregarLog(l->text, l->newLine);
                 if (onLine) onLine(*l);
             } else if (const auto* p = std::get_if<event::Progress>(&e)) {
-                grow(p->sign);
-                if (p->percent >= 0) percents[p->sign].push_back(p->percent);
+                if (p->percent >= 0) percents.at(p->sign).push_back(p->percent);
             } else if (const auto* v = std::get_if<event::SignEnded>(&e)) {
-                grow(v->sign);
-                verdicts[v->sign] = v->verdict;
+                verdicts.at(v->sign) = v->verdict;
             } else {
                 end = std::get<event::JobEnded>(e);
             }
         };
     }
-    void grow(std::size_t sign) {
-        if (logs.size() <= sign) {
-            logs.resize(sign + 1);
-            percents.resize(sign + 1);
-            verdicts.resize(sign + 1);
-        }
-    }
     Lines lines(std::size_t sign) const { return logs.at(sign).lines(); }
 };
 
+Bytes Wire(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 class EngineTest : public ::testing::Test {
   protected:
-    void SetUp() override { WriteFont(font, {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"I", {0x7F}}}); }
     WholeMessage message(std::vector<std::u32string> texts) const {
         WholeMessage m;
-        for (auto& t : texts) m.parrafos.push_back({t, font, 1, false});
+        for (auto& t : texts) m.parrafos.push_back({t, font.path, 1, false});
         return m;
     }
-
-    ScratchFolder scratch;
-    std::string font = (scratch.path() / "f.ffv").string();
+    RoomFont font;
     platform::ScriptedSigns signs;
     Heard heard;
 };
 
-const std::string kGood = "La grabación se realizó sin errores.",
-                  kBad = "Hubo errores en la grabación.", kEnd = "Grabación finalizada.",
-                  kStopped = "Grabación detenida por el operador.";
-
-TEST_F(EngineTest, OneSignGetsTheWholeMessageAndTheFrontEndHearsEveryLineAndTheVerdict) {
-    signs.script = [](std::size_t, ScriptedSerialLink& l) { l.setResponder(CompatibleSign()); };
-    RecordingEngine engine(signs.maker());
-    auto run = engine.start({message({U"AI", U"I"}), {"3"}}, heard.sink());
-    ASSERT_TRUE(run->ended());
-    EXPECT_EQ(heard.logs[0].text(),
-              "Usando puerto COM 3.\r\nReconociendo dispositivo...\r\n"
-              "Cartel electrónico compatible.\r\nComenzando grabación...\r\n"
-              "Grabando párrafo 1 de 2... OK.\r\nGrabando párrafo 2 de 2... OK.\r\n"
-              "Finalizando grabación...\r\nLa grabación se realizó sin errores.\r\n"
-              "Grabación finalizada.");
-    EXPECT_EQ(heard.percents[0], (std::vector<int>{50, 100, 100}));
-    EXPECT_EQ(heard.verdicts[0], Verdict::Clean);
-    ASSERT_TRUE(heard.end);
-    EXPECT_EQ(heard.end->verdicts, std::vector<Verdict>{Verdict::Clean});
-    EXPECT_EQ(heard.eventsAfterEnd, 0);
-    const Bytes& wire = signs.signs[0]->link.written;
-    const Bytes body = {0x7E, 0x09, 0x09, 0x7E, 0x80, 0x7F, 0x80, 0xC9, 0x7F, 0x80, 0xC9};
-    Bytes expected = kCleanOpening;
-    expected.insert(expected.end(), body.begin(), body.end());
-    expected.insert(expected.end(), kCleanClosing.begin(), kCleanClosing.end());
-    EXPECT_EQ(wire, expected);
-    EXPECT_EQ(signs.signs[0]->link.openedPorts, std::vector<int>{3});
-    EXPECT_FALSE(signs.signs[0]->link.isOpen());
-    EXPECT_FALSE(engine.busy("3"));
+TEST_F(EngineTest, EachKindOfJobPutsItsBytesOnTheWireAndTheFrontEndHearsItAll) {
+    const struct {
+        const char* name;
+        WhatToRecord what;
+        Bytes body;  // between the opening and the closing
+        std::vector<int> percents;
+        std::string log = {};  // when checked
+    } cases[] = {
+        {"whole message", message({U"AI", U"I"}), {0x7E, 0x09, 0x09, 0x7E, 0x80, 0x7F, 0x80, 0xC9, 0x7F, 0x80, 0xC9},
+         {50, 100, 100},
+         "Usando puerto COM 3.\r\nReconociendo dispositivo...\r\nCartel electrónico compatible.\r\n"
+         "Comenzando grabación...\r\nGrabando párrafo 1 de 2... OK.\r\nGrabando párrafo 2 de 2... OK.\r\n"
+         "Finalizando grabación...\r\nLa grabación se realizó sin errores.\r\nGrabación finalizada."},
+        // The selection, its separation and blanks of two.
+        {"current paragraph", CurrentParagraph{U"A I", U"I A", font.path, 1, 2},
+         {0x7F, 0x80, 0x80, 0x80, 0x7E, 0x09, 0x09, 0x7E, 0x80}, {33, 66, 100}},
+        {"one turn number", TurnDisplay{2, 17}, {0x80, 0x80, 0x80, 0x7F, 0x80, 0x01, 0x01, 0x01, 0x7F, 0xD0, 0xC9},
+         {17}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::ScriptedSigns signs;
+        signs.script = [](std::size_t, ScriptedSerialLink& l) { l.setResponder(CompatibleSign()); };
+        Heard heard;
+        RecordingEngine engine(signs.maker());
+        auto run = engine.start({c.what, {"3"}}, heard.sink());
+        ASSERT_TRUE(run->ended());
+        const auto& link = signs.signs.at(0)->link;
+        EXPECT_EQ(link.written, Wire({kCleanOpening, c.body, kCleanClosing}));
+        EXPECT_EQ(heard.percents[0], c.percents);
+        if (!c.log.empty()) { EXPECT_EQ(heard.logs[0].text(), c.log); }
+        EXPECT_EQ(heard.verdicts[0], Verdict::Clean);
+        ASSERT_TRUE(heard.end);
+        EXPECT_EQ(heard.end->verdicts, std::vector<Verdict>{Verdict::Clean});
+        EXPECT_EQ(heard.eventsAfterEnd, 0);
+        EXPECT_EQ(link.openedPorts, std::vector<int>{3});
+        EXPECT_FALSE(link.isOpen());
+        EXPECT_FALSE(engine.busy("3"));
+    }
 }
 
 // Four signs in one job, each on its own line: each ends its own way, and the job's end lists
@@ -102,13 +110,10 @@ TEST_F(EngineTest, OneSignGetsTheWholeMessageAndTheFrontEndHearsEveryLineAndTheV
 TEST_F(EngineTest, SeveralSignsEachWithItsOwnLineAndVerdict) {
     signs.script = [](std::size_t k, ScriptedSerialLink& l) {
         l.setResponder(CompatibleSign());
-        if (k == 1) {  // one echo differs while the text goes
-            for (auto b : kCleanOpening) l.queue(ScriptedSerialLink::Reply(b == 0x01 ? 0x5A : 0xC4));
-            l.queue(ScriptedSerialLink::Reply(0x00));
-        }
+        if (k == 1 || k == 3) l.queueReplies({0xC4, 0x5A, 0xC4, 0xC4});
+        if (k == 1) l.queue(ScriptedSerialLink::Reply(0x00));  // one echo differs
         if (k == 2) l.setOpenablePorts({});
         if (k == 3) {  // unplugged after the opening
-            for (auto b : kCleanOpening) l.queue(ScriptedSerialLink::Reply(b == 0x01 ? 0x5A : 0xC4));
             l.queue(ScriptedSerialLink::Reply(0x7E));
             l.queue(ScriptedSerialLink::Lost(2));
         }
@@ -116,40 +121,36 @@ TEST_F(EngineTest, SeveralSignsEachWithItsOwnLineAndVerdict) {
     RecordingEngine engine(signs.maker());
     engine.start({message({U"A"}), {"3", "7", "12", "200"}}, heard.sink());
     ASSERT_TRUE(heard.end);
-    EXPECT_EQ(heard.end->verdicts, (std::vector<Verdict>{Verdict::Clean, Verdict::Errors,
-                                                         Verdict::CouldNotOpen, Verdict::LinkLost}));
+    EXPECT_EQ(heard.end->verdicts,
+              (std::vector<Verdict>{Verdict::Clean, Verdict::Errors, Verdict::CouldNotOpen, Verdict::LinkLost}));
     const char* ports[] = {"3", "7", "12", "200"};
+    const std::size_t bytes[] = {kCleanOpening.size() + 6 + kCleanClosing.size(), 13, 0, kCleanOpening.size() + 2};
     for (std::size_t k = 0; k < 4; ++k) {
         SCOPED_TRACE(ports[k]);
         const Lines lines = heard.lines(k);
         EXPECT_EQ(lines.front(), std::string("Usando puerto COM ") + ports[k] + ".");
         EXPECT_EQ(lines[lines.size() - 2], std::string(VerdictLine(*heard.verdicts[k])));
-        EXPECT_EQ(lines.back(), kEnd);
+        EXPECT_EQ(lines.back(), "Grabación finalizada.");
         EXPECT_EQ(heard.verdicts[k], heard.end->verdicts[k]);
         EXPECT_EQ(signs.signs[k]->link.triedPorts, std::vector<int>{std::stoi(ports[k])});
+        EXPECT_EQ(signs.signs[k]->link.written.size(), bytes[k]);
     }
-    EXPECT_EQ(heard.lines(1)[4], "Grabando párrafo 1 de 1...");
-    EXPECT_EQ(heard.lines(1)[5], "Error de comparación. E: 126 R: 0");
+    const Lines echo = heard.lines(1);
+    EXPECT_EQ(Lines(echo.begin() + 4, echo.begin() + 6), (Lines{"Grabando párrafo 1 de 1...", "Error de comparación. E: 126 R: 0"}));
     EXPECT_EQ(heard.lines(2)[2], "No se pudo abrir el puerto COM 12: el dispositivo no existe");
-    EXPECT_TRUE(signs.signs[2]->link.written.empty());
-    EXPECT_NE(std::find(heard.lines(3).begin(), heard.lines(3).end(),
-                        "Se perdió la conexión con el puerto COM 200."),
-              heard.lines(3).end());
-    EXPECT_EQ(signs.signs[3]->link.written.size(), kCleanOpening.size() + 2);
-    EXPECT_EQ(signs.signs[0]->link.written.size(), kCleanOpening.size() + 6 + kCleanClosing.size());
+    EXPECT_EQ(heard.lines(3)[5], "Se perdió la conexión con el puerto COM 200.");
 }
 
 // A stop asked for at some line: the next exchange is never made, the port closes, and the log
 // ends with the verdict and the stop line, whatever was under way.
 TEST_F(EngineTest, AStoppedSignEndsAtItsNextExchange) {
-    struct Case {
+    const struct {
         const char* name;
         std::string stopAtLine;  // the stop is asked for when this line is heard
         bool silentSign;
         WhatToRecord what;
         Lines lastLines;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"while a paragraph goes", "Grabando párrafo 1 de 2...", false, message({U"AI", U"I"}),
          {"Grabando párrafo 1 de 2...", kBad, kStopped}},
         {"between retries of a silent sign", "  -Reintento 1 de 3", true, message({U"A"}),
@@ -157,15 +158,12 @@ TEST_F(EngineTest, AStoppedSignEndsAtItsNextExchange) {
         {"in a turn display", "Comenzando grabación...", false, TurnDisplay{2, std::nullopt},
          {"Comenzando grabación...", kBad, kStopped}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform::ScriptedSigns rigs;
         rigs.script = [&](std::size_t, ScriptedSerialLink& l) {
-            if (c.silentSign) {
-                l.setResponder([](std::uint8_t) { return ScriptedSerialLink::Silence(); });
-            } else {
-                l.setResponder(CompatibleSign());
-            }
+            if (c.silentSign) l.setResponder([](std::uint8_t) { return ScriptedSerialLink::Silence(); });
+            else l.setResponder(CompatibleSign());
         };
         Heard h;
         RecordingEngine engine(rigs.maker());
@@ -179,26 +177,57 @@ TEST_F(EngineTest, AStoppedSignEndsAtItsNextExchange) {
         ASSERT_TRUE(h.end);
         EXPECT_EQ(h.end->verdicts, std::vector<Verdict>{Verdict::Stopped});
         const Lines lines = h.lines(0);
-        ASSERT_GE(lines.size(), c.lastLines.size());
-        EXPECT_EQ(Lines(lines.end() - static_cast<long>(c.lastLines.size()), lines.end()),
-                  c.lastLines);
+        EXPECT_EQ(Lines(lines.end() - static_cast<long>(c.lastLines.size()), lines.end()), c.lastLines);
         EXPECT_FALSE(rigs.signs[0]->link.isOpen());
         EXPECT_EQ(rigs.signs[0]->link.written.size(), bytesAtStop) << "sent after the stop";
     }
 }
 
-TEST_F(EngineTest, OneTurnNumberIsOneEntryBetweenTheOpeningAndTheClosing) {
-    signs.script = [](std::size_t, ScriptedSerialLink& l) { l.setResponder(CompatibleSign()); };
-    RecordingEngine engine(signs.maker());
-    engine.start({TurnDisplay{2, 17}, {"3"}}, heard.sink());
-    Bytes expected = kCleanOpening;
-    for (Bytes part : {Bytes{0x80, 0x80, 0x80, 0x7F}, Bytes{0x80}, Bytes{0x01, 0x01, 0x01, 0x7F},
-                       Bytes{0xD0, 0xC9}, kCleanClosing}) {
-        expected.insert(expected.end(), part.begin(), part.end());
+bool EndsWithin(RecordingRun& run, std::chrono::seconds limit) {
+    for (const auto until = std::chrono::steady_clock::now() + limit; !run.ended();) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(signs.signs[0]->link.written, expected);
-    EXPECT_EQ(heard.percents[0], std::vector<int>{17});
-    EXPECT_EQ(heard.verdicts[0], Verdict::Clean);
+    return true;
+}
+
+// Jobs on real threads: while one job records into port 3, another for port 3 waits for it, and
+// one stopped while it waits ends at once with nothing sent.
+TEST_F(EngineTest, ASecondJobForABusyPortWaitsForItOrForItsStop) {
+    std::promise<void> letGo;
+    std::shared_future<void> go = letGo.get_future().share();
+    std::atomic<int> made{0};
+    platform::ScriptedLinkThreads threads;
+    threads.script = [&](ScriptedSerialLink& l) {
+        l.setResponder([held = made++ == 0, go, sign = CompatibleSign()](std::uint8_t b) mutable {
+            if (held) go.wait();  // the first job's sign holds its first reply
+            return sign(b);
+        });
+    };
+    RecordingEngine engine(threads.maker());
+    Heard first, second, stopped;
+    std::atomic<bool> firstDone{false};
+    std::atomic<int> heardTooSoon{0};
+    auto a = engine.start({message({U"I"}), {"3"}}, [&, sink = first.sink()](const RecordingEvent& e) {
+        sink(e);
+        const auto* l = std::get_if<event::LogLine>(&e);
+        if (l && l->text == "Grabación finalizada.") firstDone = true;  // its port is let go after it
+    });
+    while (!engine.busy("3")) std::this_thread::yield();
+    auto b = engine.start({message({U"A"}), {"3"}}, [&, sink = second.sink()](const RecordingEvent& e) {
+        if (!firstDone) ++heardTooSoon;
+        sink(e);
+    });
+    auto c = engine.start({message({U"A"}), {"3"}}, stopped.sink());
+    c->stop();
+    EXPECT_TRUE(EndsWithin(*c, std::chrono::seconds(10)));  // no ASSERT: the first sign must be let go
+    EXPECT_EQ(stopped.lines(0), (Lines{kBad, kStopped}));  // never opened its port
+    EXPECT_EQ(stopped.verdicts[0], Verdict::Stopped);
+    letGo.set_value();
+    ASSERT_TRUE(EndsWithin(*a, std::chrono::seconds(10)) && EndsWithin(*b, std::chrono::seconds(10)));
+    EXPECT_EQ(first.verdicts[0], Verdict::Clean);
+    EXPECT_EQ(second.verdicts[0], Verdict::Clean);
+    EXPECT_EQ(heardTooSoon, 0);
 }
 
 TEST_F(EngineTest, AJobWithoutSignsEndsAtOnce) {
