@@ -1,15 +1,12 @@
-// The program's recording path: the recording engine, each sign on a thread of its own with the
-// Qt serial stack (QtPortLink, QtEventPump, QtTicker), the port resolved through the port mapping
-// of a scratch work folder, and cartel-virtual running as a separate process behind
-// WORK/puertos/COMn.
+// The program's recording path end to end: the recording engine with each sign on a Qt link
+// thread of its own, the port resolved through the port mapping of a scratch work folder, and
+// cartel-virtual running as a process behind WORK/puertos/COMn.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-
 #include <mutex>
-#include <type_traits>
 
 #include "platform/qt_link_thread.h"
 #include "settings/port_mapping.h"
@@ -22,9 +19,6 @@ namespace letrador::testing {
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 
-inline const Bytes kOpening = {0xC3, 0x01, 0xC3, 0x02};
-inline const Bytes kClosing = {0xC9, 0xD2, 0xC5};
-
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -33,35 +27,32 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 
 class E2eBench {
   public:
-    // cartel-virtual for port `port`, with `signArgs` (its faults) after the link and record.
-    // Its font: H and A plain, E with a dark column inside, I with dark columns after it.
+    // cartel-virtual for port `port`, with `signArgs` (its faults). Its font: H and A plain, E with
+    // a dark column inside, I with dark columns after it.
     explicit E2eBench(int port = 5, std::vector<std::string> signArgs = {})
         : sign(work.path(), port, std::move(signArgs)), portText(std::to_string(port)) {
         WriteFont(font, {{"H", {0x7F, 0x08, 0x08, 0x7F}}, {"E", {0x7F, 0x49, 0x00, 0x49, 0x41}},
                          {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"I", {0x7F, 0x00, 0x00}}});
     }
-    // Starts the sign; a failed start fails the test.
     bool startSign() {
         std::string why;
         const bool ok = sign.start(&why);
         if (!ok) ADD_FAILURE() << "cartel-virtual did not start: " << why;
         return ok;
     }
-    // Records `what` into the sign as the programs do and waits for the end; the log is in
-    // `view`. The sign's verdict.
+    // Records `what` as the programs do and waits for the end; the log is in `view`.
     Verdict record(WhatToRecord what) {
         view.prepare();
         Verdict verdict = Verdict::Errors;
-        auto run = engine.start({std::move(what), {portText}}, [&](const RecordingEvent& e) {
+        engine.start({std::move(what), {portText}}, [&](const RecordingEvent& e) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (const auto* l = std::get_if<event::LogLine>(&e)) view.AgregarLog(l->text, l->newLine);
             if (const auto* v = std::get_if<event::SignEnded>(&e)) verdict = v->verdict;
-        });
-        run->wait();
+        })->wait();
         std::lock_guard<std::mutex> lock(mutex_);
         return verdict;
     }
-    // "<4>HE A" with separation 2, then "I<A>I<3>" with none, paragraphs not joined, blanks of 3.
+    // "<4>HE A" with separation 2, then "I<A>I<3>" with none; not joined, blanks of 3.
     Verdict recordTwoParagraphs(const std::string& fontPath = {}) {
         const std::string f = fontPath.empty() ? font : fontPath;
         return record(WholeMessage{{{U"<4>HE A", f, 2, false}, {U"I<A>I<3>", f, 0, false}}, false, 3});
@@ -82,9 +73,7 @@ class E2eBench {
     VirtualSignProcess sign;
     std::string portText;
     std::string font = (work.path() / "prueba.ffv").string();
-    std::function<std::string(int)> deviceOf = [this](int n) {
-        return PortDevicePath(work.path(), n);
-    };
+    std::function<std::string(int)> deviceOf = [this](int n) { return PortDevicePath(work.path(), n); };
     RecordingEngine engine{platform::QtLinkThread::maker(deviceOf)};
     PlainRecordingView view;
 

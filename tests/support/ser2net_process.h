@@ -1,6 +1,6 @@
-// Debian's ser2net run by a test in the foreground, with a configuration the test writes: one
-// loopback accepter (raw TCP or Telnet with RFC 2217) in front of a serial device, usually the
-// pseudo-terminal of cartel-virtual.
+// Loopback servers for the network tests: Debian's ser2net in the foreground with a configuration
+// the test writes (one raw TCP or Telnet RFC 2217 accepter in front of a serial device, usually
+// cartel-virtual's pseudo-terminal), and a listener whose connections hang.
 #pragma once
 
 #include <arpa/inet.h>
@@ -11,72 +11,79 @@
 
 namespace letrador::testing {
 
-inline constexpr const char* kSer2netPath = "/usr/sbin/ser2net";
-
-// A loopback TCP port nobody listens on right now.
-inline int FreeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-    if (fd >= 0) ::close(fd);
-    return ok ? ntohs(a.sin_port) : -1;
-}
-
-// True once something accepts connections on 127.0.0.1:`port`, waiting up to `ms`.
-inline bool AcceptsConnections(int port, int ms) {
+inline sockaddr_in Loopback(int port = 0) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<std::uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int k = 0; k < ms / 20; ++k) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        if (::close(fd) == 0 && ok) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return a;
 }
+
+// A loopback TCP port nobody listens on right now.
+inline int FreeTcpPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = Loopback();
+    socklen_t len = sizeof a;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+    ::close(fd);
+    return ok ? ntohs(a.sin_port) : -1;
+}
+
+// A listener whose queue is full: a connection to it neither opens nor fails, it hangs.
+struct HangingListener {
+    int hole = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    HangingListener() {
+        sockaddr_in a = Loopback();
+        socklen_t len = sizeof a;
+        ::bind(hole, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(hole, 0);
+        ::getsockname(hole, reinterpret_cast<sockaddr*>(&a), &len);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        port = ntohs(a.sin_port);
+    }
+    ~HangingListener() {
+        ::close(filler);
+        ::close(hole);
+    }
+};
 
 class Ser2netProcess {
   public:
     enum class Accepter { Tcp, Rfc2217 };
 
     ~Ser2netProcess() { kill(SIGTERM); }
-    // Starts it on a free loopback port in front of `device`; false with `problem` when it did
-    // not come up (not installed included).
+    // Starts it on a free loopback port in front of `device`; false with `problem` when it did not
+    // come up (not installed included).
     bool start(Accepter accepter, const std::string& device, std::string* problem) {
         const auto log = scratch_.path() / "ser2net.log", config = scratch_.path() / "ser2net.yaml";
-        std::string why;
-        if (::access(kSer2netPath, X_OK) != 0)
-            why = std::string(kSer2netPath) + " is missing: install Debian's ser2net (tools/dev.sh does)";
-        else if ((port_ = FreeTcpPort()) <= 0)
-            why = "no free loopback port";
-        if (!why.empty()) {
-            *problem = why;
+        if (::access("/usr/sbin/ser2net", X_OK) != 0) {
+            *problem = "/usr/sbin/ser2net is missing: install Debian's ser2net (tools/dev.sh does)";
             return false;
         }
+        port_ = FreeTcpPort();
         std::ofstream(config) << "%YAML 1.1\n---\nconnection: &sign\n  accepter: "
-                              << (accepter == Accepter::Rfc2217 ? "telnet(rfc2217),tcp," : "tcp,")
-                              << "127.0.0.1," << port_ << "\n  connector: serialdev," << device
+                              << (accepter == Accepter::Rfc2217 ? "telnet(rfc2217),tcp," : "tcp,") << "127.0.0.1,"
+                              << port_ << "\n  connector: serialdev," << device
                               << ",9600n81,local\n  options:\n    kickolduser: true\n";
         // -n: in the foreground, -u: no UUCP lock files, -c: our configuration only.
-        pid_ = ChildProcess::Spawn({kSer2netPath, "-n", "-u", "-c", config.string()}, -1,
-                                   log.string(), "");
-        if (pid_ > 0 && AcceptsConnections(port_, 5000)) return true;
-        *problem = "ser2net does not listen on port " + std::to_string(port_) + ": " +
-                   ChildProcess::FileText(log);
+        pid_ = ChildProcess::Spawn({"/usr/sbin/ser2net", "-n", "-u", "-c", config.string()}, -1, log, "");
+        for (int k = 0; pid_ > 0 && k < 250; ++k) {  // up to 5 s for it to accept connections
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in a = Loopback(port_);
+            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+            ::close(fd);
+            if (up) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        *problem = "ser2net does not listen on port " + std::to_string(port_) + ": " + ChildProcess::FileText(log);
         return false;
     }
-
     std::string address(Accepter accepter) const {
-        return std::string(accepter == Accepter::Rfc2217 ? "rfc2217" : "tcp") +
-               "://127.0.0.1:" + std::to_string(port_);
+        return std::string(accepter == Accepter::Rfc2217 ? "rfc2217" : "tcp") + "://127.0.0.1:" + std::to_string(port_);
     }
-
     // Ends it with `sig` and waits for it.
     void kill(int sig) {
         if (pid_ > 0 && ::kill(pid_, sig) == 0) ::waitpid(pid_, nullptr, 0);

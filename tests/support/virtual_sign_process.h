@@ -1,6 +1,5 @@
-// Runs the built cartel-virtual (LETRADOR_CARTEL_VIRTUAL_PATH) as a child process, its
-// pseudo-terminal linked as WORK/puertos/COMn, and reads back what it recorded (with the
-// letrador_virtual_sign library) once it is stopped.
+// The built cartel-virtual (LETRADOR_CARTEL_VIRTUAL_PATH) as a child process, its pseudo-terminal
+// linked as WORK/puertos/COMn, and what it recorded, read back once it is stopped.
 #pragma once
 
 #include <fcntl.h>
@@ -33,8 +32,8 @@ extern char** environ;
 
 namespace letrador::testing {
 
-// Child processes of the tests: started with their input from /dev/null, their output to a pipe
-// (`outFd`) or a file, their error to a file or (no `errPath`) with their output.
+// Child processes: input from /dev/null, output to the pipe `outFd` or to `outPath`, errors to
+// `errPath` or (none given) with the output.
 struct ChildProcess {
     static pid_t Spawn(std::vector<std::string> argv, int outFd, const std::string& outPath,
                        const std::string& errPath) {
@@ -58,8 +57,7 @@ struct ChildProcess {
     static int Reap(pid_t pid, int ms) {
         int status = 0;
         for (int k = 0; pid > 0 && k < ms / 10; ++k) {
-            if (::waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, &status, 0);
@@ -80,11 +78,10 @@ class VirtualSignProcess {
         std::optional<cartel::SignRecord> decoded;  // the listing read back
         std::string errors;                         // its standard error
     };
-    struct Run { int exitCode = -1; std::string out, err; };  // a run to its end
+    struct Run { int exitCode = -1; std::string out, err; };
 
     // The sign for port `port` of `workFolder`, started with `extraArgs` (faults, say).
-    VirtualSignProcess(std::filesystem::path workFolder, int port,
-                       std::vector<std::string> extraArgs = {})
+    VirtualSignProcess(std::filesystem::path workFolder, int port, std::vector<std::string> extraArgs = {})
         : work_(std::move(workFolder)), port_(port), extra_(std::move(extraArgs)) {}
     ~VirtualSignProcess() {
         ChildProcess::Reap(pid_, 0);
@@ -93,19 +90,14 @@ class VirtualSignProcess {
     VirtualSignProcess(const VirtualSignProcess&) = delete;
     VirtualSignProcess& operator=(const VirtualSignProcess&) = delete;
 
-    std::filesystem::path linkPath() const {
-        return work_ / "puertos" / ("COM" + std::to_string(port_));
-    }
+    std::filesystem::path linkPath() const { return work_ / "puertos" / ("COM" + std::to_string(port_)); }
     std::filesystem::path recordPath() const { return scratch_.path() / "registro.txt"; }
-    // The slave device it printed first.
-    const std::string& device() const { return device_; }
+    const std::string& device() const { return device_; }  // the slave device it printed first
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
-    // Sends `sig` to it while it runs; stop() still collects it and its record.
     bool sendSignal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
 
-    // Starts it and waits (up to 5 s) for its first line. False, with `problem`, when it did
-    // not come.
+    // Starts it and waits up to 5 s for its first line; false, with `problem`, when none came.
     bool start(std::string* problem = nullptr) {
         auto fail = [&](const std::string& why) {
             if (problem) *problem = why;
@@ -114,12 +106,11 @@ class VirtualSignProcess {
         std::filesystem::create_directories(linkPath().parent_path());
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) return fail("pipe2");
-        std::vector<std::string> args{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", linkPath().string(),
-                                      "--registro", recordPath().string()};
+        std::vector<std::string> args{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", linkPath().string(), "--registro",
+                                      recordPath().string()};
         args.insert(args.end(), extra_.begin(), extra_.end());
-        // Its standard error goes to a file, so that no pipe of the test runner stays held.
-        const std::string errPath = (scratch_.path() / "stderr.txt").string();
-        pid_ = ChildProcess::Spawn(args, pipeFds[1], "", errPath);
+        // Its errors go to a file, so that no pipe of the test runner stays held.
+        pid_ = ChildProcess::Spawn(args, pipeFds[1], "", errPath());
         ::close(pipeFds[1]);
         out_ = pipeFds[0];
         if (pid_ <= 0) return fail("posix_spawn " LETRADOR_CARTEL_VIRTUAL_PATH);
@@ -129,7 +120,7 @@ class VirtualSignProcess {
             if (k == 50) return fail("no first line from cartel-virtual");
             if (::poll(&p, 1, 100) <= 0) continue;
             const ssize_t n = ::read(out_, buf, sizeof buf);
-            if (n <= 0) return fail("cartel-virtual ended: " + FileText(errPath));
+            if (n <= 0) return fail("cartel-virtual ended: " + FileText(errPath()));
             device_.append(buf, static_cast<std::size_t>(n));
         }
         device_.resize(device_.find('\n'));
@@ -145,23 +136,23 @@ class VirtualSignProcess {
         const std::string raw = FileText(recordPath().string() + ".bin");
         rec.bytes.assign(raw.begin(), raw.end());
         rec.decoded = cartel::ParseListing(rec.listing);
-        rec.errors = FileText(scratch_.path() / "stderr.txt");
+        rec.errors = FileText(errPath());
         return rec;
     }
 
-    // Runs it with `args` to its end (it must end by itself within 5 s).
+    // Runs it with `args` to its end (within 5 s).
     static Run RunToEnd(std::vector<std::string> args) {
         ScratchFolder scratch;
-        const std::string out = (scratch.path() / "out").string();
-        const std::string err = (scratch.path() / "err").string();
+        const auto out = scratch.path() / "out", err = scratch.path() / "err";
         args.insert(args.begin(), LETRADOR_CARTEL_VIRTUAL_PATH);
         const int code = ChildProcess::Reap(ChildProcess::Spawn(args, -1, out, err), 5000);
         return {code, FileText(out), FileText(err)};
     }
-
     static std::string FileText(const std::filesystem::path& p) { return ChildProcess::FileText(p); }
 
   private:
+    std::string errPath() const { return (scratch_.path() / "stderr.txt").string(); }
+
     std::filesystem::path work_;
     int port_;
     std::vector<std::string> extra_;
