@@ -2,10 +2,7 @@
 // RFC 2217) in front of cartel-virtual on a pseudo-terminal, and cartel-virtual listening on a
 // TCP port itself. A recording must put on the sign's line exactly the bytes it puts there over
 // the pseudo-terminal directly, 0xFF included.
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <atomic>
 
 #include "platform/net_address.h"
 #include "platform/qt_port_search.h"
@@ -13,6 +10,7 @@
 #include "settings/port_discovery.h"
 #include "tests/e2e/e2e_bench.h"
 #include "tests/support/ser2net_process.h"
+#include "tests/support/sign_loss.h"
 
 namespace letrador::testing {
 namespace {
@@ -100,24 +98,19 @@ TEST_P(NetworkLoss, KilledServerEndsTheRecording) {
     E2eBench net(kLinePort, {"--tarde", std::to_string(kHeldByte) + ":5000"});
     Ser2netProcess ser2net;
     ASSERT_NO_FATAL_FAILURE(StartBehind(net, ser2net, GetParam()));
-    std::atomic<long long> killedAt{0};
-    const std::string bin = net.sign.recordPath().string() + ".bin";
-    std::thread killer([&] {
-        struct stat st {};
-        for (const auto giveUp = Clock::now() + std::chrono::seconds(20);
-             Clock::now() < giveUp && !(::stat(bin.c_str(), &st) == 0 && st.st_size > kHeldByte);)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    SignLoss loss(net.sign, {kHeldByte, std::chrono::milliseconds(0)}, [&] {
         ser2net.kill(SIGKILL);
-        killedAt = Clock::now().time_since_epoch().count();
+        return true;
     });
     EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::LinkLost);
-    const auto endedAt = Clock::now();
-    killer.join();
+    const auto ended = Clock::now();
+    loss.join();
+    ASSERT_TRUE(loss.killed());
     const auto lines = net.view.lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 5."), 1);
     EXPECT_EQ(lines.end()[-2], "Hubo errores en la grabación.");
-    EXPECT_LT(endedAt - Clock::time_point(Clock::duration(killedAt.load())), std::chrono::milliseconds(1500));
+    EXPECT_LT(ended - loss.killedAt(), std::chrono::milliseconds(1500));
     EXPECT_EQ(net.sign.stop().bytes.size(), static_cast<std::size_t>(kHeldByte + 1));
 }
 

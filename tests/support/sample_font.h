@@ -1,14 +1,14 @@
 // Small font files for tests, written record by record, and a scratch folder.
 #pragma once
 
+#include <stdlib.h>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <stdlib.h>
 
 namespace letrador::testing {
 
@@ -22,8 +22,8 @@ inline std::string FontRecordBytes(const SampleGlyph& g) {
     std::string rec = {static_cast<char>(g.key.size() & 0xFF), static_cast<char>(g.key.size() >> 8)};
     rec += g.key;
     for (std::int16_t v : g.columns) {
-        rec += static_cast<char>(static_cast<std::uint16_t>(v) & 0xFF);
-        rec += static_cast<char>(static_cast<std::uint16_t>(v) >> 8);
+        const auto u = static_cast<std::uint16_t>(v);
+        rec += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
     }
     rec.resize(24, '\0');
     return rec;
@@ -34,7 +34,8 @@ inline void WriteFont(const std::filesystem::path& path, const std::vector<Sampl
 }
 // «A» = 7E 09 09 7E (width 4), «B» all dark.
 inline std::vector<SampleGlyph> SampleAB() { return {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"B", {}}}; }
-// A scratch folder removed with the object.
+
+// A scratch folder, removed with the object whatever its permissions.
 class ScratchFolder {
 public:
     ScratchFolder() {
@@ -43,8 +44,7 @@ public:
     }
     ~ScratchFolder() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;

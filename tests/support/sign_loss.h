@@ -1,12 +1,13 @@
-// Takes the virtual sign away in the middle of a recording, as an unplugged adapter does: a
-// thread of the test watches what the sign has received and kills it once byte `atByte`
-// (counted from 0) is in, optionally stopping the line's output first so that the program's
-// next byte stays waiting to drain.
+// Takes the sign away in the middle of a recording, as an unplugged adapter does: a thread of
+// the test watches what the virtual sign has received and, once byte `atByte` (counted from 0)
+// is in, kills it (or runs `kill`: the server in front of it, say), optionally stopping the
+// line's output first so that the program's next byte stays waiting to drain.
 #pragma once
 
 #include <termios.h>
 
 #include <atomic>
+#include <functional>
 
 #include "tests/support/virtual_sign_process.h"
 
@@ -21,11 +22,12 @@ class SignLoss {
         bool stopOutput = false;               // stop the pseudo-terminal's output at the byte
     };
 
-    SignLoss(VirtualSignProcess& sign, Plan plan) : sign_(sign), plan_(plan) {
+    SignLoss(VirtualSignProcess& sign, Plan plan, std::function<bool()> kill = {})
+        : sign_(sign), plan_(plan), kill_(std::move(kill)) {
+        if (!kill_) kill_ = [&sign] { return sign.sendSignal(SIGKILL); };
         thread_ = std::thread([this] { run(); });
     }
     ~SignLoss() { join(); }
-
     void join() {
         quit_ = true;
         if (thread_.joinable()) thread_.join();
@@ -36,26 +38,24 @@ class SignLoss {
   private:
     void run() {
         const std::filesystem::path bin = sign_.recordPath().string() + ".bin";
-        const auto giveUp = Clock::now() + std::chrono::seconds(60);
         std::error_code ec;
-        while (!quit_ && Clock::now() < giveUp) {
-            const auto size = std::filesystem::file_size(bin, ec);
-            if (!ec && static_cast<long long>(size) > plan_.atByte) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        for (const auto giveUp = Clock::now() + std::chrono::seconds(60);
+             !(std::filesystem::file_size(bin, ec) > static_cast<std::uintmax_t>(plan_.atByte) && !ec);
+             std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+            if (quit_ || Clock::now() >= giveUp) return;
         }
-        if (quit_ || Clock::now() >= giveUp) return;
-        const int slave = plan_.stopOutput ? ::open(sign_.device().c_str(),
-                                                    O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)
-                                           : -1;
+        const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+        const int slave = plan_.stopOutput ? ::open(sign_.device().c_str(), flags) : -1;
         if (slave >= 0) ::tcflow(slave, TCOOFF);
         std::this_thread::sleep_for(plan_.after);
         killedAt_ = Clock::now();
-        killed_ = sign_.sendSignal(SIGKILL);
+        killed_ = kill_();
         if (slave >= 0) ::close(slave);
     }
 
     VirtualSignProcess& sign_;
     Plan plan_;
+    std::function<bool()> kill_;
     std::atomic<bool> quit_{false}, killed_{false};
     Clock::time_point killedAt_{};
     std::thread thread_;
