@@ -19,19 +19,25 @@ TEST(E2eLostLink, TheRecordingEndsSoonAfterTheSignVanishes) {
         const char* name;
         long long atByte;  // the byte whose reply the sign holds when it goes
         bool stopOutput;   // the program's next byte is still waiting to drain when it goes
+        bool turns;        // a turn display in style 2, else the two paragraphs
         std::chrono::milliseconds bound;
         std::string log;
     } cases[] = {
-        {"handshake", 0, false, 6000ms,
+        {"handshake", 0, false, false, 6000ms,
          "Usando puerto COM 5.|Reconociendo dispositivo...|" + lost + "  -Reintento 1 de 3|Error de Timeout.|"
          "  -Reintento 2 de 3|Error de Timeout.|  -Reintento 3 de 3|Error: reintentos superados.|" + end},
-        {"paragraph", 12, false, 1500ms,
+        {"paragraph", 12, false, false, 1500ms,
          opened + "Grabando párrafo 1 de 2...|" + lost + "Error: caracter 5 (E) no se grabó correctamente.|" + end},
-        // Bytes 34 to 36 are the closing.
-        {"closing", 35, false, 1500ms,
+        // Byte 27 is the first separator; bytes 34 to 36 are the closing.
+        {"separator", 27, false, false, 1500ms, opened + "Grabando párrafo 1 de 2...|" + lost + end},
+        {"closing", 35, false, false, 1500ms,
          opened + "Grabando párrafo 1 de 2... OK.|Grabando párrafo 2 de 2... OK.|Finalizando grabación...|" + lost + end},
         // Byte 11 is the first column of E; its second one never leaves.
-        {"output draining", 11, true, 1500ms,
+        // Byte 62 is a column of the entry 05.
+        {"turn display", 62, false, true, 1500ms,
+         "Usando puerto COM 5.|Reconociendo modelo de cartel...|Cartel electrónico compatible.|"
+         "Comenzando grabación...|" + lost + end},
+        {"output draining", 11, true, false, 1500ms,
          opened + "Grabando párrafo 1 de 2...|" + lost + "Error: caracter 5 (E) no se grabó correctamente.|" + end},
     };
     for (const auto& c : cases) {
@@ -40,7 +46,8 @@ TEST(E2eLostLink, TheRecordingEndsSoonAfterTheSignVanishes) {
         E2eBench bench(5, {"--tarde", std::to_string(c.atByte) + (c.stopOutput ? ":400" : ":800")});
         ASSERT_TRUE(bench.startSign());
         SignLoss loss(bench.sign, {c.atByte, c.stopOutput ? 900ms : 150ms, c.stopOutput});
-        EXPECT_EQ(bench.recordTwoParagraphs(), Verdict::LinkLost);
+        const Verdict verdict = c.turns ? bench.record(TurnDisplay{2, std::nullopt}) : bench.recordTwoParagraphs();
+        EXPECT_EQ(verdict, Verdict::LinkLost);
         const auto ended = SignLoss::Clock::now();
         loss.join();
         ASSERT_TRUE(loss.killed());
