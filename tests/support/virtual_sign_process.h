@@ -78,7 +78,6 @@ class VirtualSignProcess {
         std::optional<cartel::SignRecord> decoded;  // the listing read back
         std::string errors;                         // its standard error
     };
-    struct Run { int exitCode = -1; std::string out, err; };
 
     // The sign for port `port` of `workFolder`, started with `extraArgs` (faults, say).
     VirtualSignProcess(std::filesystem::path workFolder, int port, std::vector<std::string> extraArgs = {})
@@ -93,7 +92,6 @@ class VirtualSignProcess {
     std::filesystem::path linkPath() const { return work_ / "puertos" / ("COM" + std::to_string(port_)); }
     std::filesystem::path recordPath() const { return scratch_.path() / "registro.txt"; }
     const std::string& device() const { return device_; }  // the slave device it printed first
-    bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     bool sendSignal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
 
@@ -140,14 +138,6 @@ class VirtualSignProcess {
         return rec;
     }
 
-    // Runs it with `args` to its end (within 5 s).
-    static Run RunToEnd(std::vector<std::string> args) {
-        ScratchFolder scratch;
-        const auto out = scratch.path() / "out", err = scratch.path() / "err";
-        args.insert(args.begin(), LETRADOR_CARTEL_VIRTUAL_PATH);
-        const int code = ChildProcess::Reap(ChildProcess::Spawn(args, -1, out, err), 5000);
-        return {code, FileText(out), FileText(err)};
-    }
     static std::string FileText(const std::filesystem::path& p) { return ChildProcess::FileText(p); }
 
   private:
