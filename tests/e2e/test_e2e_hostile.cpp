@@ -100,13 +100,13 @@ Behaviour OneByteEvery300ms() {
         }
     };
 }
-// A Telnet server that agrees to binary and COM-PORT-CONTROL and acknowledges the line settings
-// 115200 7 bits, even parity, 2 stop bits and hardware flow control, then reads on.
-Behaviour OtherLineSettings() {
-    return [](const Send& send) {
-        Bytes agree = {t::kIAC, t::kDO, t::kOptBinary, t::kIAC, t::kWILL, t::kOptBinary,
+// A Telnet server that answers binary mode with `binary` (DO and WILL, or DONT and WONT), agrees
+// to COM-PORT-CONTROL and acknowledges the line settings `acks`, then reads on.
+Behaviour Negotiating(std::uint8_t doOrDont, std::uint8_t willOrWont, std::vector<Bytes> acks) {
+    return [=](const Send& send) {
+        Bytes agree = {t::kIAC, doOrDont, t::kOptBinary, t::kIAC, willOrWont, t::kOptBinary,
                        t::kIAC, t::kDO, t::kOptComPort};
-        for (const Bytes& ack : {Bytes{101, 0, 1, 0xC2, 0}, {102, 7}, {103, 3}, {104, 2}, {105, 3}}) {
+        for (const Bytes& ack : acks) {
             agree.insert(agree.end(), {t::kIAC, t::kSB, t::kOptComPort});
             agree.insert(agree.end(), ack.begin(), ack.end());
             agree.insert(agree.end(), {t::kIAC, t::kSE});
@@ -183,7 +183,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Rfc2217RandomBytes", "rfc2217", RandomBytes, 4,
              "no respeta el protocolo Telnet|el servidor no aceptó|el servidor no admite"},
         Case{"Rfc2217OneByteEvery300ms", "rfc2217", OneByteEvery300ms, 4, kSettingsLate},
-        Case{"Rfc2217OtherLineSettings", "rfc2217", OtherLineSettings, 4,
+        Case{"Rfc2217BinaryRefused", "rfc2217",
+             [] {
+                 return Negotiating(t::kDONT, t::kWONT,
+                                    {{101, 0, 0, 0x25, 0x80}, {102, 8}, {103, 1}, {104, 1}, {105, 1}});
+             },
+             4, "el servidor no aceptó el modo binario"},
+        Case{"Rfc2217OtherLineSettings", "rfc2217",
+             [] {
+                 // 115200 baud, 7 bits, even parity, 2 stop bits, hardware flow control.
+                 return Negotiating(t::kDO, t::kWILL,
+                                    {{101, 0, 1, 0xC2, 0}, {102, 7}, {103, 3}, {104, 2}, {105, 3}});
+             },
+             4,
              "el servidor no aceptó 9600 baudios (respondió 115200)"},
         Case{"Rfc2217ConnectionThatNeverOpens", "rfc2217", nullptr, 4, "no respondió"},
         Case{"TcpEndlessSubnegotiation", "tcp", EndlessSubnegotiation, 1, "Error: reintentos superados."},
