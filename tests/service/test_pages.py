@@ -192,7 +192,8 @@ class Pages(unittest.TestCase):
         Select(form.find_element(By.NAME, 'puerto')).select_by_value('9')
         form.find_element(By.TAG_NAME, 'button').click()
         for number in ('01', '02'):
-            self.find('.turnero button[value="siguiente"]').click()
+            # The page reloads after each press: the button may be missing or stale for a moment.
+            wait(lambda: self.find('.turnero button[value="siguiente"]').click() or True)
             wait(lambda: self.find('.turnero .numero').text == number)
             wait(lambda: 'sin errores' in self.find('.turnero .veredicto').text, 30)
         self.shot('turnos')
