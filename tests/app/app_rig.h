@@ -29,6 +29,12 @@
 namespace letrador::testing {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+inline std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 inline QApplication& TestApp() {
     static int argc = 1;

@@ -24,8 +24,6 @@
 namespace letrador::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 // Every number is tried; the ports found are listed with their devices and the last is chosen.
 // The editor starts with no effect chosen, the default space width and nothing to ask.
 TEST(StartUp, ListsThePortsFoundAndStartsWithTheDefaults) {
