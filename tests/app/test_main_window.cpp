@@ -68,7 +68,8 @@ TEST(StartUp, WithoutAScreenTheProgramSaysHowToSeeItAndEnds) {
 }
 
 // Each step of the operator, what every control and menu item then offers (1 enabled), and whether
-// the message counts as changed: loading what a box already holds is no change.
+// the message counts as changed: loading what a box already holds is no change. Closing asks first,
+// whatever is unsaved: No keeps the window, Yes closes it.
 TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
     const char* controls[] = {"txtMsjMensaje", "frmMensaje", "frmArchivos", "frmSepar", "frmEfectos", "chkMsjIgnora",
                               "cmdParGuardar", "cmdParNuevo", "cboParParrafos", "menGrabTotal", "menGrabParcial",
@@ -92,6 +93,8 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
          }, "11111111111 01 1"},
         {"choosing it again", [&] { rig.store.MessageModified = false; rig.showParagraph(0); }, "11111111111 01 0"},
         {"&Nuevo, asking nothing", [&] { rig.action("menArchNuevo")->trigger(); }, "01000001100 00 0"},
+        {"closing, No", [&] { rig.dialogs.defaultAnswer = false; EXPECT_FALSE(rig.window->close()); }, "01000001100 00 0"},
+        {"closing, Yes", [&] { rig.dialogs.defaultAnswer = true; EXPECT_TRUE(rig.window->close()); }, "01000001100 00 0"},
     };
     for (const auto& [step, act, enabled] : steps) {
         SCOPED_TRACE(step);
@@ -105,21 +108,9 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
         EXPECT_EQ(shown + (rig.store.MessageModified ? " 1" : " 0"), enabled);
     }
     EXPECT_TRUE(rig.child<QComboBox>("cboParParrafos")->count() == 0 && rig.editor()->toPlainText().isEmpty());
-    EXPECT_TRUE(rig.dialogs.shown.empty());
-}
-
-// Closing asks first, whatever is unsaved: No keeps the window, Yes closes it.
-TEST(Closing, NoKeepsTheWindowAndYesClosesIt) {
-    AppRig rig;
-    ASSERT_TRUE(rig.start());
-    rig.addParagraph("AA");
-    for (bool yes : {false, true}) {
-        rig.dialogs.defaultAnswer = yes;
-        EXPECT_EQ(rig.window->close(), yes);
-        EXPECT_EQ(rig.window->isVisible(), !yes);
-    }
     EXPECT_EQ(rig.dialogs.texts(), Strings(2, "Desea salir del programa?"));
     EXPECT_TRUE(rig.dialogs.shown[0].isQuestion && rig.dialogs.shown[0].title == "Salir de la aplicación?");
+    EXPECT_FALSE(rig.window->isVisible());
 }
 
 // Each menu item with what it sets off: its refusals (before any byte), its question, or the
