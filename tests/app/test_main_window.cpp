@@ -161,7 +161,10 @@ TEST(RecordingMenus, EachItemRefusesAsksOrRecords) {
         if (c.prepare) c.prepare(rig);
         rig.link.setResponder([&rig, &c, sign = CompatibleSign()](std::uint8_t b) mutable {
             if (c.lostAt && rig.link.written.size() == c.lostAt + 1) return platform::ScriptedSerialLink::Lost();
-            if (rig.link.written.size() == 5) { EXPECT_FALSE(rig.window->close()); }  // and nothing asked
+            if (rig.link.written.size() == 5) {  // closing refused, and nothing asked
+                rig.dialogs.answerNext(false);
+                EXPECT_FALSE(rig.window->close());
+            }
             return sign(b);
         });
         rig.dialogs.defaultAnswer = c.answer;
