@@ -111,6 +111,48 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     EXPECT_TRUE(editor->model().characters().empty() && !editor->modified());
 }
 
+// Each button refuses, saying why, what it cannot do, and nothing changes. "Copiar en" gives the
+// written character the chosen one's dots; "Quitar" removes the chosen one, choosing the next.
+TEST_F(FontEditorTest, ButtonsSayWhatTheyRefuseAndCopyOrRemoveTheChosenCharacter) {
+    click("cmdFuenteNueva");
+    for (const char* ch : {"A", "B", "C"}) {
+        type("txtFuenteCaracter", ch);
+        click("cmdFuenteAgregar");
+    }
+    auto* list = get<QListWidget>("lstFuenteCaracteres");
+    list->setCurrentRow(0);
+    QTest::mouseClick(get<DotGrid>("grdFuentePuntos"), Qt::LeftButton, {}, get<DotGrid>("grdFuentePuntos")->cellCentre(1, 1));
+    get<QRadioButton>("optFuenteUno")->setChecked(true);
+    const std::tuple<const char*, const char*, const char*, std::string> cases[] = {  // box, text, button: said
+        {"txtFuenteCaracter", "", "cmdFuenteAgregar", "Escriba en «Carácter» el carácter que desea agregar."},
+        {"txtFuenteCaracter", "→", "cmdFuenteAgregar", AddRefusal(FontModel::AddResult::NotInCodePage, U'→')},
+        {"txtFuenteCaracter", "x", "cmdFuenteCopiar",
+         "Escriba en «Carácter» un carácter de la fuente sobre el que copiar los puntos de «A»."},
+        {"txtFuenteRelleno", "", "cmdFuenteDibujar", "Escriba el carácter que desea dibujar."},
+        {"txtFuenteNombre", " ", "cmdFuenteGuardar", "Escriba el nombre de la fuente."},
+        {"txtFuenteNombre", "a/b", "cmdFuenteGuardar", "El nombre de la fuente no puede llevar «/»."},
+        {"txtFuenteNombre", "..", "cmdFuenteGuardar", "El nombre de la fuente no puede llevar «/»."}};
+    for (const auto& [box, text, button, said] : cases) {
+        type(box, text);
+        rig.dialogs.clear();
+        click(button);
+        EXPECT_EQ(rig.dialogs.texts(), Strings{said}) << button << " " << text;
+    }
+    EXPECT_EQ(editor->model().characters(), (std::vector<char32_t>{U'A', U'B', U'C'}));
+    EXPECT_EQ(get<QListWidget>("lstFuenteRevision")->count(), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);  // a.ffv only
+    type("txtFuenteCaracter", "C");
+    click("cmdFuenteCopiar");
+    EXPECT_EQ(editor->model().dots(U'C'), (GlyphDots{0, 0x02}));
+    const std::pair<int, char32_t> removals[] = {{2, U'B'}, {0, U'B'}, {0, 0}};  // the row removed: the one chosen
+    for (auto [row, chosen] : removals) {
+        list->setCurrentRow(row);
+        click("cmdFuenteQuitar");
+        EXPECT_EQ(editor->currentCharacter(), chosen) << row;
+    }
+    EXPECT_TRUE(editor->model().characters().empty() && !get<QWidget>("cmdFuenteQuitar")->isEnabled());
+}
+
 // A font opened and saved unchanged keeps its bytes, records the editor cannot show included;
 // a file too large to edit is refused as a font, and the font in the window stays.
 TEST_F(FontEditorTest, EveryFontOpenedAndSavedUnchangedKeepsItsBytes) {
