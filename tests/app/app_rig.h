@@ -16,12 +16,10 @@
 #include <set>
 
 #include "app/frm_letrador.h"
-#include "platform/desktop.h"
-#include "platform/port_search.h"
+#include "app/led_preview.h"
 #include "platform/qt_desktop.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/scripted_link_thread.h"
-#include "platform/scripted_serial_link.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_mapping.h"
 #include "signlink/frm_graba.h"
@@ -30,18 +28,24 @@
 
 namespace letrador::testing {
 
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+inline std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 inline QApplication& TestApp() {
     static int argc = 1;
-    static char name[] = "letrador-tests";
-    static char* argv[] = {name, nullptr};
+    static char name[] = "letrador-tests", *argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
 
 struct AppRig {
     explicit AppRig(std::set<int> ports = {3}) {
-        TestApp();
-        std::filesystem::create_directories(scratch.path() / "tipografias");
+        fs::create_directories(scratch.path() / "tipografias");
         WriteFont(scratch.path() / "tipografias" / "a.ffv", SampleAB());
         link.setOpenablePorts(std::move(ports));
         link.setResponder(CompatibleSign());
@@ -49,7 +53,7 @@ struct AppRig {
 
     // Builds the window and runs its load sequence; message boxes go to `boxes` when given.
     bool load(platform::Dialogs* boxes = nullptr) {
-        const std::filesystem::path folder = scratch.path();
+        const fs::path folder = scratch.path();
         engine = std::make_unique<RecordingEngine>(
             signs.script ? signs.maker() : platform::ScriptedLinkThread::over(link, pump, ticker));
         window = std::make_unique<frmLetrador>(frmLetrador::Services{
@@ -59,24 +63,27 @@ struct AppRig {
     }
     bool start() { return load() && (window->show(), true); }
 
-    template <typename W>
+    template <typename W = QWidget>
     W* child(const char* name) const { return window->findChild<W*>(QString::fromUtf8(name)); }
-    template <typename W>
+    template <typename W = QWidget>
     W* optionsChild(const char* name) const { return window->avanzadas().findChild<W*>(name); }
     QAction* action(const char* name) const { return child<QAction>(name); }
     void press(const char* button) const { child<QPushButton>(button)->click(); }
     QPlainTextEdit* editor() const { return child<QPlainTextEdit>("txtMsjMensaje"); }
+    LedPreview* preview() const { return window->preview(); }
     std::vector<std::string> logLines() const { return window->graba().log().lines(); }
-    QPushButton* recordingClose() const {
-        return window->graba().findChild<QPushButton*>(QStringLiteral("cmdCerrar"));
-    }
+    QPushButton* recordingClose() const { return window->graba().findChild<QPushButton*>("cmdCerrar"); }
     void select(int start, int end) const {
         QTextCursor c = editor()->textCursor();
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         editor()->setTextCursor(c);
     }
-
+    // Chooses paragraph `index` in the list, as the operator does.
+    void showParagraph(int index) const {
+        child<QComboBox>("cboParParrafos")->setCurrentIndex(index);
+        emit child<QComboBox>("cboParParrafos")->activated(index);
+    }
     // A new paragraph with `text` in a.ffv, saved through the window's buttons.
     void addParagraph(const QString& text) {
         press("cmdParNuevo");
@@ -85,6 +92,7 @@ struct AppRig {
         press("cmdParGuardar");
     }
 
+    QApplication& app = TestApp();
     ScratchFolder scratch;
     ParagraphStore store;
     platform::ScriptedDialogs dialogs;
@@ -93,13 +101,12 @@ struct AppRig {
     platform::SimulatedTicker ticker;
     platform::ScriptedSerialLink link{&ticker};
     platform::SimulatedEventPump pump{link, ticker};
-    // The port search goes over the one scripted line; so does every recording, at once, unless
-    // `signs` is given a script before load(): each recording's sign then gets a line of its own.
+    // The port search and every recording go over the one scripted line, unless `signs` is given
+    // a script before load(): each recording's sign then gets a line of its own.
     platform::LinkPortSearch ports{link};
     platform::ScriptedSigns signs;
     std::unique_ptr<RecordingEngine> engine;
-    // The threads of the signs "Puertos de red…" probes.
-    platform::ScriptedLinkThreads probes;
+    platform::ScriptedLinkThreads probes;  // the signs "Puertos de red…" probes
     std::unique_ptr<frmLetrador> window;
 };
 
