@@ -1,18 +1,20 @@
-// Writing the live message to a file and reading it back through the paragraph commands, and
-// saves that fail or are killed half-way.
+// Message files: the Windows-1252 text and the numbers they are made of, the live message written
+// byte for byte and read back through the paragraph commands, files that are not a message (every
+// cut of the shipped examples, thousands of damaged ones), and saves that fail or are killed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <filesystem>
+#include <optional>
 #include <random>
 #include <tuple>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "files/message_files.h"
 #include "message/codepage.h"
 #include "tests/files/files_fixture.h"
 
@@ -25,172 +27,108 @@ using testing::Lines;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-const std::string kSample = Lines({"3", "0", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24", "#FALSE#", "1"});
+const std::string kSample = testing::Sample(), kMarker = "\"fin_parrafo\"";
+
+TEST(Codepage, EveryByteIsItsWindows1252CharacterAndUtf8KeepsEveryCharacter) {
+    const std::u32string high = U"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
+                                U"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A"
+                                U"\u0153\u009D\u017E\u0178";
+    std::string bytes;
+    std::u32string chars;
+    for (int b = 0; b < 256; ++b) {
+        bytes += static_cast<char>(b);
+        chars += b >= 0x80 && b < 0xA0 ? high[b - 0x80] : static_cast<char32_t>(b);
+    }
+    EXPECT_EQ(FromCp1252(bytes), chars);
+    bool lossy = true;
+    EXPECT_EQ(ToCp1252(chars, &lossy), bytes);
+    EXPECT_FALSE(lossy);
+    EXPECT_EQ(ToCp1252(U"a\u0080\u0141b", &lossy), "a??b");
+    EXPECT_TRUE(lossy);
+    // Each UTF-8 length at its edges; a stray or cut byte stays as the character of its value.
+    const std::u32string edges = U"\u007F\u0080\u07FF\u0800\uFFFF\U00010000\U0010FFFF";
+    const std::string utf8 = "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(ToUtf8(edges), utf8);
+    EXPECT_EQ(FromUtf8(utf8), edges);
+    EXPECT_EQ(FromUtf8("a\xFF" "b\xC3x\xC3"), U"a\u00FFb\u00C3x\u00C3");
+}
 
 class MessageFilesTest : public ::testing::Test, public testing::MessageFixture {};
 
-TEST_F(MessageFilesTest, TheNineLineSampleByteForByteWithTheOptionLines) {
+// The option lines hold the boxes' numbers in plain digits; a text's quotes are doubled and its
+// line breaks kept; names and texts are Windows-1252.
+TEST_F(MessageFilesTest, TheFileIsWrittenByteForByte) {
     ASSERT_TRUE(addParagraph(U"Hola"));
-    store.MessageModified = true;
-    options.setSpaceWidthText("4.5abc");
-    options.setJoinedChecked(true);
-    ASSERT_TRUE(files.EscribirMensaje(path("hola.fmv")));
-    EXPECT_EQ(ReadBytes(path("hola.fmv")), "4.5\r\n1\r\n" + kSample.substr(6));
-    EXPECT_FALSE(store.MessageModified);
+    ASSERT_TRUE(addParagraph(U"A\u00F1o \"x\"\r\nDos", "\u00F1.ffv", true, "0"));
+    commands.cmdParNuevo_Click();  // a paragraph never saved is written too
+    const std::string second = Lines({"2", "\"\xF1.ffv\"", "\"A\xF1o \"\"x\"\"", "Dos\"", kMarker, "3", "#TRUE#", "0",
+                                      "3", "\"\"", "\"\"", kMarker, "0", "#FALSE#", "1"});
+    const std::pair<const char*, std::string> widths[] = {  // the space width typed, the option lines
+        {"4.5abc", "4.5\r\n1"}, {"", "0\r\n0"}, {" \t90.09x", "90.09\r\n0"}, {"-2.5", "-2.5\r\n0"}, {".5", "0.5\r\n0"},
+        {"abc", "0\r\n0"}, {"100000000000000000000", "100000000000000000000\r\n0"}, {"0.000025", "0.000025\r\n0"},
+        {"-0.0000000000000000000000000000001", "0\r\n0"}, {"3.0", "3\r\n1"}};
+    for (const auto& [typed, lines] : widths) {
+        options.setSpaceWidthText(typed);
+        options.setJoinedChecked(lines.back() == '1');
+        store.MessageModified = true;
+        ASSERT_TRUE(files.EscribirMensaje(path("m.fmv")));
+        EXPECT_EQ(ReadBytes(path("m.fmv")), lines + "\r\n" + kSample.substr(6) + second) << typed;
+        EXPECT_FALSE(store.MessageModified);
+    }
     EXPECT_TRUE(dialogs.shown.empty());
+    const std::string written = ReadBytes(path("m.fmv"));  // read back, it is written again the same
+    ASSERT_TRUE(files.LeerMensaje(path("m.fmv")));
+    ASSERT_TRUE(files.EscribirMensaje(path("m.fmv")));
+    EXPECT_EQ(ReadBytes(path("m.fmv")), written);
 }
 
-TEST_F(MessageFilesTest, TextsComeBackAsTheyWereWritten) {
-    const std::u32string texts[] = {U"di \"a", U"\"\"Hola", U"Uno\r\nDos", U"fin_parrafo\r\n\"fin_parrafo\"",
-                                    U"Hola", U"<4>Año €"};
-    for (const auto& t : texts) ASSERT_TRUE(addParagraph(t));
-    ASSERT_TRUE(addParagraph(U"aH", "a.ffv", true, "3"));
-    store.MessageModified = true;
-    ASSERT_TRUE(files.EscribirMensaje(path("m.fmv")));
-    commands.ClearMessage();
-    ASSERT_TRUE(files.LeerMensaje(path("m.fmv")));
-    EXPECT_TRUE(dialogs.shown.empty());
-    ASSERT_EQ(store.ParagraphCount, 7);
-    for (int k = 1; k <= 6; ++k) EXPECT_EQ(store.paragraph(k).Text, texts[k - 1]) << k;
-    EXPECT_TRUE(store.paragraph(7).Ignore);
-    EXPECT_EQ(store.paragraph(7).Separation, 3);
-    // Paragraph 1 is in the editor and nothing is modified.
-    EXPECT_EQ(view.currentParagraphText(), "1");
-    EXPECT_EQ(view.messageText(), U"di \"a");
-    EXPECT_EQ(view.fontFileText(), "a.ffv");
-    EXPECT_EQ(view.separationText(), "1");
-    EXPECT_FALSE(view.ignoreChecked());
-    EXPECT_FALSE(store.MessageModified);
+// Each group goes through "Nuevo Párrafo" and "Guardar párrafo": an empty one is refused and the
+// next fills the paragraph it left; beyond fifty, each replaces the fiftieth.
+TEST_F(MessageFilesTest, GroupsTheParagraphCommandsRefuseOrCannotAdd) {
+    std::string f = kSample + Lines({"2", "\"\"", "\"\"", kMarker, "0", "#FALSE#", "1"});
+    for (int i = 2; i <= 53; ++i)
+        f += Lines({"1", "\"a.ffv\"", "\"H" + std::to_string(i) + "\"", kMarker, "0", i == 2 ? "#TRUE#" : "#FALSE#", "1"});
+    WriteBytes(path("big.fmv"), f);
+    ASSERT_TRUE(files.LeerMensaje(path("big.fmv")));
+    const std::string fifty = "Se alcanzó la cantidad máxima de párrafos permitidos (50)";
+    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{kMsgTextoVacio, fifty, fifty, fifty}));
+    EXPECT_EQ(view.paragraphItemCount(), 50);
+    EXPECT_EQ(store.paragraph(1).Text + store.paragraph(2).Text + store.paragraph(49).Text + store.paragraph(50).Text,
+              U"HolaH2H49H53");
+    EXPECT_TRUE(store.paragraph(2).Ignore);
+    // Paragraph 1 is in the editor, nothing is modified, and the message can be recorded.
+    EXPECT_EQ(view.currentParagraphText() + ToUtf8(view.messageText()) + view.fontFileText() + view.separationText(), "1Holaa.ffv1");
+    EXPECT_FALSE(view.ignoreChecked() || store.MessageModified);
     for (C c : {C::cmdParNuevo, C::menGrabTotal, C::menArchGuardarComo}) EXPECT_TRUE(view.isEnabled(c));
 }
 
-// An empty paragraph never saved is written; read back, "Guardar párrafo" refuses its group and
-// the next group fills the paragraph left empty.
-TEST_F(MessageFilesTest, AnEmptyParagraphIsWrittenAndTheGroupAfterItFillsIt) {
-    ASSERT_TRUE(addParagraph(U"Hola"));
-    commands.cmdParNuevo_Click();
-    ASSERT_TRUE(files.EscribirMensaje(path("e.fmv")));
-    const std::string empty = Lines({"2", "\"\"", "\"\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"});
-    ASSERT_EQ(ReadBytes(path("e.fmv")), kSample + empty);
-    WriteBytes(path("e.fmv"), kSample + empty + Lines({"3", "\"a.ffv\"", "\"loH\"", "\"fin_parrafo\"", "0", "#TRUE#", "1"}));
-    commands.ClearMessage();
-    ASSERT_TRUE(files.LeerMensaje(path("e.fmv")));
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMsgTextoVacio});
-    ASSERT_EQ(store.ParagraphCount, 2);
-    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
-    EXPECT_EQ(store.paragraph(2).Text, U"loH");
-    EXPECT_TRUE(store.paragraph(2).Ignore);
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
-}
-
-TEST_F(MessageFilesTest, ReadingRenumbersAndRecountsWithTheFilesOptions) {
-    WriteBytes(path("r.fmv"), Lines({"5", "1", "7", "\"a.ffv\"", "\"Ho la\"", "\"fin_parrafo\"", "999", "#FALSE#",
-                                     "1", "9", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "-4", "#FALSE#", "0",
-                                     "9", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "0", "#FALSE#", "2.5"}));
-    ASSERT_TRUE(files.LeerMensaje(path("r.fmv")));
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(options.spaceWidthText(), "5");
-    EXPECT_EQ(store.SpaceWidth, 5);
-    EXPECT_TRUE(options.joinedChecked());
-    ASSERT_EQ(store.ParagraphCount, 3);
-    EXPECT_EQ(view.paragraphItems(), (std::vector<std::string>{"1", "2", "3"}));
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(store.paragraph(k).Number, k);
-    EXPECT_EQ(store.paragraph(1).Columns, 7 + 6 + 5 + 5 + 6);  // the space is 5 wide
-    EXPECT_EQ(store.paragraph(2).Columns, 6 + 5 + 4 + 5);      // separation 0
-    EXPECT_EQ(store.paragraph(3).Separation, 2);                // 2.5 halves to even
-    EXPECT_EQ(store.paragraph(3).Columns, 24 + 4);
-    // Joined: no separating columns in the total.
-    EXPECT_EQ(view.capacityLabel(), ParagraphCommands::CapacityText(29 + 20 + 28, 2046));
-}
-
-TEST_F(MessageFilesTest, GroupsBeyondFiftyReplaceTheFiftieth) {
-    std::string f = "3\r\n0\r\n";
-    for (int i = 1; i <= 53; ++i)
-        f += Lines({"1", "\"a.ffv\"", "\"H" + std::to_string(i) + "\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"});
-    WriteBytes(path("big.fmv"), f);
-    ASSERT_TRUE(files.LeerMensaje(path("big.fmv")));
-    EXPECT_EQ(store.ParagraphCount, 50);
-    EXPECT_EQ(view.paragraphItemCount(), 50);
-    EXPECT_EQ(store.paragraph(49).Text, U"H49");
-    EXPECT_EQ(store.paragraph(50).Text, U"H53");
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(3, "Se alcanzó la cantidad máxima de párrafos permitidos (50)"));
-}
-
-// A file that is not a complete message (or cannot be read) is refused as a whole: one message,
-// and the message being edited, its name, its options and MessageModified exactly as they were.
-TEST_F(MessageFilesTest, ABrokenFileLeavesTheMessageAsItWas) {
-    options.setSpaceWidthText("5");
-    store.SpaceWidth = 5;
-    ASSERT_TRUE(addParagraph(U"Hola Hola"));
-    ASSERT_TRUE(addParagraph(U"Hola\r\nHola", "a.ffv", true, "2"));
-    ASSERT_TRUE(files.EscribirMensaje(path("antes.fmv")));
-    const std::string before = ReadBytes(path("antes.fmv"));
-    fs::create_directory(messages / "carpeta.fmv");
-    const std::string broken = "El archivo no es un mensaje completo, línea ";
-    const struct {
-        const char* name;
-        std::string bytes, message;
-    } cases[] = {
-        {"foto.fmv", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01", 16),
-         broken + "2: falta la opción Párrafos unidos."},
-        {"logo.fmv", ReadBytes(fs::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg"),
-         broken + "12: el párrafo 1 está cortado."},
-        {"opciones.fmv", "4\r\n1\r\n", broken + "3: falta el primer párrafo."},
-        {"cortado.fmv", Lines({"3", "1", "1", "\"a.ffv\"", "\"Hola\"", "\"fin_parrafo\"", "24", "#FALSE#", "1", "2",
-                               "\"a.ffv\"", "\"Hola"}),
-         broken + "13: el párrafo 2 está cortado."},
-        {"fuente.fmv", Lines({"3", "0", "1", "\"", "\"Hola\"", "\"fin_parrafo\"", "0", "#FALSE#", "1"}),
-         broken + "4: no es un nombre de archivo de fuente entre comillas."},
-        {"vacio.fmv", "", "El archivo está vacío."},
-        {"no-existe.fmv", "", "No se pudo abrir el archivo: No existe el archivo o la carpeta."},
-        {"carpeta.fmv", "", "No se pudo abrir el archivo: Es una carpeta, no un archivo."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        view.setMessageName("antes.fmv");
-        view.setMessageText(U"Hola cambiado");
-        store.MessageModified = true;
-        options.setJoinedChecked(false);
-        dialogs.clear();
-        if (!fs::exists(path(c.name)) && std::string(c.name) != "no-existe.fmv") WriteBytes(path(c.name), c.bytes);
-        EXPECT_FALSE(files.LeerMensaje(path(c.name)));
-        ASSERT_EQ(dialogs.texts(), std::vector<std::string>{c.message});
-        EXPECT_EQ(dialogs.shown[0].title, platform::kApplicationTitle);
-        EXPECT_EQ(view.messageName(), "antes.fmv");
-        EXPECT_EQ(view.messageText(), U"Hola cambiado");
-        EXPECT_TRUE(store.MessageModified);
-        EXPECT_EQ(options.spaceWidthText(), "5");
-        EXPECT_EQ(store.SpaceWidth, 5);
-        EXPECT_FALSE(options.joinedChecked());
-        ASSERT_TRUE(files.EscribirMensaje(path("despues.fmv")));
-        EXPECT_EQ(ReadBytes(path("despues.fmv")), before);
-    }
-}
-
 // Every line is read as the layout reads it: a value line by the number it starts with (none
-// gives 0), a string without its first and last character whatever they are, and a font name as
-// it stands, one that could lead out of the font folder drawing nothing.
+// gives 0), a string without its first and last character whatever they are and its quote pairs
+// undoubled, only an exact #FALSE# as not ignored, a lone LF as a line end, and a font name as it
+// stands, one that could lead out of the font folder drawing nothing.
 TEST_F(MessageFilesTest, LinesAreReadAsTheLayoutReadsThem) {
-    const std::string q = "\"", m = "\"fin_parrafo\"";
-    const struct {
+    const std::string m = kMarker, f = "#FALSE#", a = "\"a.ffv\"", h = "\"Hola\"";
+    const struct {  // the file's lines, then what is read
         std::vector<std::string> lines;
         Int16 spaceWidth;
         bool joined;
         std::string font;
         std::u32string text;
         Int16 separation, columns;
+        bool ignore = false;
     } cases[] = {
-        {{"x", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
-        {{"", "0", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
-        {{"3abc", "x", "1", "\"a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false, "a.ffv", U"Hola", 1, 24},
-        {{"3 columnas", "", "1", "\"a.ffv\"", "\"Hola\"", m, "", "#FALSE#", "0"}, 3, false, "a.ffv", U"Hola", 0, 20},
-        {{"1e1", "1.0", "uno", "\"a.ffv\"", "\"Hola\"", m, "x", "#FALSE#", "2 columnas"}, 1, true, "a.ffv", U"Hola", 2, 28},
-        {{"3", "0", "1", "xa.ffvx", "xHolax", m, "24", "#FALSE#", "x"}, 3, false, "a.ffv", U"Hola", 0, 20},
-        {{"3", "0", "1", "\"a.ffv\"", "Uno", "Dos", m, "0", "#FALSE#", "1"}, 3, false, "a.ffv", U"no\r\nDo", 1, 12},
-        {{"3", "0", "1", "\"../tipografias/a.ffv\"", "\"Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
-         "../tipografias/a.ffv", U"Hola", 1, 0},
-        {{"3", "0", "1", q + std::string("a.ffv\0", 6) + q, "\"Hola Hola\"", m, "24", "#FALSE#", "1"}, 3, false,
-         std::string("a.ffv\0", 6), U"Hola Hola", 1, 3},
+        {{"x", "0", "1", a, h, m, "24", "#false#", "1"}, 0, false, "a.ffv", U"Hola", 1, 24, true},
+        {{"", "0", "1", a, h, m, "24", f, "1"}, 0, false, "a.ffv", U"Hola", 1, 24},
+        {{"3abc", "x", "1", a, h, m, "24", f, "1"}, 3, false, "a.ffv", U"Hola", 1, 24},
+        {{"3 columnas", "", "1", a, h, m, "", f, "0"}, 3, false, "a.ffv", U"Hola", 0, 20},
+        {{"1e1", "1.0", "uno", a, h, m, "x", f, "2.5 columnas"}, 1, true, "a.ffv", U"Hola", 2, 28},
+        {{"3\n0", "1", "xa.ffvx", "xHo\rlax", m, "24", f, "x"}, 3, false, "a.ffv", U"Ho\rla", 0, 20},
+        {{"3", "0", "1", a, "Uno", "Dos", m, "0", f, "1"}, 3, false, "a.ffv", U"no\r\nDo", 1, 12},
+        {{"3", "0", "1", a, "\"\"di \"a\"\"\"\"b\"", m, "0", f, "1"}, 3, false, "a.ffv", U"\"di \"a\"\"b", 1, 9},
+        {{"3", "0", "1", a, m, "9", f, "1"}, 3, false, "a.ffv", U"fin_parrafo", 1, 18},
+        {{"3", "0", "1", "\"../tipografias/a.ffv\"", h, m, "24", f, "1"}, 3, false, "../tipografias/a.ffv", U"Hola", 1, 0},
+        {{"5", "0", "1", "\"" + std::string("a.ffv\0", 6) + "\"", "\"Hola Hola\"", m, "24", f, "1"}, 5, false,
+         std::string("a.ffv\0", 6), U"Hola Hola", 1, 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines[0] + " | " + c.lines[3]);
@@ -198,250 +136,348 @@ TEST_F(MessageFilesTest, LinesAreReadAsTheLayoutReadsThem) {
         dialogs.clear();
         ASSERT_TRUE(files.LeerMensaje(path("l.fmv")));
         EXPECT_TRUE(dialogs.shown.empty());
-        EXPECT_EQ(options.spaceWidthText(), c.lines[0]);
+        EXPECT_EQ(options.spaceWidthText(), c.lines[0].substr(0, c.lines[0].find('\n')));
         EXPECT_EQ(store.SpaceWidth, c.spaceWidth);
         EXPECT_EQ(options.joinedChecked(), c.joined);
         ASSERT_EQ(store.ParagraphCount, 1);
         const ParagraphRecord& r = store.paragraph(1);
         EXPECT_EQ(r.FontFile, c.font);
         EXPECT_EQ(r.Text, c.text);
-        EXPECT_EQ(r.Separation, c.separation);
-        EXPECT_EQ(r.Columns, c.columns);
+        EXPECT_EQ(std::tuple(r.Separation, r.Columns, r.Ignore), std::tuple(c.separation, c.columns, c.ignore));
     }
 }
 
-TEST_F(MessageFilesTest, TheMarkerWordAsAWholeTextRefusesTheSave) {
+// A text that is the end marker itself refuses the whole save; characters outside the code page
+// are saved as ? and named with their paragraphs.
+TEST_F(MessageFilesTest, TheMarkerWordRefusesTheSaveAndLostCharactersAreNamed) {
     WriteBytes(path("m.fmv"), "antes");
-    ASSERT_TRUE(addParagraph(U"Hola"));
-    ASSERT_TRUE(addParagraph(U"fin_parrafo"));
-    store.MessageModified = true;
-    EXPECT_FALSE(files.EscribirMensaje(path("m.fmv")));
-    EXPECT_EQ(dialogs.texts(),
-              std::vector<std::string>{"El texto fin_parrafo no puede usarse como párrafo completo."});
-    EXPECT_EQ(ReadBytes(path("m.fmv")), "antes");
-    EXPECT_FALSE(files.EscribirMensaje(path("nuevo.fmv")));
-    EXPECT_FALSE(fs::exists(messages / "nuevo.fmv"));
-    EXPECT_TRUE(store.MessageModified);
-}
-
-TEST_F(MessageFilesTest, CharactersOutsideTheCodePageAreReplacedAndNamedWithTheirParagraphs) {
     ASSERT_TRUE(addParagraph(U"Hola \u263A"));
-    ASSERT_TRUE(addParagraph(U"Hola \u00F1\u20AC"));
+    ASSERT_TRUE(addParagraph(U"fin_parrafo"));
+    EXPECT_FALSE(files.EscribirMensaje(path("m.fmv")));
+    EXPECT_FALSE(files.EscribirMensaje(path("nuevo.fmv")));
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(2, "El texto fin_parrafo no puede usarse como párrafo completo."));
+    EXPECT_EQ(ReadBytes(path("m.fmv")), "antes");
+    EXPECT_FALSE(fs::exists(path("nuevo.fmv")));
+    EXPECT_TRUE(store.MessageModified);
+    view.setMessageText(U"Hola \u00F1\u20AC");
+    ASSERT_TRUE(commands.cmdParGuardar_Click());
     ASSERT_TRUE(addParagraph(U"\u2603 Hola \u2192\u2603"));
-    ASSERT_TRUE(files.EscribirMensaje(path("c.fmv")));
+    dialogs.clear();
+    ASSERT_TRUE(files.EscribirMensaje(path("m.fmv")));
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Algunos caracteres no se pueden guardar y se reemplazaron "
                                                         "por ?:\r\nPárrafo 1: ☺\r\nPárrafo 3: ☃ →"});
     EXPECT_FALSE(store.MessageModified);
-    commands.ClearMessage();
-    ASSERT_TRUE(files.LeerMensaje(path("c.fmv")));
-    EXPECT_EQ(store.paragraph(1).Text, U"Hola ?");
-    EXPECT_EQ(store.paragraph(2).Text, U"Hola \u00F1\u20AC");
-    EXPECT_EQ(store.paragraph(3).Text, U"? Hola ??");
+    ASSERT_TRUE(files.LeerMensaje(path("m.fmv")));
+    EXPECT_EQ(store.paragraph(1).Text + store.paragraph(2).Text + store.paragraph(3).Text, U"Hola ?Hola \u00F1\u20AC? Hola ??");
 }
 
-// A writer whose steps fail as a full disk or a refused rename make them fail.
+// Reads over a message that a refused file must leave as it was; saves are kept in memory.
+class ReaderTest : public ::testing::Test, public testing::InMemorySaves, public testing::MessageFixture {
+  protected:
+    ReaderTest() : MessageFixture(this) {}
+    // Opens `bytes` as the message to keep, then edits it without saving.
+    void openWhole(const std::string& bytes) {
+        WriteBytes(path("antes.fmv"), before = bytes);
+        ASSERT_TRUE(files.LeerMensaje(path("antes.fmv")));
+        view.setMessageName("antes.fmv");
+        view.setMessageText(U"cambiado");
+    }
+    // Reads file `name` and saves again: what the save wrote when it was read, a message numbered
+    // from 1; nothing when it was refused, with one message box and the message, its name and its
+    // flag as they were.
+    std::optional<std::string> readBack(const std::string& name = "f.fmv") {
+        dialogs.clear();
+        const bool read = files.LeerMensaje(path(name));
+        EXPECT_EQ(store.MessageModified, !read);
+        std::vector<std::string> numbers, stored;
+        for (int k = 1; read && k <= store.ParagraphCount; ++k) numbers.push_back(std::to_string(k));
+        for (const ParagraphRecord& r : store.Paragraphs) stored.push_back(std::to_string(r.Number));
+        EXPECT_TRUE(read ? !stored.empty() && stored == numbers && view.paragraphItems() == numbers && stored.size() <= 50
+                         : dialogs.shown.size() == 1 && view.messageName() == "antes.fmv" && view.messageText() == U"cambiado")
+            << stored.size() << " paragraphs";
+        const bool wrote = files.EscribirMensaje(path("x.fmv"));  // not when a text is the end marker
+        EXPECT_TRUE(wrote || read);
+        std::optional<std::string> again = wrote ? saved : "";
+        if (!read) {
+            EXPECT_EQ(saved, before);
+            again.reset();
+        }
+        openWhole(before);
+        return again;
+    }
+    std::string before;
+};
+
+TEST_F(ReaderTest, AFileThatIsNotAMessageIsRefusedWholeSayingWhatAndWhere) {
+    options.setSpaceWidthText("5");
+    options.setJoinedChecked(true);
+    store.SpaceWidth = 5;
+    ASSERT_TRUE(addParagraph(U"Hola Hola"));
+    ASSERT_TRUE(addParagraph(U"Hola\r\nHola", "a.ffv", true, "2"));
+    ASSERT_TRUE(files.EscribirMensaje(path("x.fmv")));
+    openWhole(saved);
+    fs::create_directory(messages / "carpeta.fmv");
+    for (auto [name, size] : {std::pair{"vacio.fmv", std::size_t{0}}, {"justo.fmv", kMaxMessageFileBytes},
+                              {"grande.fmv", kMaxMessageFileBytes + 1}}) {
+        WriteBytes(path(name), "");
+        fs::resize_file(path(name), size);  // zero bytes: a single line
+    }
+    const std::string head = "3\r\n0\r\n", group = kSample.substr(6), cut = "El archivo no es un mensaje completo, línea ";
+    const std::tuple<const char*, std::string, std::string> cases[] = {  // file, bytes, message
+        {"foto.fmv", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01", 16), cut + "2: falta la opción Párrafos unidos."},
+        {"logo.fmv", ReadBytes(fs::path(LETRADOR_SOURCE_DIR) / "data" / "ayuda" / "Archivos" / "logo.jpg"),
+         cut + "12: el párrafo 1 está cortado."},
+        {"opciones.fmv", head, cut + "3: falta el primer párrafo."},
+        {"numero.fmv", head + group + "2\r\n", cut + "11: el párrafo 2 está cortado."},
+        {"texto.fmv", head + group + Lines({"2", "\"a.ffv\"", "\"Hola"}), cut + "13: el párrafo 2 está cortado."},
+        {"valores.fmv", head + group + group.substr(0, group.size() - 3), cut + "16: el párrafo 2 está cortado."},
+        {"fuente.fmv", head + Lines({"1", "\"", "\"Hola\"", kMarker, "0", "#FALSE#", "1"}),
+         cut + "4: no es un nombre de archivo de fuente entre comillas."},
+        {"comillas.fmv", head + group + Lines({"2", "\"a\"", "", kMarker, "0", "#FALSE#", "1"}),
+         cut + "12: el texto del párrafo 2 no está entre comillas."},
+        {"vacio.fmv", "", "El archivo está vacío."},
+        {"no-existe.fmv", "", "No se pudo abrir el archivo: No existe el archivo o la carpeta."},
+        {"carpeta.fmv", "", "No se pudo abrir el archivo: Es una carpeta, no un archivo."},
+        {"justo.fmv", "", cut + "2: falta la opción Párrafos unidos."},
+        {"grande.fmv", "", "No se pudo abrir el archivo: El archivo es demasiado grande para ser un mensaje."}};
+    for (const auto& [name, bytes, message] : cases) {
+        SCOPED_TRACE(name);
+        if (!bytes.empty()) WriteBytes(path(name), bytes);
+        EXPECT_FALSE(readBack(name));
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{message});
+    }
+}
+
+// An example reads without a message box, counts every paragraph with the shipped fonts and is
+// written back byte for byte. A cut of it is refused whole, unless it ends right after a group
+// (its last line end may be cut off): then it reads as the paragraphs before the cut. Thousands
+// of damaged files are refused whole or read as a consistent message.
+TEST_F(ReaderTest, ShippedExamplesCutAnywhereAndThousandsOfDamagedFiles) {
+    store.FontFolder = (fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias").string();
+    std::vector<std::string> samples;
+    for (const auto& e : fs::directory_iterator(fs::path(LETRADOR_SOURCE_DIR) / "data" / "mensajes"))
+        samples.push_back(ReadBytes(e.path()));
+    ASSERT_GE(samples.size(), 2u);
+    const std::string marker = kMarker + "\r\n";
+    for (const std::string& whole : samples) {
+        std::vector<std::size_t> ends;  // after the marker line, the columns, ignore and separation
+        for (auto at = whole.find(marker); at != std::string::npos; at = whole.find(marker, at + 1)) {
+            std::size_t end = at + marker.size();
+            for (int line = 0; line < 3; ++line) end = whole.find("\r\n", end) + 2;
+            ends.push_back(end);
+        }
+        ASSERT_GE(ends.size(), 2u);
+        ASSERT_EQ(ends.back(), whole.size());
+        openWhole(whole);
+        EXPECT_TRUE(dialogs.shown.empty());
+        ASSERT_EQ(store.ParagraphCount, static_cast<int>(ends.size()));
+        for (int k = 1; k <= store.ParagraphCount; ++k) EXPECT_GT(store.paragraph(k).Columns, 0) << k;
+        EXPECT_FALSE(store.CapacityExceeded);
+        for (std::size_t cut = 0; cut < whole.size() && !HasFailure(); ++cut) {
+            SCOPED_TRACE("cut at byte " + std::to_string(cut));
+            const auto end = std::find_if(ends.begin(), ends.end(), [&](std::size_t e) { return cut <= e && e - cut <= 2; });
+            WriteBytes(path("f.fmv"), whole.substr(0, cut));
+            const std::optional<std::string> read = readBack();
+            EXPECT_EQ(read, end == ends.end() ? std::nullopt : std::optional(whole.substr(0, *end)));
+        }
+    }
+    // Damaged: the examples and a file with quotes, an ignored paragraph and one never saved.
+    ASSERT_TRUE(addParagraph(U"Uno\r\nDos \"\"Tres\"", "a.ffv", true, "2"));
+    commands.cmdParNuevo_Click();
+    ASSERT_TRUE(files.EscribirMensaje(path("s.fmv")));
+    samples.push_back(saved);
+    openWhole(samples[0]);
+    std::mt19937 rng(20240611u);
+    const std::vector<std::string> pieces = {"\r\n", "\n", "\r", "\"", "\"\"", marker, "#FALSE#", std::string(1, '\0'),
+                                             "\xFF", "<9>", "-32769", "1e9999", "", "x", "\"Uno", "99999"};
+    int accepted = 0;
+    for (int round = 0; round < 4000 && !HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string f;
+        if (round % 3 == 2) {  // random lines
+            for (std::size_t n = rng() % 500; n > 0; --n) f += pieces[rng() % pieces.size()] + "\r\n";
+        } else {  // a real file with up to six edits
+            f = samples[rng() % samples.size()];
+            for (int e = 1 + static_cast<int>(rng() % 6); e > 0 && !f.empty(); --e) {
+                const std::size_t at = rng() % (f.size() + 1);
+                switch (rng() % 5) {
+                    case 0: if (at < f.size()) f[at] = static_cast<char>(rng() & 0xFF); break;  // flip a byte
+                    case 1: f.erase(at, rng() % 20); break;                                    // drop a run
+                    case 2: f.insert(at, pieces[rng() % pieces.size()]); break;                // a layout piece
+                    case 3: if (at < f.size()) f.insert(at, f.substr(at, rng() % 60)); break;  // repeat a run
+                    default: f.resize(at); break;                                              // cut the end
+                }
+            }
+        }
+        WriteBytes(path("f.fmv"), f);
+        accepted += readBack().has_value();
+    }
+    EXPECT_GT(accepted, 0);
+    EXPECT_LT(accepted, 4000);
+}
+
+// A writer whose steps fail as a full disk (a write that would make a file grow), a refused
+// rename, a folder without write permission or a file system without unnamed files make them.
 class FaultyReplacer : public AtomicFileReplacer {
   public:
-    // DiskFull: a write that would make a file grow fails.
-    enum class Fault { None, WriteAfter5Bytes, WriteNothing, Sync, Rename, DiskFull };
+    enum class Fault { None, DiskFull, WriteNothing, Sync, Rename, Die };
     Fault fault = Fault::None;
-    bool unnamedFiles = true;  // false: a file system without O_TMPFILE
-    bool folderTakesFiles = true;  // false: a folder without write permission
+    bool unnamedFiles = true, folderTakesFiles = true;
 
   protected:
     int OpenUnnamed(const std::string& folder, mode_t mode) override {
-        if (!folderTakesFiles) return Fail(EACCES);
-        return unnamedFiles ? AtomicFileReplacer::OpenUnnamed(folder, mode) : Fail(EOPNOTSUPP);
+        return !folderTakesFiles ? Fail(EACCES) : unnamedFiles ? AtomicFileReplacer::OpenUnnamed(folder, mode) : Fail(EOPNOTSUPP);
     }
     int OpenNamed(std::string& pattern) override {
         return folderTakesFiles ? AtomicFileReplacer::OpenNamed(pattern) : Fail(EACCES);
     }
     ssize_t WriteSome(int fd, const char* data, std::size_t size) override {
-        if (fault == Fault::DiskFull) {
-            struct stat info {};
-            const off_t at = ::lseek(fd, 0, SEEK_CUR);
-            if (::fstat(fd, &info) != 0 || at < 0) return -1;
-            if (at >= info.st_size) return Fail(ENOSPC);
-            return AtomicFileReplacer::WriteSome(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(info.st_size - at)));
-        }
-        if (fault != Fault::WriteAfter5Bytes && fault != Fault::WriteNothing)
-            return AtomicFileReplacer::WriteSome(fd, data, size);
-        if (written_ >= 5) {
-            errno = fault == Fault::WriteNothing ? 0 : ENOSPC;  // no progress leaves errno as it was
-            return fault == Fault::WriteNothing ? 0 : -1;
-        }
-        std::size_t n = std::min<std::size_t>(size, 5 - written_);
-        written_ += n;
-        return AtomicFileReplacer::WriteSome(fd, data, n);
+        if (fault == Fault::WriteNothing) return errno = 0, 0;  // no progress leaves errno as it was
+        struct stat info {};
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        if (fault != Fault::DiskFull) return AtomicFileReplacer::WriteSome(fd, data, size);
+        if (::fstat(fd, &info) != 0 || at < 0 || at >= info.st_size) return Fail(ENOSPC);
+        return AtomicFileReplacer::WriteSome(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(info.st_size - at)));
     }
     int SyncFile(int fd) override { return fault == Fault::Sync ? Fail(EIO) : AtomicFileReplacer::SyncFile(fd); }
     int RenameFile(const std::string& from, const std::string& to) override {
+        if (fault == Fault::Die) ::_exit(0);  // killed right before the rename
         return fault == Fault::Rename ? Fail(EACCES) : AtomicFileReplacer::RenameFile(from, to);
     }
     static int Fail(int error) {
         errno = error;
         return -1;
     }
-
-  private:
-    std::size_t written_ = 0;
 };
+using F = FaultyReplacer::Fault;
 
 int HiddenFiles(const fs::path& folder) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(folder)) n += e.path().filename().string().rfind(".letrador-", 0) == 0;
-    return n;
+    const auto hidden = [](const fs::directory_entry& e) { return e.path().filename().string().rfind(".letrador-", 0) == 0; };
+    return static_cast<int>(std::count_if(fs::directory_iterator(folder), fs::directory_iterator(), hidden));
 }
 
-class InterruptedSaveTest : public ::testing::TestWithParam<std::tuple<FaultyReplacer::Fault, bool>> {
+class SaveTest : public ::testing::Test, public FaultyReplacer, public testing::MessageFixture {
   protected:
-    InterruptedSaveTest() { writer.unnamedFiles = std::get<1>(GetParam()); }
-    FaultyReplacer writer;
-    testing::MessageFixture m{&writer};
+    SaveTest() : MessageFixture(this) {}
 };
 
-TEST_P(InterruptedSaveTest, LeavesTheOldFileTheModifiedFlagAndNoTemporaryFile) {
-    const FaultyReplacer::Fault fault = std::get<0>(GetParam());
-    ASSERT_TRUE(m.addParagraph(U"Hola"));
-    ASSERT_TRUE(m.files.EscribirMensaje(m.path("x.fmv")));
-    ASSERT_EQ(ReadBytes(m.path("x.fmv")), kSample);
-    ASSERT_TRUE(m.addParagraph(U"aloH"));
-    m.store.MessageModified = true;
-    writer.fault = fault;
-    for (const char* name : {"x.fmv", "nuevo.fmv"}) {
-        m.dialogs.clear();
-        EXPECT_FALSE(m.files.EscribirMensaje(m.path(name)));
-        const char* why = fault == FaultyReplacer::Fault::Sync     ? "Error de entrada/salida."
-                          : fault == FaultyReplacer::Fault::Rename ? "Permiso denegado."
-                                                                   : "No queda espacio en el disco.";
-        EXPECT_EQ(m.dialogs.texts(), std::vector<std::string>{std::string(kMsgNoSeGuardo) + why});
+// With or without unnamed files, a save that cannot be done says why and leaves the file that
+// was there, the modified flag, and no temporary file.
+TEST_F(SaveTest, ASaveThatFailsSaysWhyAndLeavesTheOldFileTheFlagAndNoTemporaryFile) {
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    ASSERT_TRUE(files.EscribirMensaje(path("x.fmv")));
+    ASSERT_TRUE(addParagraph(U"aloH"));
+    fs::create_directory(messages / "d.fmv");
+    WriteBytes(messages / "p.fmv", "x");
+    fs::create_symlink("bucle.fmv", messages / "bucle.fmv");
+    const std::string full = "No queda espacio en el disco.", n300 = std::string(300, 'n') + ".fmv";
+    const std::tuple<F, std::string, std::string> cases[] = {
+        {F::DiskFull, "x.fmv", full}, {F::DiskFull, "nuevo.fmv", full}, {F::WriteNothing, "x.fmv", full},
+        {F::WriteNothing, "nuevo.fmv", full}, {F::Sync, "x.fmv", "Error de entrada/salida."},
+        {F::Sync, "nuevo.fmv", "Error de entrada/salida."}, {F::Rename, "x.fmv", "Permiso denegado."},
+        {F::Rename, "nuevo.fmv", "Permiso denegado."}, {F::None, "no-hay/x.fmv", "No existe el archivo o la carpeta."},
+        {F::None, "d.fmv", "Es una carpeta, no un archivo."}, {F::None, "p.fmv/x.fmv", "Una parte de la ruta no es una carpeta."},
+        {F::None, "bucle.fmv", "La ruta tiene demasiados enlaces simbólicos."},
+        {F::None, n300, "El nombre del archivo es demasiado largo."}};
+    for (const bool unnamed : {true, false}) {
+        for (const auto& [f, name, why] : cases) {
+            SCOPED_TRACE(name + (unnamed ? "" : " without unnamed files"));
+            std::tie(fault, unnamedFiles) = std::tuple(f, unnamed);
+            dialogs.clear();
+            EXPECT_FALSE(files.EscribirMensaje(path(name)));
+            EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMsgNoSeGuardo + why});
+        }
     }
-    EXPECT_EQ(ReadBytes(m.path("x.fmv")), kSample);
-    EXPECT_TRUE(m.store.MessageModified);
-    EXPECT_EQ(std::distance(fs::directory_iterator(m.messages), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadBytes(path("x.fmv")), kSample);
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_FALSE(fs::exists(path("nuevo.fmv")));
+    EXPECT_EQ(HiddenFiles(messages), 0);
+    // A new file takes the mode the umask gives; a file saved over keeps its own.
+    std::tie(fault, unnamedFiles) = std::tuple(F::None, true);
+    const mode_t mask = ::umask(027);
+    ASSERT_TRUE(files.EscribirMensaje(path("n.fmv")));
+    ::umask(mask);
+    EXPECT_EQ(fs::status(path("n.fmv")).permissions(), fs::perms(0640));
+    fs::permissions(path("n.fmv"), fs::perms(0604));
+    ASSERT_TRUE(files.EscribirMensaje(path("n.fmv")));
+    EXPECT_EQ(fs::status(path("n.fmv")).permissions(), fs::perms(0604));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, InterruptedSaveTest,
-                         ::testing::Combine(::testing::Values(FaultyReplacer::Fault::WriteAfter5Bytes,
-                                                              FaultyReplacer::Fault::WriteNothing,
-                                                              FaultyReplacer::Fault::Sync, FaultyReplacer::Fault::Rename),
-                                            ::testing::Bool()));
-
-// A save killed at any moment leaves the old or the new file whole, and no hidden file once the
-// next save into the folder is done; with or without unnamed files.
-class KilledSaveTest : public ::testing::TestWithParam<bool> {};
-
-TEST_P(KilledSaveTest, LeavesAWholeFileAndNoHiddenFiles) {
-    FaultyReplacer writer;
-    writer.unnamedFiles = GetParam();
-    testing::ScratchFolder scratch;
-    const std::string target = (scratch.path() / "m.fmv").string();
-    const std::string a(256 << 10, 'a'), b(256 << 10, 'b');
-    ASSERT_TRUE(writer.Replace(target, a).ok);
-    std::mt19937 rng(5u);
-    for (int kill = 0; kill < 20; ++kill) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0)
-            for (int i = 0;; ++i) writer.Replace(target, i % 2 ? a : b);
-        ::usleep(static_cast<useconds_t>(rng() % 20000));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        const std::string now = ReadBytes(target);
-        ASSERT_TRUE(now == a || now == b) << "kill " << kill << ": " << now.size() << " bytes";
+// A save killed right before its rename leaves the old file whole and a hidden file, which the
+// next save removes, and only that: not a file that a running save holds, nor any other.
+TEST_F(SaveTest, AKilledSaveLeavesTheOldFileAndAHiddenFileThatTheNextSaveRemoves) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed files" : "named temporary files");
+        const fs::path folder = messages / (unnamed ? "u" : "n");
+        const std::string target = (folder / "m.fmv").string();
+        fs::create_directory(folder);
+        std::tie(fault, unnamedFiles) = std::tuple(F::None, unnamed);
+        ASSERT_TRUE(Replace(target, "antes").ok);
+        fault = F::Die;
+        if (const pid_t child = ::fork(); child == 0) {
+            Replace(target, "muerto");
+            ::_exit(1);
+        } else {
+            ::waitpid(child, nullptr, 0);
+        }
+        EXPECT_EQ(ReadBytes(target), "antes");
+        ASSERT_EQ(HiddenFiles(folder), 1);
+        WriteBytes(folder / ".letrador-x", "");       // not a name a save gives
+        WriteBytes(folder / "dieciseis-ab.fmv", "");  // as long as the hidden ones
+        const int held = ::open((folder / ".letrador-Abc123").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);  // as a running save holds its file
+        fault = F::None;
+        ASSERT_TRUE(Replace(target, "fin").ok);
+        ::close(held);
+        EXPECT_EQ(ReadBytes(target), "fin");
+        EXPECT_EQ(HiddenFiles(folder), 2);
+        EXPECT_TRUE(fs::exists(folder / "dieciseis-ab.fmv"));
     }
-    ASSERT_TRUE(writer.Replace(target, "fin").ok);
-    EXPECT_EQ(HiddenFiles(scratch.path()), 0);
-    EXPECT_EQ(ReadBytes(target), "fin");
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, KilledSaveTest, ::testing::Bool(),
-                         [](const auto& info) { return std::string(info.param ? "Unnamed" : "NamedTemp"); });
 
 // A folder that takes no new file (one the user may not write in) holding a file the user may
 // write: the file is written in place, and keeps its old bytes when that write fails.
-TEST(InPlaceSaveTest, WritesTheFileItselfAndPutsTheOldBytesBackWhenThatFails) {
-    using F = FaultyReplacer::Fault;
-    FaultyReplacer writer;
-    writer.folderTakesFiles = false;
-    testing::ScratchFolder scratch;
-    const fs::path target = scratch.path() / "m.fmv";
+TEST_F(SaveTest, InAFolderThatTakesNoFileTheFileIsWrittenInPlaceAndKeptWhenThatFails) {
+    folderTakesFiles = false;
+    const std::string target = path("m.fmv");
     WriteBytes(target, "antes");
-    struct stat before {};
+    struct stat before {}, after {};
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
-    const struct {
-        std::string bytes;
-        F fault;
-        std::string reason;  // "" when the save succeeds
-        std::string after;
-    } cases[] = {
+    const std::tuple<std::string, F, std::string, std::string> cases[] = {  // bytes, fault, reason, file after
         {"un contenido nuevo y más largo", F::None, "", "un contenido nuevo y más largo"},
         {"corto", F::None, "", "corto"},
         {"un contenido que ya no cabe en el disco", F::DiskFull, "No queda espacio en el disco.", "corto"},
-        {"otro", F::Sync, "Error de entrada/salida.", "corto"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        writer.fault = c.fault;
-        const FileResult r = writer.Replace(target.string(), c.bytes);
-        EXPECT_EQ(r.ok, c.reason.empty());
-        EXPECT_EQ(r.reason, c.reason);
-        EXPECT_EQ(ReadBytes(target), c.after);
+        {"otro", F::Sync, "Error de entrada/salida.", "corto"}};
+    for (const auto& [bytes, f, reason, file] : cases) {
+        fault = f;
+        const FileResult r = Replace(target, bytes);
+        EXPECT_EQ(std::tuple(r.ok, r.reason, ReadBytes(target)), std::tuple(reason.empty(), reason, file)) << bytes;
     }
-    struct stat after {};
     ASSERT_EQ(::stat(target.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(HiddenFiles(scratch.path()), 0);
-    // A new file in such a folder cannot be made at all.
-    writer.fault = F::None;
-    const FileResult r = writer.Replace((scratch.path() / "nuevo.fmv").string(), "x");
-    EXPECT_EQ(r.reason, "Permiso denegado.");
-    EXPECT_FALSE(fs::exists(scratch.path() / "nuevo.fmv"));
+    EXPECT_EQ(HiddenFiles(messages), 0);
+    fault = F::None;  // a new file in such a folder cannot be made at all
+    EXPECT_EQ(Replace(path("nuevo.fmv"), "x").reason, "Permiso denegado.");
+    EXPECT_FALSE(fs::exists(path("nuevo.fmv")));
 }
 
 // Saving through a symbolic link writes the file it leads to; the link stays a link.
-TEST_F(MessageFilesTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+TEST_F(SaveTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
     const fs::path other = scratch.path() / "otros";
     fs::create_directories(other);
-    WriteBytes(other / "real.fmv", "antes");
-    const struct {
-        const char* link;
-        fs::path to, target;
-    } cases[] = {{"relativo.fmv", "../otros/real.fmv", other / "real.fmv"},
-                 {"absoluto.fmv", other / "real2.fmv", other / "real2.fmv"},
-                 {"cadena.fmv", "relativo.fmv", other / "real.fmv"},
-                 {"colgante.fmv", "../otros/nuevo.fmv", other / "nuevo.fmv"}};
+    const std::tuple<const char*, fs::path, fs::path> cases[] = {  // link, what it holds, the file written
+        {"relativo.fmv", "../otros/real.fmv", other / "real.fmv"}, {"absoluto.fmv", other / "real2.fmv", other / "real2.fmv"},
+        {"cadena.fmv", "relativo.fmv", other / "real.fmv"}, {"colgante.fmv", "../otros/nuevo.fmv", other / "nuevo.fmv"}};
     ASSERT_TRUE(addParagraph(U"Hola"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.link);
-        fs::create_symlink(c.to, messages / c.link);
-        ASSERT_TRUE(files.EscribirMensaje(path(c.link)));
-        EXPECT_EQ(fs::read_symlink(messages / c.link), c.to);
-        EXPECT_EQ(ReadBytes(c.target), kSample);
+    for (const auto& [link, to, target] : cases) {
+        SCOPED_TRACE(link);
+        WriteBytes(other / "real.fmv", "antes");
+        fs::create_symlink(to, messages / link);
+        ASSERT_TRUE(files.EscribirMensaje(path(link)));
+        EXPECT_EQ(fs::read_symlink(messages / link), to);
+        EXPECT_EQ(ReadBytes(target), kSample);
         EXPECT_EQ(HiddenFiles(other) + HiddenFiles(messages), 0);
-        WriteBytes(c.target, "antes");
     }
-}
-
-TEST_F(MessageFilesTest, ASaveWhereNoFileCanBeFailsWithItsReasonAndPermissionsAreKept) {
-    ASSERT_TRUE(addParagraph(U"Hola"));
-    store.MessageModified = true;
-    fs::create_directory(messages / "d.fmv");
-    const std::pair<fs::path, std::string> cases[] = {
-        {messages / "no-hay" / "x.fmv", "No existe el archivo o la carpeta."},
-        {messages / "d.fmv", "Es una carpeta, no un archivo."}};
-    for (const auto& [target, why] : cases) {
-        dialogs.clear();
-        EXPECT_FALSE(files.EscribirMensaje(target.string()));
-        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{std::string(kMsgNoSeGuardo) + why});
-        EXPECT_TRUE(store.MessageModified);
-    }
-    EXPECT_TRUE(fs::is_directory(messages / "d.fmv"));
-    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    ASSERT_TRUE(files.EscribirMensaje(path("p.fmv")));
-    fs::permissions(path("p.fmv"), perms);
-    ASSERT_TRUE(files.EscribirMensaje(path("p.fmv")));
-    EXPECT_EQ(fs::status(path("p.fmv")).permissions(), perms);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Font records, character lookup, the column count of a paragraph text, the font cache and the
-// font check; and the paragraph store and its commands, driven as the window drives them.
+// Fonts: records and the characters they draw, the column count of a text, the font cache and
+// the font check; the shipped fonts' sources; the font held for editing; glyphs cut from a
+// drawing into dots.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,45 +10,50 @@
 
 #include <unistd.h>
 
-#include "message/codepage.h"
 #include "message/font_file.h"
-#include "message/paragraph_commands.h"
-#include "message/plain_editor_view.h"
-#include "platform/scripted_dialogs.h"
-#include "tests/support/sample_font.h"
+#include "message/font_model.h"
+#include "message/glyph_cut.h"
+#include "tests/support/odd_fonts.h"
+#include "tests/support/shipped_fonts.h"
+#include "tools/fontc/font_source.h"
 
-namespace letrador {
+namespace letrador::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FontRecordBytes;
-using testing::WriteFont;
 
-void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
+std::string Bytes(const std::vector<SampleGlyph>& glyphs, const std::string& tail = {}) {
+    std::string out;
+    for (const auto& g : glyphs) out += FontRecordBytes(g);
+    return out + tail;
+}
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 // A record whose key length does not fit: key length, then whatever bytes fill the 24.
-std::string OversizedRecord(std::uint16_t keyLength, char fill) {
+std::string Oversized(std::uint16_t keyLength, char fill) {
     return std::string{static_cast<char>(keyLength & 0xFF), static_cast<char>(keyLength >> 8)} + std::string(22, fill);
 }
 
 class FontFiles : public ::testing::Test {
 protected:
     std::string file(const char* name) const { return (scratch_.path() / name).string(); }
-    std::string font(const char* name, const std::vector<testing::SampleGlyph>& glyphs) const {
-        WriteFont(file(name), glyphs);
+    std::string font(const char* name, const std::string& bytes) const {
+        std::ofstream(file(name), std::ios::binary | std::ios::trunc) << bytes;
         return file(name);
     }
-    testing::ScratchFolder scratch_;
+    ScratchFolder scratch_;
 };
 
 TEST_F(FontFiles, ColumnCountsOfTexts) {
-    const std::string ab = font("ab.ffv", testing::SampleAB());  // «A» 4 wide, «B» all dark
-    const std::string lt = font("lt.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"<", {0x08, 0x14, 0x22}}});
-    const std::string sp = font("sp.ffv", {{" ", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}}});
-    const std::string cr = font("cr.ffv", {{"\r", {0x01, 0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}});
-    const std::string acc = font("acc.ffv", {{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}});
-    const std::string wide = font("wide.ffv", {{"A", {0, 0, -1}}, {"B", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x100}}});
-    const std::string twice = font("twice.ffv", {{"B", {0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x7F, 0x7F}}});
+    const std::string ab = font("ab.ffv", Bytes(SampleAB()));  // «A» 4 wide, «B» all dark
+    const std::string lt = font("lt.ffv", Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"<", {0x08, 0x14, 0x22}}}));
+    const std::string sp = font("sp.ffv", Bytes({{" ", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}}}));
+    const std::string cr = font("cr.ffv", Bytes({{"\r", {0x01, 0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}}));
+    const std::string acc = font("acc.ffv", Bytes({{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}}));
+    const std::string wide = font("wide.ffv", Bytes({{"A", {0, 0, -1}}, {"B", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x100}}}));
+    const std::string twice = font("twice.ffv", Bytes({{"B", {0x01}}, {"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x7F, 0x7F}}}));
     std::u32string manyTags;
     for (int i = 0; i < 17000; ++i) manyTags += U"<9>";
     const struct {
@@ -68,117 +74,97 @@ TEST_F(FontFiles, ColumnCountsOfTexts) {
         {U"ñ€Á\x80\x4E00", acc, 1, 3, 2 + 3 + 4},            // keys are Windows-1252
         {U"AB", wide, 1, 3, 4 + 11}, {U"AA", twice, 1, 3, 10},  // the first of two records wins
         {std::u32string(7000, U'A'), ab, 1, 3, 32767}, {U"  ", ab, 1, 30000, 32767},
-        {U"   ", ab, 1, -20000, -32768}, {manyTags, ab, 1, 3, 32767},
-        {U"A <9> A", file("no_existe.ffv"), 1, 3, 8},
+        {U"   ", ab, 1, -20000, -32768}, {manyTags, ab, 1, 3, 32767}, {U"A <9> A", file("no_existe.ffv"), 1, 3, 8},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ContarColumnas(c.text, c.font, c.sep, c.space), c.columns) << "row " << &c - cases;
 }
 
 TEST_F(FontFiles, LookupRecordsAndWidths) {
-    const std::string ab = font("ab.ffv", testing::SampleAB());
-    const std::string keys = font("claves.ffv", {{"AB", {0x7F}}, {"", {0x7F}}, {"B", {0x01}}});
-    const std::string acc = font("acc.ffv", {{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}});
-    const std::string missing = file("no_existe.ffv");
-    WriteBytes(file("vacio.ffv"), "");
+    const std::string ab = font("ab.ffv", Bytes(SampleAB()));
+    const std::string keys = font("claves.ffv", Bytes({{"AB", {0x7F}}, {"", {0x7F}}, {"B", {0x01}}}));
+    const std::string acc = font("acc.ffv", Bytes({{"\xF1", {0x01}}, {"\x80", {0x03, 0x03}}, {"\xC1", {0x07, 0x07, 0x07}}}));
+    const std::string missing = file("no_existe.ffv"), empty = font("vacio.ffv", "");
     // A record cut short reads as if padded with zeros.
-    WriteBytes(file("corta.ffv"), FontRecordBytes({"A", {0x7E}}) + FontRecordBytes({"Z", {0x11, 0x22, 0x33}}).substr(0, 7));
+    const std::string cut = font("corta.ffv", Bytes({{"A", {0x7E}}}, FontRecordBytes({"Z", {0x11, 0x22, 0x33}}).substr(0, 7)));
     // Records whose key does not fit are skipped and the next one read.
-    WriteBytes(file("larga.ffv"), FontRecordBytes({"A", {0x7E, 0x09, 0x09, 0x7E}}) + OversizedRecord(3, 'C') +
-                                      FontRecordBytes({"C", {0x01, 0x02, 0x04}}) + OversizedRecord(0xFFFF, 'D') +
-                                      FontRecordBytes({"D", {0x0F}}));
+    const std::string oversized = font("larga.ffv", Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}}, Oversized(3, 'C')) +
+                                                        Bytes({{"C", {0x01, 0x02, 0x04}}}, Oversized(0xFFFF, 'D')) +
+                                                        FontRecordBytes({"D", {0x0F}}));
     const struct {
         std::string font;
         char32_t ch;
         Int16 record;
     } found[] = {{ab, U'A', 1}, {ab, U'B', 2}, {ab, U'C', 0}, {ab, U'a', 0}, {keys, U'A', 0}, {keys, U'\0', 0},
                  {keys, U'B', 3}, {acc, U'ñ', 1}, {acc, U'€', 2}, {acc, U'Á', 3}, {acc, U'\x80', 0}, {acc, U'Ñ', 0},
-                 {file("vacio.ffv"), U'A', 0}, {missing, U'A', 0}, {scratch_.path().string(), U'A', 0},
-                 {file("corta.ffv"), U'Z', 2}, {file("larga.ffv"), U'A', 1}, {file("larga.ffv"), U'C', 3},
-                 {file("larga.ffv"), U'D', 5}};
+                 {empty, U'A', 0}, {missing, U'A', 0}, {scratch_.path().string(), U'A', 0}, {cut, U'Z', 2},
+                 {oversized, U'A', 1}, {oversized, U'C', 3}, {oversized, U'D', 5}};
     for (const auto& f : found) EXPECT_EQ(BuscarCaracter(f.font, f.ch), f.record) << f.font << " " << int(f.ch);
-    EXPECT_EQ(ContarColumnas(U"ACD", file("larga.ffv"), 1, 3), 5 + 4 + 2);
-    EXPECT_EQ(AnchoCaracter(U'A', ab, 1), 5);
-    EXPECT_EQ(AnchoCaracter(U'A', ab, 0), 4);
-    EXPECT_EQ(AnchoCaracter(U'B', ab, 2), 2);
-    EXPECT_EQ(AnchoCaracter(U'C', ab, 3), 3);
-    EXPECT_EQ(AnchoCaracter(U'A', missing, 2), 2);
-    EXPECT_EQ(AnchoCaracter(U'Z', file("corta.ffv"), 0), 2);
+    EXPECT_EQ(ContarColumnas(U"ACD", oversized, 1, 3), 5 + 4 + 2);
+    const std::tuple<char32_t, std::string, Int16, Int16> widths[] = {
+        {U'A', ab, 1, 5}, {U'A', ab, 0, 4}, {U'B', ab, 2, 2}, {U'C', ab, 3, 3}, {U'A', missing, 2, 2}, {U'Z', cut, 0, 2}};
+    for (const auto& [ch, path, sep, width] : widths) EXPECT_EQ(AnchoCaracter(ch, path, sep), width) << path;
     EXPECT_EQ(LoadFont(missing)->recordCount(), 0u);
-    RegistroCaracter r;
-    ASSERT_TRUE(LeerRegistro(ab, 1, r));
-    EXPECT_EQ(r.keyLength, 1);
-    EXPECT_EQ(r.Caracter, "A");
-    EXPECT_EQ(r.Columna, (std::array<Int16, 10>{0x7E, 0x09, 0x09, 0x7E}));
-    EXPECT_EQ(GlyphWidth(r), 4);
-    EXPECT_FALSE(LeerRegistro(ab, 3, r));
-    EXPECT_FALSE(LeerRegistro(ab, 0, r));
-    ASSERT_TRUE(LeerRegistro(keys, 1, r));  // a two-byte key's columns start at byte 4
-    EXPECT_EQ(r.Caracter, "AB");
-    EXPECT_EQ(r.Columna[0], 0x7F);
-    ASSERT_TRUE(LeerRegistro(keys, 2, r));
-    EXPECT_EQ(r.keyLength, 0);
-    EXPECT_EQ(r.Columna[0], 0x7F);
-    ASSERT_TRUE(LeerRegistro(file("larga.ffv"), 2, r));
-    EXPECT_FALSE(r.fitsRecord());
-    EXPECT_EQ(GlyphWidth(r), 0);
+    // Record n as stored: key length, key, first columns (a two-byte key's start at byte 4), width.
+    const std::tuple<std::string, int, std::string> records[] = {
+        {ab, 1, "1 A 126 9 4"}, {keys, 1, "2 AB 127 0 1"}, {keys, 2, "0  127 0 1"}, {oversized, 2, "3 CCC 0 0 0"},
+        {ab, 3, "none"}, {ab, 0, "none"}};
+    for (const auto& [path, n, want] : records) {
+        RegistroCaracter r;
+        const bool read = LeerRegistro(path, n, r);
+        EXPECT_EQ(read ? std::to_string(r.keyLength) + " " + r.Caracter + " " + std::to_string(r.Columna[0]) + " " +
+                             std::to_string(r.Columna[1]) + " " + std::to_string(GlyphWidth(r))
+                       : "none", want) << path << " " << n;
+    }
 }
 
-TEST_F(FontFiles, AChangeOnDiskIsSeenAtTheNextCall) {
-    const std::string p = font("cambia.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+// Every change on disk is seen at the next call, also a same-size copy whose modification time
+// was kept (cp -p, rsync -t, tar); a held copy never changes under its caller, and a file that
+// has not changed for a while is not read again.
+TEST_F(FontFiles, TheCacheSeesEveryChangeOnDisk) {
+    const std::string p = font("cambia.ffv", Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}}));
     const auto first = LoadFont(p);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 5);
-    WriteFont(p, {{"A", {0x7E, 0x09}}});  // same size, rewritten at once
+    font("cambia.ffv", Bytes({{"A", {0x7E, 0x09}}}));  // same size, rewritten at once
     EXPECT_NE(LoadFont(p), first);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 3);
-    EXPECT_EQ(first->record(U'A')->Columna[3], 0x7E);  // a held copy never changes under a caller
-    WriteFont(p, {{"B", {0x01}}, {"A", {0x01, 0x01, 0x01, 0x01, 0x01, 0x01}}});  // another size
+    EXPECT_EQ(first->record(U'A')->Columna[3], 0x7E);
+    font("cambia.ffv", Bytes({{"B", {0x01}}, {"A", {0x01, 0x01, 0x01, 0x01, 0x01, 0x01}}}));  // another size
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 7);
     EXPECT_EQ(BuscarCaracter(p, U'A'), 2);
+    for (const bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced by a rename");
+        font("cambia.ffv", Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}}));
+        const auto kept = fs::last_write_time(p) - std::chrono::hours(1);
+        fs::last_write_time(p, kept);
+        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
+        const std::string written = font(inPlace ? "cambia.ffv" : "nueva.ffv", Bytes({{"A", {0x7E, 0x09}}}));
+        fs::last_write_time(written, kept);
+        if (!inPlace) fs::rename(written, p);
+        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), 6);
+    }
     fs::remove(p);
     EXPECT_EQ(ContarColumnas(U"A", p, 1, 3), 0);
-    // A file of the source tree has not changed since the checkout: the copy read is given again.
     const std::string settled = std::string(LETRADOR_SOURCE_DIR) + "/data/fonts/angosta.txt";
     const auto once = LoadFont(settled);
     ASSERT_GT(once->recordCount(), 0u);
     EXPECT_EQ(LoadFont(settled), once);
 }
 
-// cp -p, rsync -t and tar keep the modification time: the cache must still see the new content.
-TEST_F(FontFiles, ASameSizeFontCopiedOverWithItsTimeKeptIsReadAgain) {
-    for (const bool inPlace : {true, false}) {
-        SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced by a rename");
-        const std::string p = font("copiada.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
-        const auto kept = fs::last_write_time(p) - std::chrono::hours(1);
-        fs::last_write_time(p, kept);
-        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 5);
-        const std::string written = font(inPlace ? "copiada.ffv" : "nueva.ffv", {{"A", {0x7E, 0x09}}});
-        fs::last_write_time(written, kept);
-        if (!inPlace) fs::rename(written, p);
-        ASSERT_EQ(fs::file_size(p), 24u);
-        EXPECT_EQ(AnchoCaracter(U'A', p, 1), 3);
-        EXPECT_EQ(ContarColumnas(U"AA", p, 1, 3), 6);
-    }
-}
-
-TEST_F(FontFiles, TheCheckAcceptsFontsOfAnySizeAndRefusesOthers) {
-    WriteBytes(file("despues.ffv"), FontRecordBytes({"A", {1}}) + OversizedRecord(7, 'x'));  // only record 1 counts
-    WriteBytes(file("corta.ffv"), std::string("\x01\x00" "A", 3));
-    WriteBytes(file("vacia.ffv"), "");
-    WriteBytes(file("texto.ffv"), "Esto es un archivo de texto, no una tipografia.\r\n");
-    WriteBytes(file("tres.ffv"), OversizedRecord(3, '\0') + FontRecordBytes({"A", {1}}));
-    WriteBytes(file("mitad.ffv"), std::string("\x05\x00", 2));
+// The check accepts a font of any size whose first record fits the layout, and names a failure
+// with its number and description. However large the file, every record counts.
+TEST_F(FontFiles, TheCheckAcceptsFontsOfAnySizeAndRefusesOthersSayingWhy) {
     using R = FontCheck::Result;
     const std::pair<std::string, R> cases[] = {
-        {font("buena.ffv", testing::SampleAB()), R::Ok}, {font("dos.ffv", {{"AB", {1}}}), R::Ok},
-        {file("despues.ffv"), R::Ok}, {file("corta.ffv"), R::Ok}, {file("vacia.ffv"), R::Ok},
-        {file("texto.ffv"), R::NotAFont}, {file("tres.ffv"), R::NotAFont}, {file("mitad.ffv"), R::NotAFont}};
+        {font("buena.ffv", Bytes(SampleAB())), R::Ok}, {font("dos.ffv", Bytes({{"AB", {1}}})), R::Ok},
+        {font("despues.ffv", Bytes({{"A", {1}}}, Oversized(7, 'x'))), R::Ok}, {font("corta.ffv", std::string("\x01\x00" "A", 3)), R::Ok},
+        {font("vacia.ffv", ""), R::Ok}, {font("texto.ffv", "Esto es un archivo de texto, no una tipografia.\r\n"), R::NotAFont},
+        {font("tres.ffv", Oversized(3, '\0') + FontRecordBytes({"A", {1}})), R::NotAFont},
+        {font("mitad.ffv", std::string("\x05\x00", 2)), R::NotAFont}};
     for (const auto& [p, result] : cases) EXPECT_EQ(CheckFontFile(p).result, result) << p;
-    // However large the file, every record counts: one at its very end still draws.
     for (const std::uintmax_t records : {200000u, 3000000u}) {
         SCOPED_TRACE(records);
-        const std::string p = font("grande.ffv", {{"A", {0x7E, 0x09, 0x09, 0x7E}}});
+        const std::string p = font("grande.ffv", Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}}));
         fs::resize_file(p, (records - 1) * 24);  // sparse: records with an empty key
         std::ofstream(p, std::ios::binary | std::ios::app) << FontRecordBytes({"Z", {0x01, 0x01}});
         EXPECT_EQ(CheckFontFile(p).result, R::Ok);
@@ -186,200 +172,193 @@ TEST_F(FontFiles, TheCheckAcceptsFontsOfAnySizeAndRefusesOthers) {
         EXPECT_EQ(LoadFont(p)->recordOf(U'Z'), records);
         EXPECT_EQ(BuscarCaracter(p, U'Z'), 32767);  // the 16-bit record number saturates
     }
-}
-
-TEST_F(FontFiles, TheCheckReportsFailuresWithNumberAndDescription) {
-    const FontCheck missing = CheckFontFile(file("no_existe.ffv"));
-    EXPECT_EQ(missing.result, FontCheck::Result::Failure);
-    EXPECT_EQ(missing.errorNumber, ENOENT);
-    EXPECT_EQ(missing.description, "No se encontró el archivo.");
-    const FontCheck folder = CheckFontFile(scratch_.path().string());
-    EXPECT_EQ(folder.result, FontCheck::Result::Failure);
-    EXPECT_EQ(folder.errorNumber, EISDIR);
-    EXPECT_EQ(folder.description, "El nombre corresponde a una carpeta, no a un archivo.");
-    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
-    const std::string p = font("cerrada.ffv", testing::SampleAB());
-    fs::permissions(p, fs::perms::none);
-    const FontCheck check = CheckFontFile(p);
-    EXPECT_EQ(check.result, FontCheck::Result::Failure);
-    EXPECT_EQ(check.errorNumber, EACCES);
-    EXPECT_EQ(check.description, "Permiso denegado.");
-}
-
-using C = EditorControl;
-
-class ParagraphCommandsTest : public ::testing::Test {
-protected:
-    ParagraphCommandsTest() : view(store), commands(store, view, dialogs, [this] { return joined; }) {
-        store.FontFolder = scratch.path().string();
-        testing::WriteFont(scratch.path() / "a.ffv", testing::SampleAB());
-        commands.DisableEditing();
+    std::vector<std::tuple<std::string, int, std::string>> failures = {
+        {file("no_existe.ffv"), ENOENT, "No se encontró el archivo."},
+        {scratch_.path().string(), EISDIR, "El nombre corresponde a una carpeta, no a un archivo."},
+        {file("buena.ffv") + "/x.ffv", ENOTDIR, "Ruta de acceso no encontrada."},
+        {file(std::string(300, 'n').c_str()), ENAMETOOLONG, "El nombre del archivo es demasiado largo."}};
+    if (::geteuid() != 0) {  // permissions do not bind the superuser
+        fs::permissions(file("buena.ffv"), fs::perms::none);
+        failures.emplace_back(file("buena.ffv"), EACCES, "Permiso denegado.");
     }
-    // A new paragraph with `text` in font a.ffv, saved.
-    void addSaved(const std::u32string& text, bool ignore = false, const char* separation = "1") {
-        commands.cmdParNuevo_Click();
-        view.setMessageText(text);
-        view.setFontFileText("a.ffv");
-        view.setIgnoreChecked(ignore);
-        view.setSeparationText(separation);
-        ASSERT_TRUE(commands.cmdParGuardar_Click());
-    }
-    void expectEnabled(std::initializer_list<C> on, std::initializer_list<C> off, const char* when) {
-        for (C c : on) EXPECT_TRUE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
-        for (C c : off) EXPECT_FALSE(view.isEnabled(c)) << when << " " << static_cast<int>(c);
-    }
-
-    testing::ScratchFolder scratch;
-    ParagraphStore store;
-    PlainEditorView view;
-    platform::ScriptedDialogs dialogs;
-    bool joined = false;
-    ParagraphCommands commands;
-};
-
-TEST_F(ParagraphCommandsTest, TotalColumnsCountsIgnoredAndSeparatingColumnsAndSaturates) {
-    EXPECT_EQ(commands.TotalColumns(), 0);
-    for (int i = 0; i < 3; ++i) addSaved(U"A");
-    store.paragraph(1).Columns = 100;
-    store.paragraph(2).Columns = 200;
-    store.paragraph(2).Ignore = true;
-    store.paragraph(3).Columns = 300;
-    joined = true;
-    EXPECT_EQ(commands.TotalColumns(), 400);
-    joined = false;
-    EXPECT_EQ(commands.TotalColumns(), 402);
-    store.paragraph(1).Columns = store.paragraph(3).Columns = 32000;
-    EXPECT_EQ(commands.TotalColumns(), 32767);
-}
-
-TEST_F(ParagraphCommandsTest, NewSaveAndEditingStates) {
-    store.MessageModified = false;
-    commands.cmdParNuevo_Click();
-    ASSERT_EQ(store.ParagraphCount, 1);
-    const ParagraphRecord& r = store.paragraph(1);
-    EXPECT_TRUE(r.Number == 1 && r.Text.empty() && r.FontFile.empty() && !r.Ignore && r.Separation == 1 && r.Columns == 0);
-    EXPECT_EQ(view.currentParagraphText(), "1");
-    EXPECT_EQ(view.separationText(), "1");
-    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
-    const auto newOn = {C::txtMsjMensaje, C::frmMensaje, C::frmArchivos, C::frmSepar, C::frmEfectos,
-                        C::chkMsjIgnora, C::cmdParGuardar, C::menGrabParcial};
-    const auto newOff = {C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardar, C::menArchGuardarComo};
-    expectEnabled(newOn, newOff, "new");
-    // Text first, then the font; a refused save stores nothing and keeps the new-paragraph state.
-    EXPECT_FALSE(commands.cmdParGuardar_Click());
-    EXPECT_EQ(view.focused(), C::txtMsjMensaje);
-    view.setMessageText(U"A A");
-    EXPECT_TRUE(store.MessageModified);
-    EXPECT_FALSE(commands.cmdParGuardar_Click());
-    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{"Debe ingresar texto en el mensaje.",
-                                                         "Debe seleccionar un archivo de fuente para el mensaje."}));
-    EXPECT_TRUE(store.paragraph(1).Text.empty());
-    expectEnabled(newOn, newOff, "refused");
-    view.setFontFileText("a.ffv");
-    view.setIgnoreChecked(true);
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    EXPECT_EQ(r.Text, U"A A");
-    EXPECT_EQ(r.FontFile, "a.ffv");
-    EXPECT_EQ(r.Columns, 13);
-    EXPECT_EQ(store.LastParagraphColumns, 13);
-    EXPECT_TRUE(r.Ignore);
-    EXPECT_EQ(view.capacityLabel(), "Capacidad ocupada: 0%");  // an ignored paragraph takes no room
-    EXPECT_TRUE(store.MessageModified);  // commands never clear it
-    // Guardar is only for a message that has a file.
-    expectEnabled({C::cmdParNuevo, C::cboParParrafos, C::menGrabTotal, C::menArchGuardarComo, C::cmdParGuardar},
-                  {C::menArchGuardar}, "saved");
-    // "Total" stays off until the new paragraph has been saved once.
-    commands.cmdParNuevo_Click();
-    expectEnabled({C::menArchGuardarComo}, {C::menGrabTotal}, "second new");
-}
-
-TEST_F(ParagraphCommandsTest, SeparationTextIsParsedAndRoundedHalvesToEven) {
-    const std::pair<const char*, Int16> cases[] = {{"2.5", 2}, {"3.5", 4}, {"7abc", 7}, {"", 0}, {"  5", 5},
-                                                   {"99999", 32767}};
-    for (auto [text, expected] : cases) {
-        addSaved(U"A", false, text);
-        EXPECT_EQ(store.paragraph(store.ParagraphCount).Separation, expected) << text;
-        EXPECT_EQ(store.paragraph(store.ParagraphCount).Columns, Add16(4, expected)) << text;
+    for (const auto& [p, number, description] : failures) {
+        const FontCheck check = CheckFontFile(p);
+        EXPECT_EQ(std::tuple(check.result, check.errorNumber, check.description), std::tuple(R::Failure, number, description));
     }
 }
 
-TEST_F(ParagraphCommandsTest, ClearMessageEmptiesEverythingAndDisablesEditing) {
-    addSaved(U"AA");
-    view.setMessageName("hola.fmv");
-    view.setSeparationText("4");
-    view.setIgnoreChecked(true);
-    commands.ClearMessage();
-    EXPECT_EQ(view.paragraphItemCount(), 0);
-    EXPECT_TRUE(store.ParagraphCount == 0 && store.Paragraphs.empty());
-    EXPECT_EQ(view.separationText(), "1");
-    EXPECT_EQ(view.messageName() + view.fontFileText() + ToUtf8(view.messageText()), "");
-    EXPECT_FALSE(view.ignoreChecked());
-    expectEnabled({C::cmdParNuevo},
-                  {C::txtMsjMensaje, C::frmEfectos, C::menGrabTotal, C::menGrabParcial, C::chkMsjIgnora,
-                   C::frmArchivos, C::cmdParGuardar, C::frmSepar, C::menArchGuardar, C::menArchGuardarComo},
-                  "cleared");
-    commands.cmdParNuevo_Click();
-    EXPECT_EQ(view.currentParagraphText(), "1");
+// The shipped fonts compile from their sources, whose dumped form compiles the same, and draw
+// every Spanish character within the sign's seven dots.
+TEST(FontSources, CompileAndDrawEverySpanishCharacterWithinSevenDots) {
+    std::u32string needed = U"¡¿ºª°€ÁÉÍÓÚÜÑáéíóúüñ";
+    for (char32_t c = 0x21; c <= 0x7E; ++c) needed += c;
+    const std::u32string spanish = SpanishCharacters();  // what "all of Spanish" fills
+    for (char32_t c : std::u32string_view(U"AZaz09ÁÜñ¿¡")) EXPECT_NE(spanish.find(c), std::u32string::npos) << int(c);
+    const std::tuple<const char*, int, int> fonts[] = {{"normal", 5, 5}, {"negrita", 6, 7}, {"angosta", 3, 4}};
+    for (const auto& [name, minWidth, maxWidth] : fonts) {  // widths of a capital letter or digit
+        SCOPED_TRACE(name);
+        const fs::path built = fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias" / (std::string(name) + ".ffv");
+        const auto compiled = fontc::CompileFontSource(fontc::DumpFontFile(ReadAll(built)));
+        ASSERT_TRUE(compiled.ok) << "línea " << compiled.line << ": " << compiled.error;
+        EXPECT_EQ(compiled.bytes, ReadAll(built));
+        const auto data = LoadFont(built.string());
+        for (char32_t c : needed) {
+            ASSERT_NE(data->record(c), nullptr) << static_cast<unsigned>(c);
+            const RegistroCaracter& r = *data->record(c);
+            for (Int16 column : r.Columna) EXPECT_TRUE(column >= 0 && column < 0x80) << column;
+            const bool capital = std::u32string_view(U"AHMN08").find(c) != std::u32string_view::npos;
+            EXPECT_TRUE(GlyphWidth(r) > 0 && (!capital || (GlyphWidth(r) >= minWidth && GlyphWidth(r) <= maxWidth))) << int(c);
+        }
+    }
 }
 
-TEST_F(ParagraphCommandsTest, FiftyParagraphLimitKeepsTheLastOneEditable) {
-    for (int i = 0; i < 50; ++i) addSaved(i == 49 ? U"AA" : U"A");
-    EXPECT_TRUE(dialogs.shown.empty());
-    commands.cmdParNuevo_Click();
-    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Se alcanzó la cantidad máxima de párrafos permitidos (50)"});
-    EXPECT_EQ(view.paragraphItemCount(), 50);
-    EXPECT_EQ(store.ParagraphCount, 50);
-    EXPECT_EQ(view.currentParagraphText(), "50");
-    EXPECT_EQ(view.messageText(), U"");
-    EXPECT_TRUE(view.isEnabled(C::cmdParGuardar));
-    // The next save goes into the paragraph the list shows.
-    view.setMessageText(U"A");
-    view.setFontFileText("a.ffv");
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    EXPECT_EQ(store.paragraph(50).Text, U"A");
-    EXPECT_EQ(store.paragraph(49).Text, U"A");
+// The editor shows exactly the records the font lookup reads, with their dots, keeps every other
+// record as it stands, and gives a font back byte for byte.
+TEST(FontModelTest, EveryFontComesBackByteForByteAndShowsWhatTheLookupReads) {
+    std::vector<OddFont> fonts = OddFonts();
+    for (const auto& path : ShippedFonts()) fonts.push_back({path.filename().string(), ReadAll(path), -1, 0});
+    for (const OddFont& f : fonts) {
+        SCOPED_TRACE(f.name);
+        const FontModel m = FontModel::FromBytes(f.bytes);
+        EXPECT_EQ(m.bytes(), f.bytes);
+        EXPECT_EQ(m.oddRecords(), f.odd);
+        EXPECT_TRUE(f.shown < 0 || static_cast<int>(m.characters().size()) == f.shown);
+        const FontData data = DecodeFont(f.bytes);
+        const std::vector<char32_t> shown = m.characters();
+        EXPECT_EQ(std::u32string(shown.begin(), shown.end()), data.characters());
+        for (char32_t ch : shown) EXPECT_EQ(m.dots(ch), data.record(ch)->Columna);
+    }
 }
 
-TEST_F(ParagraphCommandsTest, CapacityLabelAtTheEdges) {
-    joined = true;
-    addSaved(U"A");  // paragraph 1, its columns set below; the second counts 5
-    addSaved(U"A");
+TEST(FontModelTest, EditsReadBackThroughTheFontLookupWithTheirWidths) {
+    FontModel m = FontModel::FromBytes(Bytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x01}}}));
+    ASSERT_EQ(m.add(U'€'), FontModel::AddResult::Added);
+    EXPECT_TRUE(m.setDot(U'€', 0, 3, true) && m.setDot(U'€', 6, 6, true));
+    EXPECT_TRUE(m.setDot(U'A', 3, 1, false));  // 0x7E -> 0x7C
+    for (auto [column, row] : {std::pair{10, 0}, {0, 7}, {-1, 0}, {0, -1}}) EXPECT_FALSE(m.setDot(U'€', column, row, true));
+    EXPECT_FALSE(m.setDot(U'Z', 0, 0, true) || m.copy(U'Z', U'A') || m.copy(U'A', U'Z'));
+    ASSERT_EQ(m.add(U'B'), FontModel::AddResult::Added);
+    EXPECT_TRUE(m.copy(U'€', U'B'));
+    const FontData data = m.data();
+    const std::tuple<char32_t, int, GlyphDots, int> wants[] = {  // character, record, dots, width
+        {U'A', 1, {0x7E, 0x09, 0x09, 0x7C}, 4}, {U'€', 3, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}, {U'B', 4, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}};
+    for (const auto& [ch, record, dots, width] : wants) {
+        SCOPED_TRACE(static_cast<int>(ch));
+        ASSERT_EQ(data.find(ch), record);
+        EXPECT_EQ(data.record(ch)->Columna, dots);
+        EXPECT_EQ(GlyphWidth(*data.record(ch)), width);
+        EXPECT_EQ(m.width(ch), width);
+    }
+    EXPECT_EQ(data.recordCount(), 4u);
+    EXPECT_EQ(data.record(U'€')->Caracter, "\x80");  // € is byte 0x80 in Windows-1252
+    // A trailing piece that draws a character is shown, and becomes a whole record when changed.
+    m = FontModel::FromBytes(Bytes({{"A", {1}}}, std::string("\x01\x00Z\x7F", 4)));
+    ASSERT_EQ(m.dots(U'Z'), GlyphDots{0x7F});
+    ASSERT_EQ(m.add(U'B'), FontModel::AddResult::Added);  // a new record goes before the piece
+    EXPECT_TRUE(m.setDot(U'Z', 1, 0, true));
+    EXPECT_EQ(m.bytes(), Bytes({{"A", {1}}, {"B", {}}, {"Z", {0x7F, 0x01}}}));
+}
+
+TEST(FontModelTest, AddingAndRemovingCharacters) {
+    // A second «A» is kept but never shown; «x» sits under a two-byte key, which is no «x».
+    FontModel m = FontModel::FromBytes(Bytes({{"A", {1}}, {"A", {2}}, {"xy", {3}}}));
+    using R = FontModel::AddResult;
+    const std::pair<char32_t, R> cases[] = {{U'A', R::AlreadyThere}, {U'→', R::NotInCodePage}, {U'–', R::Added},
+                                            {U'x', R::Added}, {U'\0', R::Added}, {U'–', R::AlreadyThere}};
+    for (auto [ch, result] : cases) {
+        EXPECT_EQ(m.add(ch), result) << static_cast<int>(ch);
+        EXPECT_EQ(AddRefusal(result, ch).empty(), result == R::Added);
+    }
+    EXPECT_EQ(m.characters(), (std::vector<char32_t>{U'A', U'–', U'x', U'\0'}));
+    // Removing a character lets its next record be the one found.
+    m = FontModel::FromBytes(Bytes({{"A", {1}}, {"B", {2}}, {"A", {3}}}, "\x01\x02"));
+    EXPECT_EQ(m.oddRecords(), 2);
+    ASSERT_TRUE(m.remove(U'A'));
+    EXPECT_EQ(m.characters(), (std::vector<char32_t>{U'B', U'A'}));
+    EXPECT_EQ(m.dots(U'A')[0], 3);
+    EXPECT_EQ(m.oddRecords(), 1);
+    EXPECT_EQ(m.bytes(), Bytes({{"B", {2}}, {"A", {3}}}, "\x01\x02"));
+    EXPECT_FALSE(m.remove(U'C'));
+}
+
+// A drawing of `width` x `height` pixels, 2 pixels a dot, inked (255) in the rectangle given.
+InkImage Drawing(int width, int height, double baseline, int left, int top, int right, int bottom) {
+    InkImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height), 0), baseline, 2};
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) image.ink[static_cast<std::size_t>(y * width + x)] = 255;
+    return image;
+}
+
+TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
+    InkImage half = Drawing(2, 16, 14, 0, 12, 1, 13);  // one dot, its cell half inked
+    half.ink[25] = half.ink[26] = 0;  // two pixels of four, across
     const struct {
-        Int16 before;
-        const char* label;
-        bool exceeded;
-    } cases[] = {{2040, "Capacidad ocupada: 99%", false}, {2041, "Capacidad ocupada: 100%", false},
-                 {2042, "Capacidad excedida.", true}, {1018, "Capacidad ocupada: 50%", false}};
+        const char* what;
+        InkImage image;
+        int threshold, tallest;
+        GlyphDots dots;
+        double height;
+    } cases[] = {
+        {"a bar on the baseline", Drawing(2, 16, 14, 0, 2, 1, 13), 50, 7, {0x7E}, 6},
+        {"a descender lifts it", Drawing(2, 16, 14, 0, 6, 1, 15), 50, 7, {0x7C}, 5},
+        {"an accent above the rows lowers it", Drawing(2, 24, 22, 0, 0, 1, 5), 50, 7, {0x07}, 3},
+        {"too tall: shrunk", Drawing(2, 28, 28, 0, 0, 1, 27), 50, 7, {0x7F}, 14},
+        {"too tall for 3 rows", Drawing(2, 16, 14, 0, 2, 1, 13), 50, 3, {0x70}, 6},
+        {"too wide: ten columns", Drawing(30, 16, 14, 0, 12, 29, 13), 50, 7,
+         {0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40}, 1},
+        {"two columns from the first inked", Drawing(8, 16, 14, 4, 10, 7, 13), 50, 7, {0x60, 0x60}, 2},
+        {"half inked at 50%", half, 50, 7, {0x40}, 1},
+        {"half inked at 51%", half, 51, 7, {}, 1},
+        {"no ink", Drawing(4, 4, 4, 0, 0, -1, -1), 50, 7, {}, 0},
+    };
     for (const auto& c : cases) {
-        store.paragraph(1).Columns = c.before;
-        commands.selectParagraph(1);
-        ASSERT_TRUE(commands.cmdParGuardar_Click());
-        EXPECT_EQ(view.capacityLabel(), c.label) << c.before;
-        EXPECT_EQ(view.capacityLabelIsRedBold(), c.exceeded) << c.before;
-        EXPECT_EQ(store.CapacityExceeded, c.exceeded) << c.before;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(CutGlyph(c.image, c.threshold, c.tallest), c.dots);
+        EXPECT_EQ(InkHeight(c.image), c.height);
     }
-    EXPECT_EQ(ParagraphCommands::CapacityText(0, 2046), "Capacidad ocupada: 0%");
-    EXPECT_EQ(ParagraphCommands::CapacityText(1, 2046), "Capacidad ocupada: 0%");
+    // With the baseline below the drawing, the rows under it stay dark: nothing past the
+    // drawing is read, even where the memory after it holds ink.
+    InkImage above = Drawing(2, 15, 16, 0, 2, 1, 14);
+    above.height = 14;
+    above.ink.resize(28);
+    EXPECT_EQ(CutGlyph(above, 50), GlyphDots{0x3F});
 }
 
-TEST_F(ParagraphCommandsTest, SelectingLoadsTheRecordAndTheIgnoreBoxCountsOnlyWhenSaved) {
-    addSaved(U"AA", true);
-    addSaved(U"A");
-    const std::string label = view.capacityLabel();
-    commands.selectParagraph(0);
-    EXPECT_EQ(view.messageText(), U"AA");
-    EXPECT_TRUE(view.ignoreChecked());
-    EXPECT_EQ(view.capacityLabel(), label);
-    commands.selectParagraph(1);
-    EXPECT_FALSE(view.ignoreChecked());
-    EXPECT_TRUE(view.isEnabled(C::cmdParNuevo));
-    view.setIgnoreChecked(true);
-    EXPECT_FALSE(store.paragraph(2).Ignore);
-    EXPECT_EQ(commands.TotalColumns(), 6);  // with its separating column
-    ASSERT_TRUE(commands.cmdParGuardar_Click());
-    EXPECT_TRUE(store.paragraph(2).Ignore);
-    EXPECT_EQ(commands.TotalColumns(), 0);
+TEST(GlyphCutTest, StylesAreSortedWithTheRegularOneFirst) {
+    using V = std::vector<std::string>;
+    const std::pair<std::vector<FontStyle>, V> cases[] = {
+        {{{"Oblique", 400, true}, {"Condensed", 400, false}, {"Bold", 700, false}, {"ExtraLight", 200, false},
+          {"Book", 400, false}},
+         {"Book", "Bold", "Condensed", "ExtraLight", "Oblique"}},
+        {{{"Italic", 400, true}, {"Medium", 500, false}, {"Thin", 100, false}}, {"Medium", "Italic", "Thin"}},
+        {{{"Bold Italic", 700, true}, {"Bold", 700, false}}, {"Bold", "Bold Italic"}},
+        {{}, {}},
+    };
+    for (const auto& [styles, sorted] : cases) EXPECT_EQ(SortedStyles(styles), sorted);
+}
+
+TEST(GlyphCutTest, GlyphsThatCameOutTheSameAreCutAgainShorter) {
+    std::vector<char32_t> cuts;
+    auto cut = [&](char32_t ch, int tallest) {
+        cuts.push_back(ch);
+        return ch == U'l' && tallest < 6 ? GlyphDots{0x3E} : GlyphDots{0x7F};  // «l» differs at 5 rows
+    };
+    std::vector<CutResult> glyphs = {{U'I', {0x7F}, 6.0}, {U'l', {0x7F}, 5.5}, {U'o', {0x70}, 3.0}};
+    TellApart(glyphs, cut);
+    EXPECT_EQ(cuts, (std::vector<char32_t>{U'l', U'l'}));
+    EXPECT_EQ(std::tuple(glyphs[1].tallest, glyphs[1].dots, glyphs[0].tallest, glyphs[0].dots),
+              std::tuple(5, GlyphDots{0x3E}, 7, GlyphDots{0x7F}));
+    // Two that never come apart end at one row.
+    glyphs = {{U'a', {0x01}, 2.0}, {U'b', {0x01}, 1.0}};
+    TellApart(glyphs, [](char32_t, int) { return GlyphDots{0x01}; });
+    EXPECT_EQ(std::pair(glyphs[1].tallest, glyphs[0].tallest), std::pair(1, 7));
+    // Only the glyphs given are compared, even where the memory after them holds a look-alike.
+    glyphs = {{U'x', {0x05}, 3.0}, {U'y', {0x05}, 4.0}, {U'z', {0x05}, 1.0}};
+    glyphs.pop_back();
+    cuts.clear();
+    TellApart(glyphs, [&](char32_t ch, int) { return cuts.push_back(ch), GlyphDots{0x06}; });
+    EXPECT_EQ(cuts, std::vector<char32_t>{U'x'});
 }
 
 }  // namespace
-}  // namespace letrador
+}  // namespace letrador::testing
