@@ -4,13 +4,8 @@
 
 #include <httplib.h>
 
-#include <chrono>
-#include <filesystem>
 #include <memory>
 #include <regex>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "service/guard.h"
 #include "tests/support/virtual_sign_process.h"
@@ -52,7 +47,7 @@ class ServiceRig {
     }
 
     // Starts the service with `extra` options on a free loopback port and waits for its first
-    // line. False when it did not come (it may have ended: see exitCode()).
+    // line. False when it did not come (it may have ended: see stop()).
     bool start(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{LETRADOR_SERVICE_PATH, "--carpeta", work_.string(), "--escuchar", "127.0.0.1:0"};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -91,15 +86,12 @@ class ServiceRig {
         ::kill(pid_, SIGTERM);
         return exitCode_ = ChildProcess::Reap(std::exchange(pid_, -1), 10000);
     }
-    int exitCode() const { return exitCode_; }
     int port() const { return port_; }
     std::string log() const { return ChildProcess::FileText(errPath_); }
 
     std::unique_ptr<httplib::Client> client() const {
         auto c = std::make_unique<httplib::Client>("127.0.0.1", port_);
-        c->set_read_timeout(20, 0);
-        c->set_keep_alive(true);
-        c->set_tcp_nodelay(true);
+        c->set_read_timeout(20, 0), c->set_keep_alive(true), c->set_tcp_nodelay(true);
         return c;
     }
     // Signs in; the headers that carry the session, and its CSRF token in `csrf`.

@@ -12,76 +12,57 @@
 namespace letrador::service {
 namespace {
 
-struct LineCase {
-    const char *name, *line, *canonical, *error;  // canonical "" when it is no entry; part of the error
-};
-class ProgrammeLineTest : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(ProgrammeLineTest, ReadsEntryOrNamesTheProblem) {
-    std::string error;
-    const auto entry = ParseEntry(GetParam().line, error);
-    EXPECT_EQ(entry ? entry->line() : "", GetParam().canonical);
-    EXPECT_EQ(error.empty(), *GetParam().error == '\0') << error;
-    EXPECT_TRUE(error.find(GetParam().error) != std::string::npos) << error;
+// Each line an entry, written back in its canonical form, or a problem named for the operator.
+TEST(ProgrammeLine, ReadsAnEntryOrNamesTheProblem) {
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        // line, its canonical form ("" when it is no entry), part of the problem
+        {"lu-vi 08:00 3,7 horario.fmv", "lu-vi 08:00 3,7 horario.fmv", ""},
+        {"  lu,ma,mi\t13:30  5  oferta del día.fmv ", "lu-mi 13:30 5 oferta del día.fmv", ""},
+        {"lu-do 00:00 255 a.fmv", "todos 00:00 255 a.fmv", ""}, {"todos 23:59 1 a.FMV", "todos 23:59 1 a.FMV", ""},
+        {"sa,lu 10:00 1 a.fmv", "lu,sa 10:00 1 a.fmv", ""}, {"# lu-vi 08:00 3 a.fmv", "", ""}, {"   ", "", ""},
+        {"lun 08:00 3 a.fmv", "", "días no válidos «lun»"}, {"vi-lu 08:00 3 a.fmv", "", "días no válidos"},
+        {"lu 25:00 3 a.fmv", "", "hora no válida «25:00»"}, {"lu 08:60 3 a.fmv", "", "hora no válida"},
+        {"lu 8:00 3 a.fmv", "", "hora no válida"}, {"lu 08:00 0 a.fmv", "", "carteles no válidos «0»"},
+        {"lu 08:00 256 a.fmv", "", "carteles no válidos"}, {"lu 08:00 3,3 a.fmv", "", "sin repetir"},
+        {"lu 08:00 3 a.txt", "", "nombre de mensaje no válido"}, {"lu 08:00 3 ../a.fmv", "", "nombre de mensaje no válido"},
+        {"lu 08:00", "", "faltan datos"},
+    };
+    for (const auto& [line, canonical, problem] : rows) {
+        std::string error;
+        const auto entry = ParseEntry(line, error);
+        EXPECT_EQ(entry ? entry->line() : "", canonical) << line;
+        EXPECT_EQ(error.empty(), *problem == '\0') << line << ": " << error;
+        EXPECT_TRUE(error.find(problem) != std::string::npos) << line << ": " << error;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ProgrammeLineTest,
-    ::testing::Values(
-        LineCase{"Weekdays", "lu-vi 08:00 3,7 horario.fmv", "lu-vi 08:00 3,7 horario.fmv", ""},
-        LineCase{"DaysListedAndSpaces", "  lu,ma,mi\t13:30  5  oferta del día.fmv ", "lu-mi 13:30 5 oferta del día.fmv", ""},
-        LineCase{"EveryDay", "lu-do 00:00 255 a.fmv", "todos 00:00 255 a.fmv", ""},
-        LineCase{"Todos", "todos 23:59 1 a.FMV", "todos 23:59 1 a.FMV", ""},
-        LineCase{"TwoApart", "sa,lu 10:00 1 a.fmv", "lu,sa 10:00 1 a.fmv", ""},
-        LineCase{"Comment", "# lu-vi 08:00 3 a.fmv", "", ""}, LineCase{"Blank", "   ", "", ""},
-        LineCase{"UnknownDay", "lun 08:00 3 a.fmv", "", "días no válidos «lun»"},
-        LineCase{"BackwardRange", "vi-lu 08:00 3 a.fmv", "", "días no válidos"},
-        LineCase{"Hour", "lu 25:00 3 a.fmv", "", "hora no válida «25:00»"},
-        LineCase{"Minute", "lu 08:60 3 a.fmv", "", "hora no válida"}, LineCase{"ShortHour", "lu 8:00 3 a.fmv", "", "hora no válida"},
-        LineCase{"PortZero", "lu 08:00 0 a.fmv", "", "carteles no válidos «0»"},
-        LineCase{"Port256", "lu 08:00 256 a.fmv", "", "carteles no válidos"},
-        LineCase{"PortTwice", "lu 08:00 3,3 a.fmv", "", "sin repetir"},
-        LineCase{"NotAMessage", "lu 08:00 3 a.txt", "", "nombre de mensaje no válido"},
-        LineCase{"PathUp", "lu 08:00 3 ../a.fmv", "", "nombre de mensaje no válido"},
-        LineCase{"Missing", "lu 08:00", "", "faltan datos"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct DueCase {
-    const char *name, *programme;
-    int weekday, hour, minute;
-    const char* ledger;  // ComposeLedger's lines
-    std::vector<DueRecording> due;
-};
-class DueTest : public ::testing::TestWithParam<DueCase> {};
-
-TEST_P(DueTest, LatestEntryOfTodayPerSignNotYetRecorded) {
-    const DueCase& c = GetParam();
-    CivilTime now;
-    now.year = 2024, now.month = 5, now.day = 6 + c.weekday;  // 2024-05-06 is a Monday
-    now.weekday = c.weekday, now.hour = c.hour, now.minute = c.minute;
-    std::vector<std::pair<std::size_t, std::vector<int>>> due, expected;
-    for (const auto& d : DueNow(ParseProgramme(c.programme), now, ParseLedger(c.ledger))) due.emplace_back(d.line, d.ports);
-    for (const auto& d : c.due) expected.emplace_back(d.line, d.ports);
-    EXPECT_EQ(due, expected);
+// Each sign gets the latest entry due today unless it was already recorded into it today.
+TEST(ProgrammeRule, TheLatestEntryOfTodayPerSignNotYetRecorded) {
+    const char* day = "lu-vi 08:00 3,7 a.fmv\nlu-vi 13:00 3 b.fmv\nsa 09:00 3 c.fmv\n";
+    const std::string threeAt8 = "2024-05-06 08:00:01 3 sin-errores lu-vi 08:00 3,7 a.fmv\n";
+    const std::string sevenAt8 = "2024-05-06 08:00:01 7 con-errores lu-vi 08:00 3,7 a.fmv\n";
+    using Due = std::vector<std::pair<std::size_t, std::vector<int>>>;  // line, ports
+    const std::tuple<const char*, const char*, int, int, int, std::string, Due> rows[] = {
+        // what, programme, weekday (0 Monday), hour, minute, ledger, due
+        {"before anything", day, 0, 7, 59, "", {}}, {"at its time", day, 0, 8, 0, "", {{0, {3, 7}}}},
+        {"a restart after noon brings each sign to now", day, 0, 14, 0, "", {{1, {3}}, {0, {7}}}},
+        {"already recorded today", day, 0, 8, 30, threeAt8 + sevenAt8, {}},
+        {"one sign done", day, 0, 8, 30, threeAt8, {{0, {7}}}},
+        {"recorded yesterday only", day, 1, 8, 30, threeAt8 + sevenAt8, {{0, {3, 7}}}},
+        {"the clock set back never records twice", day, 0, 9, 0,
+         threeAt8 + sevenAt8 + "2024-05-06 13:00:00 3 sin-errores lu-vi 13:00 3 b.fmv\n", {}},
+        {"another day", day, 5, 10, 0, "", {{2, {3}}}}, {"Sunday, nothing", day, 6, 23, 59, "", {}},
+        {"at the same time the later line", "lu 08:00 3 a.fmv\nlu 08:00 3 b.fmv\n", 0, 8, 0, "", {{1, {3}}}},
+    };
+    for (const auto& [what, programme, weekday, hour, minute, ledger, expected] : rows) {
+        CivilTime now;
+        now.year = 2024, now.month = 5, now.day = 6 + weekday;  // 2024-05-06 is a Monday
+        now.weekday = weekday, now.hour = hour, now.minute = minute;
+        Due due;
+        for (const auto& d : DueNow(ParseProgramme(programme), now, ParseLedger(ledger))) due.emplace_back(d.line, d.ports);
+        EXPECT_EQ(due, expected) << what;
+    }
 }
-
-constexpr const char* kDay = "lu-vi 08:00 3,7 a.fmv\nlu-vi 13:00 3 b.fmv\nsa 09:00 3 c.fmv\n";
-constexpr const char* kThreeAt8 = "2024-05-06 08:00:01 3 sin-errores lu-vi 08:00 3,7 a.fmv\n";
-INSTANTIATE_TEST_SUITE_P(
-    Rule, DueTest,
-    ::testing::Values(
-        DueCase{"BeforeAnything", kDay, 0, 7, 59, "", {}}, DueCase{"AtItsTime", kDay, 0, 8, 0, "", {{0, {3, 7}}}},
-        DueCase{"RestartAfterNoonBringsEachSignToNow", kDay, 0, 14, 0, "", {{1, {3}}, {0, {7}}}},
-        DueCase{"AlreadyRecordedToday", kDay, 0, 8, 30, "2024-05-06 08:00:01 3 sin-errores lu-vi 08:00 3,7 a.fmv\n"
-                                                   "2024-05-06 08:00:01 7 con-errores lu-vi 08:00 3,7 a.fmv\n", {}},
-        DueCase{"RecordedYesterdayOnly", kDay, 1, 8, 30, kThreeAt8, {{0, {3, 7}}}},
-        DueCase{"OneSignDone", kDay, 0, 8, 30, kThreeAt8, {{0, {7}}}},
-        DueCase{"ClockSetBackNeverRecordsTwice", kDay, 0, 9, 0, "2024-05-06 13:00:00 3 sin-errores lu-vi 13:00 3 b.fmv\n"
-                                                          "2024-05-06 08:00:00 7 sin-errores lu-vi 08:00 3,7 a.fmv\n"
-                                                          "2024-05-06 08:00:00 3 sin-errores lu-vi 08:00 3,7 a.fmv\n", {}},
-        DueCase{"OtherDay", kDay, 5, 10, 0, "", {{2, {3}}}}, DueCase{"SundayNothing", kDay, 6, 23, 59, "", {}},
-        DueCase{"SameTimeLaterLineWins", "lu 08:00 3 a.fmv\nlu 08:00 3 b.fmv\n", 0, 8, 0, "", {{1, {3}}}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Counters, PressesWrapAndTheFileKeepsThem) {
     EXPECT_EQ(NumberAfter(7, Press::Next), 8);
@@ -133,7 +114,7 @@ TEST(Picture, EveryDotAsThePreviewSaysAndMarksWhereTagsStand) {
     ASSERT_EQ(r.width, l.width);
     for (std::size_t c = 0; c < p.columns.size(); ++c)
         for (int row = 0; row < 7; ++row)
-            EXPECT_EQ(r.at(l.dotCentreX(c), PictureLayout::dotCentreY(row)), DotLit(p.columns[c], row) ? kPictureLit : kPictureDark)
+            EXPECT_EQ(r.at(l.dotCentreX(c), PictureLayout::dotCentreY(row)), (p.columns[c] >> row) & 1 ? kPictureLit : kPictureDark)
                 << c << "," << row;
     const int mid = PictureLayout::dotCentreY(3);
     EXPECT_EQ(r.at(l.markX[0] + PictureGeometry::kMarkWidth / 2, mid), kPictureEffect);
