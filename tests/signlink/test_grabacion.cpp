@@ -51,31 +51,19 @@ TEST(Grabacion, Openings) {
     }
 }
 
-// A line lost at every opening, twice with the same objects: each recording writes the loss line
-// once, and its verdict is the lost link.
+// A line lost at every opening, before the first byte, twice with the same rig: each recording
+// writes the loss line once, and its verdict is the lost link.
 TEST(Grabacion, EveryRecordingInWhichTheLineIsLostSaysSoOnce) {
-    struct LostAtOpening : platform::ScriptedSerialLink {
-        bool open(std::string* reason) override {
-            const bool ok = ScriptedSerialLink::open(reason);
-            if (ok) loseLine();
-            return ok;
-        }
-    };
-    platform::SimulatedTicker ticker;
-    LostAtOpening link;
-    platform::SimulatedEventPump pump(link, ticker);
-    PlainRecordingView view;
-    PuertoSerie puerto(link, pump, view);
-    puerto.connect(ticker);
-    Grabador grabador(puerto, view);
+    SignRig r;
     for (int round = 0; round < 2; ++round) {
-        EXPECT_FALSE(grabador.AbrirGrabacion("3"));
-        grabador.CerrarGrabacion(false);
-        const auto lines = view.lines();
+        r.link.loseLine();  // it goes during the pause after the port opens
+        EXPECT_FALSE(r.grabador.AbrirGrabacion("3"));
+        r.grabador.CerrarGrabacion(false);
+        const auto lines = r.view.lines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 3."), 1);
-        EXPECT_EQ(grabador.verdict(), Verdict::LinkLost);
+        EXPECT_EQ(r.grabador.verdict(), Verdict::LinkLost);
     }
-    EXPECT_TRUE(link.written.empty());
+    EXPECT_TRUE(r.link.written.empty());
 }
 
 TEST(Grabacion, PortEntryIsReadAsARoundedNumber) {

@@ -1,5 +1,4 @@
-// The turn display: the digit styles, the entries on the wire, the opening, time-outs and the
-// verdict.
+// The turn display: the digit styles on the wire, the opening, time-outs and the verdict.
 #include <gtest/gtest.h>
 
 #include "signlink/turnero.h"
@@ -9,53 +8,35 @@
 namespace letrador::testing {
 namespace {
 
-Bytes Digit(int d, int style) {
-    const auto cols = ColumnasDigito(d, style);
-    return Bytes(cols.begin(), cols.end());
+// Digit by digit, styles 1 | 2 | 3; a dark column is 80, never 00.
+const char* const kDigits[] = {
+    "3E7F63637F3E|7F41417F|3E4141413E", "8004467F7F40|8080807F|808004027F",
+    "426171594F66|7949494F|8062514946", "226349497F36|4949497F|2241494936",
+    "0F0F08087F7F|0F08087F|0F0808087E", "2F4F49497932|4F494979|2749494931",
+    "3E7F49497932|7F484878|3E49494932", "030371790F07|0101017F|010101017F",
+    "367F49497F36|7F49497F|3649494936", "264F49497F3E|0F09097F|264949493E",
+};
+
+Bytes Cell(int d, int style) {
+    std::string_view row = kDigits[d];
+    for (int s = 1; s < style; ++s) row.remove_prefix(row.find('|') + 1);
+    return Hex(row.substr(0, row.find('|')));
 }
 
-TEST(TurneroDigits, EveryCellOfTheThreeStyles) {
-    // Digit by digit, styles 1 | 2 | 3; a dark column is 80, never 00.
-    const char* rows[] = {
-        "3E7F63637F3E|7F41417F|3E4141413E", "8004467F7F40|8080807F|808004027F",
-        "426171594F66|7949494F|8062514946", "226349497F36|4949497F|2241494936",
-        "0F0F08087F7F|0F08087F|0F0808087E", "2F4F49497932|4F494979|2749494931",
-        "3E7F49497932|7F484878|3E49494932", "030371790F07|0101017F|010101017F",
-        "367F49497F36|7F49497F|3649494936", "264F49497F3E|0F09097F|264949493E",
-    };
-    for (int d = 0; d <= 9; ++d) {
-        std::string hex = rows[d];
-        for (int style = 1; style <= 3; ++style) {
-            const std::string cell = hex.substr(0, hex.find('|'));
-            hex.erase(0, cell.size() + 1);
-            Bytes want;
-            for (std::size_t k = 0; k < cell.size(); k += 2) want.push_back(std::stoi(cell.substr(k, 2), nullptr, 16));
-            EXPECT_EQ(Digit(d, style), want) << "digit " << d << ", style " << style;
-            EXPECT_EQ(AnchoDigito(style), static_cast<int>(want.size()));
-        }
-    }
-    EXPECT_TRUE(Digit(10, 1).empty() && Digit(-1, 1).empty() && Digit(0, 4).empty() && Digit(0, 0).empty());
-    EXPECT_EQ(AnchoDigito(0) + AnchoDigito(4), 0);
-}
-
+// Entry n: tens, a dark column, units, D0 and the separator C9.
 TEST(Turnero, EveryStyleSendsTheHundredEntriesInOrderThenTheClosing) {
-    for (auto [style, bytes] : {std::pair{1, 1500}, {2, 1100}, {3, 1300}}) {
+    for (int style = 1; style <= 3; ++style) {
         SCOPED_TRACE(style);
         SignRig rig;
         EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(style, "3"));
-        const Bytes& all = rig.link.written;
-        ASSERT_EQ(all.size(), kCleanOpening.size() + bytes + kCleanClosing.size());
-        EXPECT_EQ(Bytes(all.begin(), all.begin() + 4), kCleanOpening);
-        EXPECT_EQ(Bytes(all.end() - 3, all.end()), kCleanClosing);
-        const int entry = bytes / 100;
-        for (int n : {0, 9, 10, 17, 42, 99}) {
-            Bytes expected = Digit(n / 10, style), units = Digit(n % 10, style);
-            expected.push_back(0x80);
-            expected.insert(expected.end(), units.begin(), units.end());
-            expected.insert(expected.end(), {0xD0, 0xC9});
-            const auto at = all.begin() + 4 + n * entry;
-            EXPECT_EQ(Bytes(at, at + entry), expected) << "entry " << n;
+        Bytes want = kCleanOpening;
+        for (int n = 0; n < 100; ++n) {
+            for (const Bytes& part : {Cell(n / 10, style), Bytes{0x80}, Cell(n % 10, style), Bytes{0xD0, 0xC9}})
+                want.insert(want.end(), part.begin(), part.end());
         }
+        want.insert(want.end(), kCleanClosing.begin(), kCleanClosing.end());
+        EXPECT_EQ(rig.link.written, want);
+        EXPECT_EQ(AnchoDigito(style), static_cast<int>(Cell(0, style).size()));
         const auto labels = rig.percentLabels();
         ASSERT_EQ(labels.size(), 100u);
         EXPECT_EQ(labels.front(), "Grabando: 00% completado.");
@@ -67,6 +48,8 @@ TEST(Turnero, EveryStyleSendsTheHundredEntriesInOrderThenTheClosing) {
                   "Comenzando grabación...\r\nFinalizando grabación...\r\nLa grabación se realizó sin errores.\r\n"
                   "Grabación finalizada.");
     }
+    for (auto [d, style] : {std::pair{10, 1}, {-1, 1}, {0, 4}, {0, 0}}) EXPECT_TRUE(ColumnasDigito(d, style).empty());
+    EXPECT_EQ(AnchoDigito(0) + AnchoDigito(4), 0);
 }
 
 // A reply missing inside entry 42 (style 1): a time-out on the last column of a digit, the blank,
