@@ -1,38 +1,56 @@
-// Opening, paragraph sending and closing of a recording, byte by byte and line by line.
+// Opening (of a recording and of a turn display), paragraph sending and closing, byte by byte and
+// line by line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "signlink/turnero.h"
 #include "tests/signlink/sign_rig.h"
 
 namespace letrador::testing {
 namespace {
 
-TEST(Grabacion, Openings) {
+// A recording's opening retries; a turn display's makes one attempt, then closes.
+TEST(Grabacion, OpeningsOfARecordingAndOfATurnDisplay) {
     const std::string r1 = "  -Reintento 1 de 3", r2 = "  -Reintento 2 de 3", r3 = "  -Reintento 3 de 3",
-                      timeOut = "Error de Timeout.", ready = "Cartel electrónico compatible.|Comenzando grabación...";
+                      timeOut = "Error de Timeout.", ready = "Cartel electrónico compatible.|Comenzando grabación...",
+                      noPort = "No se pudo abrir el puerto COM 3: el dispositivo no existe",
+                      failed = "Hubo errores en la grabación.|Grabación finalizada.";
     const struct {
         const char* name;
+        bool turn;  // GrabarTurnero(1, "3"), which closes too; else AbrirGrabacion("3")
         std::vector<Step> steps;
         bool ok;
         std::string written;
-        std::string log;       // after "Usando puerto COM 3." and "Reconociendo dispositivo..."
+        std::string log;       // after "Usando puerto COM 3." and the recognition line
         long long ticks = -1;  // simulated, when checked
     } cases[] = {
-        {"clean (two pauses of five ticks)", {}, true, "C3 01 C3 02", ready, 10},
+        {"clean (two pauses of five ticks)", false, {}, true, "C3 01 C3 02", ready, 10},
         // 5 after opening, 3 x (10 waiting + 5 pause), 5 at the end.
-        {"silent line", {kMute, kMute, kMute}, false, "C3 C3 C3",
+        {"silent line", false, {kMute, kMute, kMute}, false, "C3 C3 C3",
          timeOut + "|" + r1 + "|" + timeOut + "|" + r2 + "|" + timeOut + "|" + r3 + "|Error: reintentos superados.",
          5 + 3 * 15 + 5},
-        {"recognised at the third attempt", {Ans(0), kMute}, true, "C3 C3 C3 01 C3 02",
+        {"recognised at the third attempt", false, {Ans(0), kMute}, true, "C3 C3 C3 01 C3 02",
          r1 + "|" + timeOut + "|" + r2 + "|" + ready},
-        {"wrong model, not retried", {Ans(0xC4), Ans(0x33)}, false, "C3 01", "Error: el modelo de cartel no coincide."},
-        {"silent model query", {Ans(0xC4), kMute}, false, "C3 01", timeOut + "|Error: el modelo de cartel no coincide."},
-        {"start retries attention, not the start byte", {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0xC4), Ans(7)}, false,
-         "C3 01 C3 C3 02", ready + "|" + r1},
-        {"start gives up silently", {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0), Ans(0)}, false, "C3 01 C3 C3 C3",
+        {"wrong model, not retried", false, {Ans(0xC4), Ans(0x33)}, false, "C3 01",
+         "Error: el modelo de cartel no coincide."},
+        {"silent model query", false, {Ans(0xC4), kMute}, false, "C3 01",
+         timeOut + "|Error: el modelo de cartel no coincide."},
+        {"start retries attention, not the start byte", false, {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0xC4), Ans(7)},
+         false, "C3 01 C3 C3 02", ready + "|" + r1},
+        {"start gives up silently", false, {Ans(0xC4), Ans(0x5A), Ans(0), Ans(0), Ans(0)}, false, "C3 01 C3 C3 C3",
          ready + "|" + r1 + "|" + r2 + "|" + r3},
-        {"port that does not open", {}, false, "", "No se pudo abrir el puerto COM 3: el dispositivo no existe"},
+        {"port that does not open", false, {}, false, "", noPort},
+        // The turn display: the one-tick pause after the recognition, and waits; none after opening.
+        {"turn: silent", true, {kMute}, false, "C3", timeOut + "|" + failed, 10 + 1},
+        {"turn: wrong attention reply", true, {Ans(0)}, false, "C3", failed, 1},
+        {"turn: wrong model", true, {Ans(0xC4), Ans(0x11)}, false, "C3 01",
+         "El modelo de cartel no coincide.|" + failed, 1},
+        {"turn: not ready to start", true, {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0x03)}, false, "C3 01 C3 02",
+         ready + "|" + failed, 1},
+        {"turn: no acknowledge to attention before the start", true, {Ans(0xC4), Ans(0x5A), Ans(0x03)}, false,
+         "C3 01 C3", ready + "|" + failed, 1},
+        {"turn: port that does not open", true, {}, false, "", noPort + "|" + failed, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -40,12 +58,14 @@ TEST(Grabacion, Openings) {
         r.view.AgregarLog("the last recording's log", false);
         r.script(c.steps);
         if (c.written.empty()) r.link.setOpenablePorts({1});
-        EXPECT_EQ(r.grabador.AbrirGrabacion("3"), c.ok);
+        EXPECT_EQ(c.turn ? Turnero(r.grabador).GrabarTurnero(1, "3") : r.grabador.AbrirGrabacion("3"), c.ok);
         EXPECT_EQ(r.link.written, Hex(c.written));
         EXPECT_EQ(r.link.triedPorts, std::vector<int>{3});
-        EXPECT_EQ(r.log(), "Usando puerto COM 3.|Reconociendo dispositivo...|" + c.log);
+        const std::string recognition = c.turn ? "modelo de cartel" : "dispositivo";
+        EXPECT_EQ(r.log(), "Usando puerto COM 3.|Reconociendo " + recognition + "...|" + c.log);
         std::vector<std::string> phases = {"Reconociendo dispositivo..."};
         if (c.log.find("Comenzando") != std::string::npos) phases.push_back("Comenzando grabación...");
+        if (c.turn) phases.push_back("Grabación finalizada.");
         EXPECT_EQ(r.view.progressHistory(), phases);
         if (c.ticks >= 0) { EXPECT_EQ(r.ticker.now(), c.ticks); }
     }

@@ -1,4 +1,4 @@
-// The turn display: the digit styles on the wire, the opening, time-outs and the verdict.
+// The turn display: every entry of every digit style on the wire, time-outs and the verdict.
 #include <gtest/gtest.h>
 
 #include "signlink/turnero.h"
@@ -82,36 +82,6 @@ TEST(Turnero, EchoErrorGoesOnAndSpoilsTheVerdictButAStaleOneDoesNot) {
                           "|Grabación finalizada.");
     EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(2, "3"));
     EXPECT_EQ(rig.log(4), "Finalizando grabación...|La grabación se realizó sin errores.|Grabación finalizada.");
-}
-
-TEST(Turnero, FailedOpeningsMakeOneAttemptOnly) {
-    const std::string ready = "|Cartel electrónico compatible.|Comenzando grabación...";
-    const struct {
-        const char* name;
-        std::vector<Step> steps;
-        std::string written;
-        std::string log;  // after "Usando puerto COM 3." and "Reconociendo modelo de cartel..."
-        long long ticks;  // the one-tick pause after the recognition, and waits; none after opening
-    } cases[] = {
-        {"silent", {kMute}, "C3", "|Error de Timeout.", 10 + 1},
-        {"wrong attention reply", {Ans(0)}, "C3", "", 1},
-        {"wrong model", {Ans(0xC4), Ans(0x11)}, "C3 01", "|El modelo de cartel no coincide.", 1},
-        {"not ready to start", {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0x03)}, "C3 01 C3 02", ready, 1},
-        {"no acknowledge to attention before the start", {Ans(0xC4), Ans(0x5A), Ans(0x03)}, "C3 01 C3", ready, 1},
-        {"port that does not open", {}, "", "|No se pudo abrir el puerto COM 3: el dispositivo no existe", 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SignRig rig;
-        rig.script(c.steps);
-        if (c.written.empty()) rig.link.setOpenablePorts({});
-        EXPECT_FALSE(Turnero(rig.grabador).GrabarTurnero(1, "3"));
-        EXPECT_EQ(rig.link.written, Hex(c.written));
-        EXPECT_EQ(rig.log(), "Usando puerto COM 3.|Reconociendo modelo de cartel..." + c.log +
-                                 "|Hubo errores en la grabación.|Grabación finalizada.");
-        EXPECT_EQ(rig.view.progressHistory().front(), "Reconociendo dispositivo...");
-        EXPECT_EQ(rig.ticker.now(), c.ticks);
-    }
 }
 
 }  // namespace
