@@ -24,6 +24,7 @@ TEST(PuertoSerie, Exchanges) {
         long long ticks;  // simulated ticks it takes
         std::string log;  // a compare error also sets ErrorParrafo and ErrorGrabacion
         int drainEvents = 0;
+        Bytes stray = {};  // come in before the exchange: all read, none taken as its reply
     } cases[] = {
         {"equal echo", Ans(0x41), true, 0x41, 1, 0, ""},
         {"different echo", Ans(13), true, 12, 1, 0, "\r\nError de comparación. E: 12 R: 13"},
@@ -40,12 +41,19 @@ TEST(PuertoSerie, Exchanges) {
         {"zero reply", Ans(0), false, 0x01, 0, 0, ""},
         {"zero echo", Ans(0), true, 0x00, 1, 0, ""},
         {"reply while the output drains", Ans(0x5A), false, 0x01, 0x5A, 0, "", 3},
+        {"stray bytes are not the echo", kMute, true, 0x41, 0, 10, timeOut, 0, {1, 2, 0x41}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SignRig rig;
         ASSERT_TRUE(rig.link.open(nullptr));
         rig.link.drainEvents = c.drainEvents;
+        if (!c.stray.empty()) {
+            rig.link.injectArrival(c.stray);
+            rig.pump.processPending();
+            EXPECT_EQ(rig.puerto.ByteRecibido, c.stray.back());
+            EXPECT_EQ(rig.link.bytesAvailable(), 0);
+        }
         rig.link.queue(c.step);
         EXPECT_EQ(c.compare ? int(rig.puerto.EnviarComparar(c.sent)) : rig.puerto.EnviarLeer(c.sent), c.result);
         EXPECT_EQ(rig.link.written, Bytes{c.sent});
@@ -57,18 +65,6 @@ TEST(PuertoSerie, Exchanges) {
         // Each turn of the wait blocks until something happens: here, one tick each time.
         if (c.step.reply.empty()) { EXPECT_EQ(rig.pump.waits, 10); }
     }
-}
-
-TEST(PuertoSerie, StrayBytesAreAllReadButNoneIsTakenAsTheNextReply) {
-    SignRig rig;
-    ASSERT_TRUE(rig.link.open(nullptr));
-    rig.link.injectArrival({1, 2, 0x41});
-    rig.pump.processPending();
-    EXPECT_EQ(rig.puerto.ByteRecibido, 0x41);
-    EXPECT_EQ(rig.link.bytesAvailable(), 0);
-    rig.link.queue(kMute);
-    EXPECT_FALSE(rig.puerto.EnviarComparar(0x41));
-    EXPECT_EQ(rig.view.lines().back(), "Error de Timeout.");
 }
 
 // A line lost at some moment: the exchange that meets it ends at once with the loss line and a
@@ -125,22 +121,9 @@ TEST(PuertoSerie, TicksCountToTenThousandThenFallBackToTenAndPausaWaitsItsTicks)
     EXPECT_EQ(rig.puerto.ContadorTicks, 5);
 }
 
-TEST(RecordingLog, LinesAreJoinedWithCrLfAndMarksEndTheirLine) {
-    RecordingLog log;
-    log.AgregarLog("a", true);
-    EXPECT_EQ(log.text(), "\r\na");  // a new line on an empty log leaves an empty first line
-    log.clear();
-    EXPECT_TRUE(log.AgregarLog("x", false));
-    EXPECT_EQ(log.caret(), 1u);
-    log.AgregarLog("y", true);
-    log.AgregarLog(" OK.", false);
-    EXPECT_EQ(log.text(), "x\r\ny OK.");
-    EXPECT_EQ(log.caret(), log.text().size());
-    EXPECT_EQ(log.lines(), (Lines{"x", "y OK."}));
-}
-
-// The window-less view of letrador-cli: prepare() empties the log, and each line is printed once
-// it is complete: when the next one starts or the recording is closed.
+// The window-less view of letrador-cli: prepare() empties the log, whose lines are joined with
+// CR LF, and each line is printed once it is complete: when the next one starts or the recording
+// is closed.
 TEST(PlainRecordingView, PrepareEmptiesTheLogAndEachLineIsPrintedOnceComplete) {
     std::ostringstream out;
     PlainRecordingView view(&out);
@@ -156,6 +139,7 @@ TEST(PlainRecordingView, PrepareEmptiesTheLogAndEachLineIsPrintedOnceComplete) {
     EXPECT_EQ(view.progress(), "Grabando: 40% completado");
     EXPECT_EQ(view.percent(), 40);
     view.AgregarLog("Usando puerto COM 3.", false);
+    EXPECT_EQ(view.log().caret(), 20u);
     EXPECT_EQ(out.str(), "");
     view.AgregarLog("Grabando párrafo 1 de 1...", true);
     view.AgregarLog(" OK.", false);
@@ -164,6 +148,19 @@ TEST(PlainRecordingView, PrepareEmptiesTheLogAndEachLineIsPrintedOnceComplete) {
     view.showClose();
     EXPECT_TRUE(view.closeButtonShown && view.closeButtonFocused);
     EXPECT_EQ(out.str(), "Usando puerto COM 3.\nGrabando párrafo 1 de 1... OK.\nGrabación finalizada.\n");
+    EXPECT_EQ(view.log().text(), "Usando puerto COM 3.\r\nGrabando párrafo 1 de 1... OK.\r\nGrabación finalizada.");
+    EXPECT_EQ(view.log().caret(), view.log().text().size());
+    EXPECT_EQ(view.lines(), (Lines{"Usando puerto COM 3.", "Grabando párrafo 1 de 1... OK.", "Grabación finalizada."}));
+    // A new line on an empty log leaves an empty first line, printed too.
+    view.prepare();
+    out.str("");
+    view.AgregarLog("a", true);
+    view.showClose();
+    EXPECT_EQ(view.log().text(), "\r\na");
+    EXPECT_EQ(out.str(), "\na\n");
+    RecordingLog log;
+    EXPECT_TRUE(log.AgregarLog("a", true));
+    EXPECT_EQ(log.text(), "\r\na");
 }
 
 }  // namespace
