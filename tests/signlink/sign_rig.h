@@ -31,6 +31,12 @@ inline Bytes Hex(std::string_view hex) {
     return out;
 }
 inline const Bytes kCleanClosing = {0xC9, 0xD2, 0xC5};
+// A log's lines from line `from` on, joined by '|'.
+inline std::string Joined(const std::vector<std::string>& lines, std::size_t from = 0) {
+    std::string out;
+    for (std::size_t k = from; k < lines.size(); ++k) out += (k > from ? "|" : "") + lines[k];
+    return out;
+}
 
 // A compatible sign: outside a recording it acknowledges attention (C3) and the end byte (C5);
 // right after an attention it answers the model query with its model and acknowledges the start
@@ -80,13 +86,7 @@ struct SignRig {
     void mute() {
         link.setResponder([](std::uint8_t) { return kMute; });
     }
-    // The log from line `from` on, its lines joined by '|'.
-    std::string log(std::size_t from = 0) const {
-        const auto lines = view.lines();
-        std::string out;
-        for (std::size_t k = from; k < lines.size(); ++k) out += (k > from ? "|" : "") + lines[k];
-        return out;
-    }
+    std::string log(std::size_t from = 0) const { return Joined(view.lines(), from); }
     // Bytes written after the first `skip`.
     Bytes writtenAfter(std::size_t skip) const {
         return Bytes(link.written.begin() + static_cast<long>(std::min(skip, link.written.size())),

@@ -45,13 +45,7 @@ struct Heard {
             }
         };
     }
-    // Sign `sign`'s log, its lines joined by '|'.
-    std::string log(std::size_t sign) const {
-        const auto lines = logs.at(sign).lines();
-        std::string out = lines.at(0);
-        for (std::size_t k = 1; k < lines.size(); ++k) out += "|" + lines[k];
-        return out;
-    }
+    std::string log(std::size_t sign) const { return Joined(logs.at(sign).lines()); }
 };
 
 class EngineTest : public ::testing::Test {
@@ -103,7 +97,7 @@ TEST_F(EngineTest, EachKindOfJobPutsItsBytesOnTheWireAndTheFrontEndHearsItAll) {
 }
 
 // Four signs in one job, each on its own line: each ends its own way, and the job's end lists
-// every verdict in the order of the ports.
+// every verdict in the order of the ports. A job without signs ends at once.
 TEST_F(EngineTest, SeveralSignsEachWithItsOwnLineAndVerdict) {
     signs.script = [](std::size_t k, ScriptedSerialLink& l) {
         l.setResponder(CompatibleSign());
@@ -135,6 +129,11 @@ TEST_F(EngineTest, SeveralSignsEachWithItsOwnLineAndVerdict) {
         EXPECT_EQ(heard.verdicts[k], heard.end->verdicts[k]);
         EXPECT_EQ(signs.signs[k]->link.written.size(), written[k]);
     }
+    Heard none;  // a job without signs ends at once
+    EXPECT_TRUE(engine.start({message({U"A"}), {}}, none.sink())->ended());
+    ASSERT_TRUE(none.end);
+    EXPECT_TRUE(none.end->verdicts.empty());
+    EXPECT_EQ(signs.signs.size(), 4u);
 }
 
 // A stop asked for at some line: the next exchange is never made, the port closes, and the log
@@ -223,15 +222,6 @@ TEST_F(EngineTest, ASecondJobForABusyPortWaitsForItOrForItsStop) {
     EXPECT_EQ(first.verdicts[0], Verdict::Clean);
     EXPECT_EQ(second.verdicts[0], Verdict::Clean);
     EXPECT_EQ(heardTooSoon, 0);
-}
-
-TEST_F(EngineTest, AJobWithoutSignsEndsAtOnce) {
-    RecordingEngine engine(signs.maker());
-    auto run = engine.start({message({U"A"}), {}}, heard.sink());
-    EXPECT_TRUE(run->ended());
-    ASSERT_TRUE(heard.end);
-    EXPECT_TRUE(heard.end->verdicts.empty());
-    EXPECT_TRUE(signs.signs.empty());
 }
 
 }  // namespace
