@@ -2,6 +2,8 @@
 // and how the log ends.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "signlink/recording_commands.h"
 #include "tests/signlink/sign_rig.h"
 
@@ -17,7 +19,7 @@ std::vector<Step> Opened(std::initializer_list<Step> more) {
     return s;
 }
 
-TEST(RecordingCommands, WholeMessage) {
+TEST(RecordingCommands, WholeMessageAndCurrentParagraph) {
     const RoomFont font;
     const std::string p1 = "Grabando párrafo 1 de 2...", p2 = "|Grabando párrafo 2 de 2... OK.|",
                       err = " no se grabó correctamente.";
@@ -30,6 +32,8 @@ TEST(RecordingCommands, WholeMessage) {
         bool earlierErrors;
         std::string written;  // after the opening
         std::string log;      // after "Comenzando grabación..."
+        // "&Parcial" instead: the first paragraph's text with this selection (empty: all of it).
+        std::optional<std::u32string> selection = std::nullopt;
     } cases[] = {
         {"separator after every paragraph", {{U"I", false}, {U"A", false}}, 0, false, {}, false,
          "7F C9 7E09097E C9 C9D2C5", p1 + " OK." + p2 + kClosed},
@@ -48,6 +52,17 @@ TEST(RecordingCommands, WholeMessage) {
          "808080 7F C9D2C5", "Grabando párrafo 1 de 1...|Error de Timeout.|Error: caracter 1 ( )" + err + " OK.|" + kClosed},
         {"an earlier recording's errors are cleared", {{U"I", false}}, 0, false, {}, true, "7F C9 C9D2C5",
          "Grabando párrafo 1 de 1... OK.|" + kClosed},
+        // A selection goes alone, without an OK mark or the separator.
+        {"selection", {{U"IAI", false}}, 1, false, {}, false, "7E09097E 80 7F 80 C9D2C5",
+         "Grabando selección: AI|" + kClosed, U"AI"},
+        {"selection of a missing glyph", {{U"año", false}}, 1, false, {}, false, "C9D2C5",
+         "Grabando selección: ñ|" + kClosed, U"ñ"},
+        {"current paragraph", {{U"IA", false}}, 1, false, {}, false, "7F 80 7E09097E 80 C9D2C5",
+         "Grabando párrafo actual...OK|" + kClosed, U""},
+        {"current paragraph after errors", {{U"I", false}}, 1, false, {}, true, "7F 80 C9D2C5",
+         "Grabando párrafo actual...OK|" + kClosed, U""},
+        {"current paragraph with an echo error", {{U"I", false}}, 1, false, Opened({Ans(0)}), false, "7F 80 C9D2C5",
+         "Grabando párrafo actual...|Error de comparación. E: 127 R: 0|Finalizando grabación...|" + kFailed, U""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,7 +71,10 @@ TEST(RecordingCommands, WholeMessage) {
         r.puerto.ErrorGrabacion = r.puerto.ErrorParrafo = c.earlierErrors;
         std::vector<ParrafoAGrabar> paragraphs;
         for (const auto& [text, ignored] : c.paragraphs) paragraphs.push_back({text, font.path, c.separation, ignored});
-        EXPECT_EQ(RecordWholeMessage(r.grabador, paragraphs, {"3", c.joined, 3}), c.written.ends_with("C9D2C5"));
+        const bool ok = c.selection ? RecordCurrentParagraph(r.grabador, c.paragraphs[0].first, *c.selection, font.path,
+                                                             c.separation, {"3", false, 3})
+                                    : RecordWholeMessage(r.grabador, paragraphs, {"3", c.joined, 3});
+        EXPECT_EQ(ok, c.written.ends_with("C9D2C5"));
         EXPECT_EQ(r.writtenAfter(kCleanOpening.size()), Hex(c.written));
         EXPECT_EQ(r.log(4), c.log);
     }
@@ -65,34 +83,6 @@ TEST(RecordingCommands, WholeMessage) {
     EXPECT_FALSE(RecordWholeMessage(r.grabador, {{U"I", font.path, 1, false}}, {"3", false, 3}));
     EXPECT_EQ(r.link.written, Hex("C3 C3 C3"));
     EXPECT_EQ(r.log(7), "  -Reintento 3 de 3|Error: reintentos superados.|" + kFailed);
-}
-
-TEST(RecordingCommands, CurrentParagraph) {
-    const RoomFont font;
-    const struct {
-        std::u32string text, selection;
-        std::vector<Step> steps;
-        bool earlierErrors;
-        std::string written;  // after the opening
-        std::string log;      // after "Comenzando grabación..."
-    } cases[] = {
-        // A selection goes alone, without an OK mark or the separator.
-        {U"IAI", U"AI", {}, false, "7E09097E 80 7F 80 C9D2C5", "Grabando selección: AI|" + kClosed},
-        {U"año", U"ñ", {}, false, "C9D2C5", "Grabando selección: ñ|" + kClosed},
-        {U"IA", U"", {}, false, "7F 80 7E09097E 80 C9D2C5", "Grabando párrafo actual...OK|" + kClosed},
-        {U"I", U"", {}, true, "7F 80 C9D2C5", "Grabando párrafo actual...OK|" + kClosed},
-        {U"I", U"", Opened({Ans(0)}), false, "7F 80 C9D2C5",
-         "Grabando párrafo actual...|Error de comparación. E: 127 R: 0|Finalizando grabación...|" + kFailed},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.text) + "/" + ::testing::PrintToString(c.selection));
-        SignRig r;
-        r.script(c.steps);
-        r.puerto.ErrorGrabacion = r.puerto.ErrorParrafo = c.earlierErrors;
-        RecordCurrentParagraph(r.grabador, c.text, c.selection, font.path, 1, {"3", false, 3});
-        EXPECT_EQ(r.writtenAfter(kCleanOpening.size()), Hex(c.written));
-        EXPECT_EQ(r.log(4), c.log);
-    }
 }
 
 }  // namespace
