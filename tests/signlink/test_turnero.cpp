@@ -52,36 +52,31 @@ TEST(Turnero, EveryStyleSendsTheHundredEntriesInOrderThenTheClosing) {
     EXPECT_EQ(AnchoDigito(0) + AnchoDigito(4), 0);
 }
 
-// A reply missing inside entry 42 (style 1): a time-out on the last column of a digit, the blank,
-// D0 or C9 stops the run before 43; on an inner column of a digit it goes on, and the verdict
-// looks only at the closing and at echo errors.
-TEST(Turnero, TimeOutsInsideTheEntries) {
-    for (auto [at, ok] : {std::pair{6, false}, {7, false}, {13, false}, {14, false}, {15, false}, {3, true}}) {
+// A reply missing or wrong inside entry 42 (style 1), with an earlier recording's echo error still
+// flagged: a time-out on the last column of a digit, the blank, D0 or C9 stops the run before 43;
+// on an inner column of a digit it goes on. The verdict looks only at the closing and at this
+// recording's echo errors.
+TEST(Turnero, TimeOutsAndEchoErrorsInsideTheEntries) {
+    const std::string stop = "Error de Timeout.|Hubo errores en la grabación.|Grabación finalizada.",
+                      end = "|Finalizando grabación...|", clean = "La grabación se realizó sin errores.",
+                      bad = "Hubo errores en la grabación.";
+    for (const auto& [at, odd, log] :
+         {std::tuple{6, kMute, stop}, {7, kMute, stop}, {13, kMute, stop}, {14, kMute, stop}, {15, kMute, stop},
+          {3, kMute, "Error de Timeout." + end + clean + "|Grabación finalizada."},
+          {3, Ans(0), "Error de comparación. E: 8 R: 0" + end + bad + "|Grabación finalizada."}}) {
         SCOPED_TRACE(at);
         SignRig rig;
-        const std::size_t silent = 4 + 42 * 15 + at;
-        rig.link.setResponder([&rig, silent, sign = CompatibleSign()](std::uint8_t b) mutable {
-            return rig.link.written.size() == silent ? kMute : sign(b);
+        rig.puerto.ErrorGrabacion = true;
+        const std::size_t where = 4 + 42 * 15 + at;
+        const bool goesOn = at == 3;
+        rig.link.setResponder([&rig, where, step = odd, sign = CompatibleSign()](std::uint8_t b) mutable {
+            return rig.link.written.size() == where ? step : sign(b);
         });
-        EXPECT_EQ(Turnero(rig.grabador).GrabarTurnero(1, "3"), ok);
-        EXPECT_EQ(rig.link.written.size(), ok ? 4 + 1500 + 3 : silent);
-        EXPECT_EQ(rig.percentLabels().back(), ok ? "Grabando: 99% completado." : "Grabando: 41% completado.");
-        EXPECT_EQ(rig.log(4), ok ? "Error de Timeout.|Finalizando grabación...|La grabación se realizó sin errores."
-                                   "|Grabación finalizada."
-                                 : "Error de Timeout.|Hubo errores en la grabación.|Grabación finalizada.");
+        EXPECT_EQ(Turnero(rig.grabador).GrabarTurnero(1, "3"), goesOn);
+        EXPECT_EQ(rig.link.written.size(), goesOn ? 4 + 1500 + 3 : where);
+        EXPECT_EQ(rig.percentLabels().back(), goesOn ? "Grabando: 99% completado." : "Grabando: 41% completado.");
+        EXPECT_EQ(rig.log(4), log);
     }
-}
-
-TEST(Turnero, EchoErrorGoesOnAndSpoilsTheVerdictButAStaleOneDoesNot) {
-    SignRig rig;
-    rig.puerto.ErrorGrabacion = true;
-    rig.script({Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0xC4), Ans(0)});
-    EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(2, "3"));
-    EXPECT_EQ(rig.link.written.size(), 4u + 1100 + 3);
-    EXPECT_EQ(rig.log(4), "Error de comparación. E: 127 R: 0|Finalizando grabación...|Hubo errores en la grabación."
-                          "|Grabación finalizada.");
-    EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(2, "3"));
-    EXPECT_EQ(rig.log(4), "Finalizando grabación...|La grabación se realizó sin errores.|Grabación finalizada.");
 }
 
 }  // namespace
