@@ -60,36 +60,61 @@ class EngineTest : public ::testing::Test {
     Heard heard;
 };
 
-TEST_F(EngineTest, EachKindOfJobPutsItsBytesOnTheWireAndTheFrontEndHearsItAll) {
+// One sign on port 3 for each kind of job, left to end or stopped when some line is heard: what
+// it receives, what a front end hears, its verdict. A stopped sign's next exchange is never made,
+// its port closes, and its log ends with the verdict and the stop line, whatever was under way.
+TEST_F(EngineTest, EachKindOfJobEndedOrStopped) {
     const struct {
         const char* name;
         WhatToRecord what;
-        std::string body;  // between the opening and the closing
-        std::vector<int> percents;
+        std::string stopAt;  // the stop is asked for when this line is heard; empty: never
+        std::string body;    // ended: the bytes between opening and closing; stopped: how the log ends
+        std::vector<int> percents = {};
         std::string log = {};  // when checked
+        bool silentSign = false;
     } cases[] = {
-        {"whole message", message({U"AI", U"I"}), "7E09097E 80 7F 80 C9 7F 80 C9", {50, 100, 100},
+        {"whole message", message({U"AI", U"I"}), "", "7E09097E 80 7F 80 C9 7F 80 C9", {50, 100, 100},
          kOpened + "Grabando párrafo 1 de 2... OK.|Grabando párrafo 2 de 2... OK.|" + kClean},
         // The selection, its separation and blanks of two.
-        {"current paragraph", CurrentParagraph{U"A I", U"I A", font.path, 1, 2}, "7F 80 8080 7E09097E 80", {33, 66, 100}},
-        {"one turn number", TurnDisplay{2, 17}, "8080807F 80 0101017F D0 C9", {17}},
+        {"current paragraph", CurrentParagraph{U"A I", U"I A", font.path, 1, 2}, "", "7F 80 8080 7E09097E 80",
+         {33, 66, 100}},
+        {"one turn number", TurnDisplay{2, 17}, "", "8080807F 80 0101017F D0 C9", {17}},
+        {"stopped while a paragraph goes", message({U"AI", U"I"}), "Grabando párrafo 1 de 2...",
+         "Comenzando grabación...|Grabando párrafo 1 de 2...|"},
+        {"stopped between retries of a silent sign", message({U"A"}), "  -Reintento 1 de 3",
+         "Reconociendo dispositivo...|Error de Timeout.|  -Reintento 1 de 3|", {}, {}, true},
+        {"stopped in a turn display", TurnDisplay{2, std::nullopt}, "Comenzando grabación...",
+         "Cartel electrónico compatible.|Comenzando grabación...|"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::ScriptedSigns signs;
-        signs.script = [](std::size_t, ScriptedSerialLink& l) { l.setResponder(CompatibleSign()); };
-        Heard heard;
+        signs.script = [&](std::size_t, ScriptedSerialLink& l) {
+            if (c.silentSign) l.setResponder([](std::uint8_t) { return ScriptedSerialLink::Silence(); });
+            else l.setResponder(CompatibleSign());
+        };
+        Heard h;
         RecordingEngine engine(signs.maker());
-        auto run = engine.start({c.what, {"3"}}, heard.sink());
-        ASSERT_TRUE(run->ended());
-        const auto& link = signs.signs.at(0)->link;
-        EXPECT_EQ(link.written, Hex("C3 01 C3 02 " + c.body + " C9 D2 C5"));
-        EXPECT_EQ(heard.percents[0], c.percents);
-        if (!c.log.empty()) { EXPECT_EQ(heard.log(0), c.log); }
-        EXPECT_EQ(heard.verdicts[0], Verdict::Clean);
-        ASSERT_TRUE(heard.end);
-        EXPECT_EQ(heard.end->verdicts, std::vector<Verdict>{Verdict::Clean});
-        EXPECT_EQ(heard.eventsAfterEnd, 0);
+        std::size_t bytesAtStop = 0;
+        h.onLine = [&](const event::LogLine& l) {
+            if (c.stopAt.empty() || l.text != c.stopAt || bytesAtStop != 0) return;
+            engine.stopAll();
+            bytesAtStop = signs.signs.back()->link.written.size();
+        };
+        ASSERT_TRUE(engine.start({c.what, {"3"}}, h.sink())->ended());
+        const auto& link = signs.signs.back()->link;
+        const Verdict verdict = c.stopAt.empty() ? Verdict::Clean : Verdict::Stopped;
+        if (c.stopAt.empty()) {
+            EXPECT_EQ(link.written, Hex("C3 01 C3 02 " + c.body + " C9 D2 C5"));
+            EXPECT_EQ(h.percents[0], c.percents);
+        } else {
+            EXPECT_TRUE(h.log(0).ends_with(c.body + kBad + "|" + kStopped)) << h.log(0);
+            EXPECT_EQ(link.written.size(), bytesAtStop) << "sent after the stop";
+        }
+        if (!c.log.empty()) { EXPECT_EQ(h.log(0), c.log); }
+        EXPECT_EQ(h.verdicts[0], verdict);
+        ASSERT_TRUE(h.end);
+        EXPECT_EQ(h.end->verdicts, std::vector<Verdict>{verdict});
+        EXPECT_EQ(h.eventsAfterEnd, 0);
         EXPECT_EQ(link.openedPorts, std::vector<int>{3});
         EXPECT_FALSE(link.isOpen());
         EXPECT_FALSE(engine.busy("3"));
@@ -134,47 +159,6 @@ TEST_F(EngineTest, SeveralSignsEachWithItsOwnLineAndVerdict) {
     ASSERT_TRUE(none.end);
     EXPECT_TRUE(none.end->verdicts.empty());
     EXPECT_EQ(signs.signs.size(), 4u);
-}
-
-// A stop asked for at some line: the next exchange is never made, the port closes, and the log
-// ends with the verdict and the stop line, whatever was under way.
-TEST_F(EngineTest, AStoppedSignEndsAtItsNextExchange) {
-    const struct {
-        const char* name;
-        std::string stopAtLine;  // the stop is asked for when this line is heard
-        bool silentSign;
-        WhatToRecord what;
-        std::string end;  // how the log ends
-    } cases[] = {
-        {"while a paragraph goes", "Grabando párrafo 1 de 2...", false, message({U"AI", U"I"}),
-         "Comenzando grabación...|Grabando párrafo 1 de 2...|"},
-        {"between retries of a silent sign", "  -Reintento 1 de 3", true, message({U"A"}),
-         "Reconociendo dispositivo...|Error de Timeout.|  -Reintento 1 de 3|"},
-        {"in a turn display", "Comenzando grabación...", false, TurnDisplay{2, std::nullopt},
-         "Cartel electrónico compatible.|Comenzando grabación...|"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform::ScriptedSigns rigs;
-        rigs.script = [&](std::size_t, ScriptedSerialLink& l) {
-            if (c.silentSign) l.setResponder([](std::uint8_t) { return ScriptedSerialLink::Silence(); });
-            else l.setResponder(CompatibleSign());
-        };
-        Heard h;
-        RecordingEngine engine(rigs.maker());
-        std::size_t bytesAtStop = 0;
-        h.onLine = [&](const event::LogLine& l) {
-            if (l.text != c.stopAtLine || bytesAtStop != 0) return;
-            engine.stopAll();
-            bytesAtStop = rigs.signs[0]->link.written.size();
-        };
-        engine.start({c.what, {"3"}}, h.sink());
-        ASSERT_TRUE(h.end);
-        EXPECT_EQ(h.end->verdicts, std::vector<Verdict>{Verdict::Stopped});
-        EXPECT_TRUE(h.log(0).ends_with(c.end + kBad + "|" + kStopped)) << h.log(0);
-        EXPECT_FALSE(rigs.signs[0]->link.isOpen());
-        EXPECT_EQ(rigs.signs[0]->link.written.size(), bytesAtStop) << "sent after the stop";
-    }
 }
 
 bool EndsWithin(RecordingRun& run, std::chrono::seconds limit) {
