@@ -4,7 +4,6 @@
 // recording sends over the scripted line.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -429,8 +428,8 @@ TEST_F(EditorTest, SeparationsTotalsAndTheCapacityLabel) {
     for (auto [text, expected] : separations) {
         fill(-1, U"A", text);
         ASSERT_TRUE(commands.cmdParGuardar_Click());
-        EXPECT_EQ(store.paragraph(store.ParagraphCount).Separation, expected) << text;
-        EXPECT_EQ(store.paragraph(store.ParagraphCount).Columns, Add16(4, expected)) << text;
+        const ParagraphRecord& r = store.paragraph(store.ParagraphCount);
+        EXPECT_EQ(std::pair(r.Separation, r.Columns), std::pair(expected, Add16(4, expected))) << text;
     }
     commands.ClearMessage();
     EXPECT_EQ(commands.TotalColumns() + TotalWithEditor(store, 0, 55, false, false), 0);
@@ -612,8 +611,7 @@ TEST_F(EditorTest, AFontNameThatCouldLeadOutOfTheFolderDrawsNothing) {
         const std::string path = store.fontPath(name);
         const SignPreview p = ComputeSignPreview(U"A A", path, 1, 3);
         EXPECT_EQ(p.columns, Columns(3, kBlankColumn));
-        EXPECT_EQ(p.count, 3);
-        EXPECT_EQ(ContarColumnas(U"A A", path, 1, 3), 3);
+        EXPECT_EQ(std::pair(p.count, ContarColumnas(U"A A", path, 1, 3)), (std::pair<Int16, Int16>(3, 3)));
         EXPECT_EQ(MissingLine(p), name.empty() ? "" : "Sin dibujo en «" + name + "»: A");
         EXPECT_EQ(Recorded(U"A A", path, 1, 3).first, Bytes(3, ColumnaVacia));
         EXPECT_NE(CheckFontFile(path).result, FontCheck::Result::Ok);
