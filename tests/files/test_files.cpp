@@ -562,7 +562,7 @@ TEST_F(SaveTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
 // The application has to exist before the window is built.
 const std::string& WithApp(const std::string& folder) {
     static int argc = 1;
-    static char name[] = "test_file_commands";
+    static char name[] = "test_files";
     static char* argv[] = {name, nullptr};
     [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
     return folder;

@@ -621,8 +621,7 @@ TEST_F(EditorTest, AFontNameThatCouldLeadOutOfTheFolderDrawsNothing) {
 
 TEST_F(EditorTest, ThePreviewCacheRecomputesOnlyWhenAnInputChanges) {
     SignPreviewCache cache;
-    const std::string other = (scratch.path() / "otra.ffv").string();
-    WriteFont(other, {{"A", {0x01}}});
+    const std::string other = make("otra.ffv", FontBytes({{"A", {0x01}}}));
     EXPECT_TRUE(cache.update(U"A", font, 1, 3));
     EXPECT_FALSE(cache.update(U"A", font, 1, 3));
     EXPECT_TRUE(cache.update(U"AA", font, 1, 3) && cache.preview().count == 10);
