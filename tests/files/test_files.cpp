@@ -1,13 +1,19 @@
 // Message files: the Windows-1252 text and the numbers they are made of, the live message written
 // byte for byte and read back through the paragraph commands, files that are not a message (every
-// cut of the shipped examples, thousands of damaged ones), and saves that fail or are killed.
+// cut of the shipped examples, thousands of damaged ones), saves that fail or are killed; and the
+// "&Mensaje" menu's commands with the chooser frmArchivo they drive.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <random>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,19 +21,99 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "message/codepage.h"
-#include "tests/files/files_fixture.h"
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 
-namespace letrador {
+#include "files/file_commands.h"
+#include "files/frm_archivo.h"
+#include "files/message_files.h"
+#include "files/message_folder.h"
+#include "files/plain_chooser_view.h"
+#include "message/codepage.h"
+#include "message/paragraph_commands.h"
+#include "message/plain_editor_view.h"
+#include "platform/scripted_dialogs.h"
+#include "settings/plain_options_view.h"
+#include "tests/support/sample_font.h"
+
+namespace letrador::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using C = EditorControl;
-using testing::Lines;
-using testing::ReadBytes;
-using testing::WriteBytes;
 
-const std::string kSample = testing::Sample(), kMarker = "\"fin_parrafo\"";
+inline std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+// A new file each time: a file cut to nothing and written again is flushed to the disk on close.
+inline void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::string Lines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+}
+// The file of one paragraph `text` in a.ffv, as the program writes it with the default options.
+inline std::string Sample(const std::string& text = "Hola") {
+    return Lines({"3", "0", "1", "\"a.ffv\"", "\"" + text + "\"", "\"fin_parrafo\"", "24", "#FALSE#", "1"});
+}
+
+// Keeps what a save would write instead of writing it, for tests that save thousands of times.
+// A base listed before MessageFixture, so that it exists before the fixture uses it.
+struct InMemorySaves : FileReplacer {
+    FileResult Replace(const std::string&, std::string_view bytes) override {
+        saved = std::string(bytes);
+        return {};
+    }
+    std::string saved;
+};
+
+// The room's rig: a message edited without a window, over a scratch work folder holding the font
+// a.ffv (in which «Hola» counts 24 columns at separation 1) and an empty message folder.
+class MessageFixture {
+  public:
+    explicit MessageFixture(FileReplacer* writer = nullptr)
+        : view(store), commands(store, view, dialogs, [this] { return options.joinedChecked(); }),
+          files(store, view, options, commands, dialogs, writer) {
+        for (const fs::path& folder : {fonts, messages}) fs::create_directories(folder);
+        store.FontFolder = fonts.string();
+        store.MessageFolder = messages.string();
+        // H 6, o 5, l 4, a 5 columns wide.
+        WriteFont(fonts / "a.ffv", {{"H", {0x7F, 0x08, 0x08, 0x08, 0x08, 0x7F}}, {"o", {0x38, 0x44, 0x44, 0x44, 0x38}},
+                                    {"l", {0x01, 0x7F, 0x40, 0x40}}, {"a", {0x20, 0x54, 0x54, 0x54, 0x78}}});
+        commands.DisableEditing();
+    }
+    // A new paragraph as the operator makes it: "Nuevo Párrafo", the boxes, "Guardar párrafo".
+    bool addParagraph(const std::u32string& text, const std::string& font = "a.ffv", bool ignore = false,
+                      const std::string& separation = "1") {
+        commands.cmdParNuevo_Click();
+        view.setMessageText(text);
+        view.setFontFileText(font);
+        view.setIgnoreChecked(ignore);
+        view.setSeparationText(separation);
+        return commands.cmdParGuardar_Click();
+    }
+    std::string path(const std::string& name) const { return (messages / name).string(); }
+
+    ScratchFolder scratch;
+    fs::path fonts = scratch.path() / "tipografias", messages = scratch.path() / "mensajes";
+    ParagraphStore store;
+    PlainEditorView view;
+    platform::ScriptedDialogs dialogs;
+    PlainOptionsView options;
+    ParagraphCommands commands;
+    MessageFiles files;
+};
+
+const std::string kSample = Sample(), kMarker = "\"fin_parrafo\"";
 
 TEST(Codepage, EveryByteIsItsWindows1252CharacterAndUtf8KeepsEveryCharacter) {
     const std::u32string high = U"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
@@ -53,7 +139,7 @@ TEST(Codepage, EveryByteIsItsWindows1252CharacterAndUtf8KeepsEveryCharacter) {
     EXPECT_EQ(FromUtf8("a\xFF" "b\xC3x\xC3"), U"a\u00FFb\u00C3x\u00C3");
 }
 
-class MessageFilesTest : public ::testing::Test, public testing::MessageFixture {};
+class MessageFilesTest : public ::testing::Test, public MessageFixture {};
 
 // The option lines hold the boxes' numbers in plain digits; a text's quotes are doubled and its
 // line breaks kept; names and texts are Windows-1252.
@@ -172,7 +258,7 @@ TEST_F(MessageFilesTest, TheMarkerWordRefusesTheSaveAndLostCharactersAreNamed) {
 }
 
 // Reads over a message that a refused file must leave as it was; saves are kept in memory.
-class ReaderTest : public ::testing::Test, public testing::InMemorySaves, public testing::MessageFixture {
+class ReaderTest : public ::testing::Test, public InMemorySaves, public MessageFixture {
   protected:
     ReaderTest() : MessageFixture(this) {}
     // Opens `bytes` as the message to keep, then edits it without saving.
@@ -197,11 +283,8 @@ class ReaderTest : public ::testing::Test, public testing::InMemorySaves, public
             << stored.size() << " paragraphs";
         const bool wrote = files.EscribirMensaje(path("x.fmv"));  // not when a text is the end marker
         EXPECT_TRUE(wrote || read);
-        std::optional<std::string> again = wrote ? saved : "";
-        if (!read) {
-            EXPECT_EQ(saved, before);
-            again.reset();
-        }
+        if (!read) EXPECT_EQ(saved, before);
+        const std::optional<std::string> again = read ? std::optional(wrote ? saved : std::string()) : std::nullopt;
         openWhole(before);
         return again;
     }
@@ -344,10 +427,7 @@ class FaultyReplacer : public AtomicFileReplacer {
         if (fault == Fault::Die) ::_exit(0);  // killed right before the rename
         return fault == Fault::Rename ? Fail(EACCES) : AtomicFileReplacer::RenameFile(from, to);
     }
-    static int Fail(int error) {
-        errno = error;
-        return -1;
-    }
+    static int Fail(int error) { return errno = error, -1; }
 };
 using F = FaultyReplacer::Fault;
 
@@ -356,7 +436,7 @@ int HiddenFiles(const fs::path& folder) {
     return static_cast<int>(std::count_if(fs::directory_iterator(folder), fs::directory_iterator(), hidden));
 }
 
-class SaveTest : public ::testing::Test, public FaultyReplacer, public testing::MessageFixture {
+class SaveTest : public ::testing::Test, public FaultyReplacer, public MessageFixture {
   protected:
     SaveTest() : MessageFixture(this) {}
 };
@@ -444,8 +524,7 @@ TEST_F(SaveTest, InAFolderThatTakesNoFileTheFileIsWrittenInPlaceAndKeptWhenThatF
     struct stat before {}, after {};
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
     const std::tuple<std::string, F, std::string, std::string> cases[] = {  // bytes, fault, reason, file after
-        {"un contenido nuevo y más largo", F::None, "", "un contenido nuevo y más largo"},
-        {"corto", F::None, "", "corto"},
+        {"un contenido nuevo y más largo", F::None, "", "un contenido nuevo y más largo"}, {"corto", F::None, "", "corto"},
         {"un contenido que ya no cabe en el disco", F::DiskFull, "No queda espacio en el disco.", "corto"},
         {"otro", F::Sync, "Error de entrada/salida.", "corto"}};
     for (const auto& [bytes, f, reason, file] : cases) {
@@ -480,5 +559,216 @@ TEST_F(SaveTest, ASaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
     }
 }
 
+// The application has to exist before the window is built.
+const std::string& WithApp(const std::string& folder) {
+    static int argc = 1;
+    static char name[] = "test_files";
+    static char* argv[] = {name, nullptr};
+    [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
+    return folder;
+}
+
+class ChooserTest : public ::testing::Test, public MessageFixture {
+  protected:
+    ChooserTest()
+        : window(WithApp(store.MessageFolder)), fileCommands(store, view, commands, files, window, mainWindow, dialogs) {
+        window.setCommands(&fileCommands);
+    }
+    template <typename W = QPushButton>
+    W* child(const char* name) {
+        return window.findChild<W*>(QString::fromUtf8(name));
+    }
+    QLineEdit* nameBox() { return child<QLineEdit>("txtNombre"); }
+    // The caption, the action button's, and whether the chooser is up, not modal, over a disabled
+    // main window.
+    std::string mode() {
+        const bool up = window.isVisible() && !window.isModal() && !mainWindow.enabled();
+        return window.windowTitle().toStdString() + "|" + child("cmdAccion")->text().toStdString() + (up ? "|up" : "");
+    }
+    // Types `name` into the box and presses Enter, which runs the action.
+    void enter(const std::string& name) {
+        nameBox()->setText(QString::fromStdString(name));
+        QTest::keyClick(nameBox(), Qt::Key_Return);
+    }
+    void click(const char* entry, bool twice = false) {
+        auto* list = child<QListWidget>("filArchivo");
+        const auto found = list->findItems(entry, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        const QPoint at = list->visualItemRect(found.first()).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    // The chooser gone, the main window enabled again with the focus, and the message named `name`.
+    void expectClosedOn(const std::string& name, bool saveEnabled = true) {
+        EXPECT_TRUE(!window.isVisible() && mainWindow.enabled() && mainWindow.focused());
+        EXPECT_EQ(view.messageName() + (view.isEnabled(C::menArchGuardar) ? " Guardar" : ""), name + (saveEnabled ? " Guardar" : ""));
+    }
+
+    frmArchivo window;
+    PlainMainWindow mainWindow;
+    FileCommands fileCommands;
+};
+
+TEST_F(ChooserTest, OpenListsTheFolderAndOpensANameOfTheListTypedOrDoubleClicked) {
+    for (const char* n : {"b.fmv", "A.FMV", "c.Fmv", "nota.txt", "fmv", ".fmv", "x.fmv.bak", "a_fmv", "a.fmv", "B.fmv", "Z.fmv"})
+        WriteBytes(path(n), Sample());
+    fs::create_directory(messages / "carpeta.fmv");
+    nameBox()->setText("anterior");
+    fileCommands.MenArchAbrir_Click();
+    EXPECT_EQ(mode(), "Abrir archivo de mensaje|Abrir|up");
+    EXPECT_EQ(child<QLabel>("lblNombre")->text().toStdString() + "|" + child("cmdCancelar")->text().toStdString(),
+              "Nombre del archivo (*.fmv)|Cancelar");
+    EXPECT_EQ(nameBox()->text(), "");
+    EXPECT_EQ(window.focusWidget(), nameBox());
+    QString listed;  // "*.fmv" in any letter case, sorted without regard to it
+    for (const auto* list = child<QListWidget>("filArchivo"); listed.count(' ') < list->count();)
+        listed += list->item(listed.count(' '))->text() + " ";
+    EXPECT_EQ(listed.toStdString(), ".fmv A.FMV a.fmv B.fmv b.fmv c.Fmv Z.fmv ");
+    EXPECT_TRUE(dialogs.shown.empty());  // nothing modified, nothing asked
+    nameBox()->clearFocus();
+    enter("");
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Debe escribir un nombre de archivo."});
+    EXPECT_EQ(window.focusWidget(), nameBox());
+    // ".fmv" goes into the box unless the name ends so (five characters at least); names are
+    // matched exactly, and the list is as last read.
+    WriteBytes(path("c.fmv"), Sample());
+    for (auto [typed, shown] : {std::pair{"b.FMV", "b.FMV.fmv"}, {".fmv", ".fmv.fmv"}, {"ñ.fmv", "ñ.fmv"}, {"c", "c.fmv"}}) {
+        dialogs.clear();
+        enter(typed);
+        EXPECT_EQ(nameBox()->text().toStdString(), shown);
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"El nombre de archivo escrito no existe."});
+        EXPECT_EQ(mode(), "Abrir archivo de mensaje|Abrir|up");
+    }
+    child("cmdAccion")->click();  // with the name the box shows
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    enter("a");
+    expectClosedOn("a.fmv");
+    EXPECT_FALSE(store.MessageModified);
+    ASSERT_EQ(store.ParagraphCount, 1);
+    EXPECT_EQ(store.paragraph(1).Text, U"Hola");
+    // A click puts an entry in the box; a double click opens it.
+    commands.ClearMessage();
+    fileCommands.MenArchAbrir_Click();
+    click("a.fmv");
+    EXPECT_EQ(nameBox()->text(), "a.fmv");
+    EXPECT_TRUE(window.isVisible() && store.ParagraphCount == 0);
+    click("a.fmv", true);
+    expectClosedOn("a.fmv");
+    EXPECT_EQ(store.ParagraphCount, 1);
+}
+
+TEST_F(ChooserTest, SaveAsWritesTheEditorAsksBeforeOverwritingAndSaveWritesBack) {
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    nameBox()->setText("tecleado");
+    fileCommands.menArchGuardarComo_Click();
+    EXPECT_EQ(mode(), "Guardar mensaje|Guardar|up");
+    EXPECT_EQ(nameBox()->text(), "tecleado");  // a message without a name keeps what was typed
+    child("cmdCancelar")->click();             // Cancel changes nothing
+    expectClosedOn("", false);
+    EXPECT_TRUE(store.MessageModified);
+    EXPECT_FALSE(fs::exists(path("tecleado.fmv")));
+    view.setMessageText(U"aloH");  // edited, not saved: saving stores it first
+    fileCommands.menArchGuardarComo_Click();
+    nameBox()->setText("nuevo");
+    child("cmdAccion")->click();
+    expectClosedOn("nuevo.fmv");
+    EXPECT_EQ(ReadBytes(path("nuevo.fmv")), Sample("aloH"));
+    EXPECT_FALSE(store.MessageModified);
+    EXPECT_TRUE(dialogs.shown.empty());
+    WriteBytes(path("hay.fmv"), "viejo");
+    for (bool yes : {false, true}) {
+        store.MessageModified = true;
+        dialogs.answerNext(yes);
+        fileCommands.menArchGuardarComo_Click();
+        EXPECT_EQ(nameBox()->text(), "nuevo.fmv");
+        enter("hay");
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_TRUE(dialogs.shown[0].isQuestion);
+        EXPECT_EQ(dialogs.shown[0].text + "|" + dialogs.shown[0].title, "El archivo existe, desea sobreescribirlo?|Sobreescribir?");
+        EXPECT_EQ(ReadBytes(path("hay.fmv")) == "viejo", !yes);
+        EXPECT_EQ(window.isVisible(), !yes);
+        EXPECT_EQ(view.messageName(), yes ? "hay.fmv" : "nuevo.fmv");
+        EXPECT_EQ(store.MessageModified, !yes);
+        dialogs.clear();
+        child("cmdCancelar")->click();
+    }
+    view.setMessageText(U"Hola");
+    EXPECT_TRUE(fileCommands.menArchGuardar_Click());
+    EXPECT_FALSE(store.MessageModified);
+    EXPECT_EQ(ReadBytes(path("hay.fmv")), Sample());
+}
+
+TEST_F(ChooserTest, NewAndOpenAskBeforeLosingChanges) {
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    fileCommands.menArchGuardarComo_Click();
+    enter("m");
+    view.setMessageText(U"cambio");
+    dialogs.answerNext(false);
+    fileCommands.menArchNuevo_Click();
+    dialogs.answerNext(false);
+    fileCommands.MenArchAbrir_Click();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    for (const auto& shown : dialogs.shown)
+        EXPECT_TRUE(shown.isQuestion && shown.text == "Se perderán los cambios hechos al párrafo actual.\r\nDesea continuar?");
+    EXPECT_EQ(dialogs.shown[0].title + "|" + dialogs.shown[1].title, "Mensaje nuevo|Abrir mensaje");
+    EXPECT_TRUE(!window.isVisible() && mainWindow.enabled() && store.MessageModified && view.isEnabled(C::menArchGuardar));
+    EXPECT_EQ(ToUtf8(view.messageText()) + "|" + view.messageName(), "cambio|m.fmv");
+    dialogs.answerNext(true);
+    view.setCapacityLabel("Capacidad excedida.", true);
+    fileCommands.menArchNuevo_Click();
+    EXPECT_EQ(std::to_string(view.paragraphItemCount()) + view.messageName() + view.capacityLabel(), "0Capacidad ocupada: 0%");
+    EXPECT_FALSE(view.capacityLabelIsRedBold() || view.isEnabled(C::menArchGuardar) || store.MessageModified);
+    EXPECT_EQ(view.focused(), C::cmdParNuevo);
+    // Nothing modified: nothing asked.
+    dialogs.clear();
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    store.MessageModified = false;
+    fileCommands.menArchNuevo_Click();
+    EXPECT_EQ(store.ParagraphCount, 0);
+    fileCommands.MenArchAbrir_Click();
+    EXPECT_TRUE(dialogs.shown.empty() && window.isVisible());
+}
+
+TEST_F(ChooserTest, AFileThatCannotBeWrittenOrReadKeepsTheNameTheMenusAndTheFlag) {
+    ASSERT_TRUE(addParagraph(U"Hola"));
+    store.MessageModified = true;
+    fs::create_directory(messages / "otro.fmv");  // not in the list, and no file can be written there
+    fileCommands.menArchGuardarComo_Click();
+    enter("otro");
+    EXPECT_FALSE(fileCommands.menArchGuardar_Click());  // the message has no name yet
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(2, "No se pudo guardar el archivo: Es una carpeta, no un archivo."));
+    expectClosedOn("", false);
+    EXPECT_TRUE(store.MessageModified);
+    fileCommands.menArchGuardarComo_Click();
+    enter("actual");
+    WriteBytes(path("roto.fmv"), "");
+    dialogs.clear();
+    view.setMessageText(U"cambio");
+    store.MessageModified = false;
+    fileCommands.MenArchAbrir_Click();
+    enter("roto");
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"El archivo está vacío."});
+    expectClosedOn("actual.fmv");
+    EXPECT_EQ(view.messageText(), U"cambio");
+    EXPECT_FALSE(store.MessageModified);
+    // Esc and the frame's close act as Cancel; the window lives on for the next use.
+    for (bool esc : {true, false}) {
+        fileCommands.menArchGuardarComo_Click();
+        nameBox()->setText("sin_guardar");
+        ASSERT_FALSE(mainWindow.enabled());
+        if (esc) {
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_Escape);
+        } else {
+            EXPECT_TRUE(window.close());
+        }
+        expectClosedOn("actual.fmv");
+    }
+    EXPECT_FALSE(fs::exists(path("sin_guardar.fmv")));
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    fileCommands.menArchGuardarComo_Click();
+    EXPECT_EQ(mode(), "Guardar mensaje|Guardar|up");
+}
+
 }  // namespace
-}  // namespace letrador
+}  // namespace letrador::testing
