@@ -123,18 +123,26 @@ TEST_F(EditingTest, TagsAndCharactersAFileCannotHoldAreMarkedAsTyped) {
     EXPECT_EQ(strip->columns().size(), 400u * 5 + 2 * 3);
 }
 
-// The separation's buttons keep it within 0..5, leaving a wider typed one, and a change marks the message.
-TEST_F(EditingTest, SeparationButtonsStayWithinZeroToFive) {
-    auto* box = rig.child<QLineEdit>("txtMsjSeparSepar");
-    const std::tuple<const char*, const char*, const char*> cases[] = {  // before, button, after
-        {"5", "cmdMsjSeparMas", "5"}, {"4", "cmdMsjSeparMas", "5"}, {"0", "cmdMsjSeparMenos", "0"},
-        {"1", "cmdMsjSeparMenos", "0"}, {"8", "cmdMsjSeparMas", "8"}, {"8", "cmdMsjSeparMenos", "7"}};
-    for (const auto& [before, button, after] : cases) {
+// The buttons keep the separation within 0..5 and the options' space width within 1..5, leaving a
+// wider typed one; only a press reaches the store (text that is no number counts as 0), and a
+// changed separation marks the message.
+TEST_F(EditingTest, SeparationAndSpaceButtonsKeepTheirRanges) {
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {  // before, button, after, space
+        {"5", "cmdMsjSeparMas", "5", 3}, {"4", "cmdMsjSeparMas", "5", 3}, {"0", "cmdMsjSeparMenos", "0", 3},
+        {"1", "cmdMsjSeparMenos", "0", 3}, {"8", "cmdMsjSeparMas", "8", 3}, {"8", "cmdMsjSeparMenos", "7", 3},
+        {"5", "cmdParEspaMas", "5", 3}, {"4", "cmdParEspaMas", "5", 5}, {"1", "cmdParEspaMenos", "1", 3},
+        {"2", "cmdParEspaMenos", "1", 1}, {"9", "cmdParEspaMas", "9", 3}, {"9", "cmdParEspaMenos", "8", 8},
+        {"abc", "cmdParEspaMas", "1", 1}};
+    for (const auto& [before, button, after, space] : cases) {
+        const bool separ = std::string_view(button).starts_with("cmdMsj");
+        auto* box = separ ? rig.child<QLineEdit>("txtMsjSeparSepar") : rig.optionsChild<QLineEdit>("txtParEspacio");
         box->setText(before);
+        rig.store.SpaceWidth = 3;
         rig.store.MessageModified = false;
-        rig.press(button);
+        (separ ? rig.child<QPushButton>(button) : rig.optionsChild<QPushButton>(button))->click();
         EXPECT_EQ(box->text().toStdString() + (rig.store.MessageModified ? " changed" : ""),
-                  std::string(after) + (std::string(before) != after ? " changed" : "")) << before << button;
+                  std::string(after) + (separ && std::string(before) != after ? " changed" : "")) << before << button;
+        EXPECT_EQ(rig.store.SpaceWidth, space) << before << button;
     }
 }
 

@@ -186,24 +186,6 @@ TEST(RecordingMenus, EachItemRefusesAsksOrRecords) {
     }
 }
 
-// The buttons keep the width within 1..5 but leave a typed wider one; only a press reaches the
-// store, and text that is no number counts as 0.
-TEST(OptionsWindow, SpaceWidthButtonsKeepOneToFive) {
-    AppRig rig;
-    ASSERT_TRUE(rig.load());
-    const std::tuple<const char*, const char*, const char*, int> cases[] = {  // before, button, after, stored
-        {"5", "cmdParEspaMas", "5", 3}, {"4", "cmdParEspaMas", "5", 5}, {"1", "cmdParEspaMenos", "1", 3},
-        {"2", "cmdParEspaMenos", "1", 1}, {"9", "cmdParEspaMas", "9", 3}, {"9", "cmdParEspaMenos", "8", 8},
-        {"abc", "cmdParEspaMas", "1", 1}};
-    for (const auto& [before, button, after, stored] : cases) {
-        rig.store.SpaceWidth = 3;
-        rig.optionsChild<QLineEdit>("txtParEspacio")->setText(before);
-        rig.optionsChild<QPushButton>(button)->click();
-        EXPECT_EQ(rig.optionsChild<QLineEdit>("txtParEspacio")->text().toStdString(), after) << before << button;
-        EXPECT_EQ(rig.store.SpaceWidth, stored) << before << button;
-    }
-}
-
 // "Actualizar" lists the ports again and chooses the last, which recordings then use; with no
 // port found the window cannot be closed, and the main window stays off. "Puertos de red…" opens
 // with the options off, and the entry it saves is what "Actualizar" shows next.

@@ -92,42 +92,34 @@ TEST(VariosCarteles, RecordsTheCheckedSignsMarksEachVerdictAndRetriesOnlyTheFail
     EXPECT_EQ(rig.item(2), "COM 12 (/dev/ttyS11)");
 }
 
-// With no paragraph "&Total" is off, and so is the whole message here: the turn display is what
-// gets recorded, after its question.
-TEST(VariosCarteles, TheWholeMessageIsOfferedOnlyWhenTotalCouldRecordIt) {
-    VariosRig rig({3});
-    ASSERT_TRUE(rig.start());
-    ASSERT_FALSE(rig.action("menGrabTotal")->isEnabled());
-    rig.open();
-    EXPECT_FALSE(rig.in("optGrabTotal")->isEnabled());
-    EXPECT_TRUE(rig.in<QRadioButton>("optGrabTurnero")->isChecked());
-    rig.check({0});
-    rig.in<QPushButton>("cmdGrabar")->click();
-    EXPECT_EQ(rig.dialogs.texts(), Strings{std::string(kTurneroPregunta)});
-    EXPECT_EQ(rig.wire(0).size(), 4u + 1500 + 3);
-}
-
 // Closing the window (or "&Detener") while the signs record: a Yes stops every sign at its next
-// exchange and the window goes once they have; a No lets them finish.
+// exchange and the window goes once they have; a No lets them finish. With no paragraph "&Total"
+// is off, and so is the whole message here: the turn display is recorded, after its question.
 TEST(VariosCarteles, ClosingWhileSignsRecordAsksWhetherToStopThem) {
-    const std::tuple<const char*, bool, Verdict> cases[] = {  // the press, its answer, the verdict
-        {"close", true, Verdict::Stopped}, {"close", false, Verdict::Clean}, {"cmdDetener", true, Verdict::Stopped}};
-    for (const auto& [press, yes, verdict] : cases) {
+    const std::tuple<const char*, const char*, bool, Verdict> cases[] = {  // paragraph, press, answer, verdict
+        {"AAAA", "close", true, Verdict::Stopped}, {"AAAA", "close", false, Verdict::Clean},
+        {"AAAA", "cmdDetener", true, Verdict::Stopped}, {"", "", true, Verdict::Clean}};
+    for (const auto& [paragraph, press, yes, verdict] : cases) {
         SCOPED_TRACE(std::string(press) + (yes ? " yes" : " no"));
         VariosRig rig({3});
         ASSERT_TRUE(rig.start());
-        rig.addParagraph("AAAA");
+        const bool turnero = !*paragraph, byClose = press == std::string("close");
+        if (!turnero) rig.addParagraph(paragraph);
+        ASSERT_EQ(rig.action("menGrabTotal")->isEnabled(), !turnero);
         frmVarios& varios = rig.open();
+        EXPECT_EQ(rig.in("optGrabTotal")->isEnabled(), !turnero);
+        EXPECT_TRUE(!turnero || rig.in<QRadioButton>("optGrabTurnero")->isChecked());
         rig.check({0});
-        const bool byClose = press == std::string("close");
         rig.onByte = [&](std::size_t written) {  // at the sixth byte the operator closes or stops
-            if (written != 6) return;
+            if (written != 6 || !*press) return;
             rig.dialogs.defaultAnswer = yes;
             byClose ? (void)varios.close() : rig.in<QPushButton>(press)->click();
         };
         rig.in<QPushButton>("cmdGrabar")->click();
         EXPECT_EQ(varios.verdict(0), verdict);
-        EXPECT_EQ(rig.dialogs.shown.size(), byClose ? 1u : 0u);
+        EXPECT_EQ(rig.dialogs.shown.size(), byClose || turnero ? 1u : 0u);
+        if (turnero) EXPECT_EQ(rig.dialogs.texts(), Strings{std::string(kTurneroPregunta)});
+        if (turnero) EXPECT_EQ(rig.wire(0).size(), 4u + 1500 + 3);
         if (verdict == Verdict::Stopped) {
             EXPECT_EQ(rig.wire(0).size(), 6u);
             EXPECT_EQ(varios.log(0).lines().back(), "Grabación detenida por el operador.");
