@@ -32,7 +32,6 @@ protected:
         rig.press("cmdParNuevo");
         editor = rig.editor();
     }
-    void chooseEffect(int index) { rig.child<QComboBox>("cboMsjFxEfectos")->setCurrentIndex(index); }
     QListWidget* fonts() { return rig.child<QListWidget>("filArchArchivos"); }
     void clickFont(int row) {
         QTest::mouseClick(fonts()->viewport(), Qt::LeftButton, {}, fonts()->visualItemRect(fonts()->item(row)).center());
@@ -58,7 +57,7 @@ TEST_F(EditingTest, AgregarPutsTheTagAtTheSelectionStartAndCtrlZTakesItBack) {
         editor->setPlainText("HOLA");
         rig.store.MessageModified = false;
         rig.select(c.start, c.end);
-        chooseEffect(c.effect);
+        rig.child<QComboBox>("cboMsjFxEfectos")->setCurrentIndex(c.effect);
         rig.press("cmdMsjFxAgrega");
         EXPECT_EQ(editor->toPlainText().toStdString(), c.result);
         EXPECT_EQ(editor->textCursor().position(), c.caret);

@@ -113,7 +113,7 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
 
 // Each button refuses, saying why, what it cannot do, and nothing changes. "Copiar en" gives the
 // written character the chosen one's dots; "Quitar" removes the chosen one, choosing the next.
-TEST_F(FontEditorTest, ButtonsSayWhatTheyRefuseAndCopyOrRemoveTheChosenCharacter) {
+TEST_F(FontEditorTest, ButtonsRefuseCopyOrRemoveAndAllFitALaptopScreen) {
     click("cmdFuenteNueva");
     for (const char* ch : {"A", "B", "C"}) {
         type("txtFuenteCaracter", ch);
@@ -151,6 +151,16 @@ TEST_F(FontEditorTest, ButtonsSayWhatTheyRefuseAndCopyOrRemoveTheChosenCharacter
         EXPECT_EQ(editor->currentCharacter(), chosen) << row;
     }
     EXPECT_TRUE(editor->model().characters().empty() && !get<QWidget>("cmdFuenteQuitar")->isEnabled());
+    // The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view.
+    const QSize least = editor->minimumSizeHint();
+    EXPECT_TRUE(least.height() <= 700 && least.width() <= 1366) << least.width() << "x" << least.height();
+    editor->resize(least);
+    editor->layout()->activate();
+    for (QPushButton* b : editor->findChildren<QPushButton*>()) {
+        EXPECT_TRUE(b->isVisible() && editor->rect().contains(QRect(b->mapTo(editor, QPoint(0, 0)), b->size())))
+            << b->objectName().toStdString();
+        EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
+    }
 }
 
 // A font opened and saved unchanged keeps its bytes, records the editor cannot show included;
@@ -248,34 +258,18 @@ TEST(GlyphRaster, DigitsStayApartFromDigitsAndLettersAtTheDefaultThreshold) {
         }
 }
 
-// The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view.
-TEST_F(FontEditorTest, FitsALaptopScreen) {
-    const QSize least = editor->minimumSizeHint();
-    EXPECT_TRUE(least.height() <= 700 && least.width() <= 1366) << least.width() << "x" << least.height();
-    editor->resize(least);
-    editor->layout()->activate();
-    for (QPushButton* b : editor->findChildren<QPushButton*>()) {
-        EXPECT_TRUE(b->isVisible() && editor->rect().contains(QRect(b->mapTo(editor, QPoint(0, 0)), b->size())))
-            << b->objectName().toStdString();
-        EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
-    }
-}
-
 // No two controls of one window (buttons, labels' buddies, group boxes, the menu bar), and no two
 // items of one menu, share an access key; every window the program makes is looked at.
-TEST(AccessKeys, EachWindowAndMenuHasItsOwn) {
-    AppRig rig;
-    ASSERT_TRUE(rig.start());
+TEST_F(FontEditorTest, AccessKeysEachWindowAndMenuHasItsOwn) {
     fs::create_directories(rig.scratch.path() / "ayuda");  // no opener in the rig: our own window
     std::ofstream(rig.scratch.path() / "ayuda" / "letrador.html") << "<html></html>";
     rig.action("menAyudaGeneral")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window->ayuda() != nullptr; }, 30000));
-    rig.action("menEditorFuentes")->trigger();
     rig.window->menGrabVarios_Click();
     std::map<QString, QStringList> texts;  // a window or menu: the texts that may carry a key
     for (QWidget* w : std::initializer_list<QWidget*>{rig.window.get(), &rig.window->avanzadas(),
                                                      &rig.window->archivo(), &rig.window->graba(),
-                                                     rig.window->varios(), rig.window->fuentes(), rig.window->ayuda()}) {
+                                                     rig.window->varios(), editor, rig.window->ayuda()}) {
         QStringList& mine = texts[w->objectName()];
         for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) mine << b->text();
         for (QLabel* l : w->findChildren<QLabel*>())

@@ -76,17 +76,12 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
                               "menArchGuardar", "menArchGuardarComo"};
     AppRig rig;
     ASSERT_TRUE(rig.start());
-    auto save = [&](const char* text) {
-        rig.editor()->setPlainText(text);
-        rig.window->setFontFileText("a.ffv");
-        rig.press("cmdParGuardar");
-    };
     const std::tuple<const char*, std::function<void()>, const char*> steps[] = {  // enabled, changed
         {"start-up", [] {}, "01000001100 00 0"},
         {"Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 00 0"},
-        {"Guardar párrafo", [&] { save("AA"); }, "11111111111 01 1"},
+        {"Guardar párrafo", [&] { rig.save("AA"); }, "11111111111 01 1"},
         {"second Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 01 1"},
-        {"second Guardar párrafo", [&] { save("A"); }, "11111111111 01 1"},
+        {"second Guardar párrafo", [&] { rig.save("A"); }, "11111111111 01 1"},
         {"choosing paragraph 1", [&] {
              rig.showParagraph(0);
              EXPECT_EQ(rig.editor()->toPlainText().toStdString(), "AA");
