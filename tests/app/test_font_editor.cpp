@@ -52,26 +52,22 @@ protected:
 TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     EXPECT_TRUE(editor->isVisible() && !rig.window->isEnabled());
     click("cmdFuenteNueva");
-    const struct {
-        const char* ch;
-        std::vector<std::pair<int, int>> clicks;  // column, row; a second click darkens
-        GlyphDots dots;
-        int width;
-    } drawn[] = {{"€", {{0, 3}, {2, 6}, {1, 0}}, {0x08, 0x01, 0x40}, 3},
-                 {"i", {{1, 2}, {1, 4}, {1, 5}, {1, 6}, {1, 2}, {1, 0}}, {0, 0x71}, 2},
-                 {"Z", {}, {}, 0},
-                 {"q", {{9, 0}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10}};
+    // The character, the clicks (column, row; a second click darkens), its dots and width.
+    const std::tuple<const char*, std::vector<std::pair<int, int>>, GlyphDots, int> drawn[] = {
+        {"€", {{0, 3}, {2, 6}, {1, 0}}, {0x08, 0x01, 0x40}, 3}, {"Z", {}, {}, 0},
+        {"i", {{1, 2}, {1, 4}, {1, 5}, {1, 6}, {1, 2}, {1, 0}}, {0, 0x71}, 2},
+        {"q", {{9, 0}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10}};
     auto* grid = get<DotGrid>("grdFuentePuntos");
-    for (const auto& d : drawn) {
-        type("txtFuenteCaracter", d.ch);
+    for (const auto& [ch, clicks, dots, width] : drawn) {
+        type("txtFuenteCaracter", ch);
         click("cmdFuenteAgregar");
-        for (auto [c, r] : d.clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
-        EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QString("Ancho: %1").arg(d.width));
+        for (auto [c, r] : clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
+        EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QString("Ancho: %1").arg(width));
         const QImage shown = grid->grab().toImage();
-        for (int c = 0; c < static_cast<int>(d.dots.size()); ++c)
+        for (int c = 0; c < static_cast<int>(dots.size()); ++c)
             for (int r = 0; r < kSignRows; ++r)
-                EXPECT_EQ(shown.pixelColor(grid->cellCentre(c, r)) == QColor(0xff, 0x30, 0x20), (d.dots[c] >> r) & 1)
-                    << d.ch << c << "," << r;
+                EXPECT_EQ(shown.pixelColor(grid->cellCentre(c, r)) == QColor(0xff, 0x30, 0x20), (dots[c] >> r) & 1)
+                    << ch << c << "," << r;
     }
     type("txtFuenteCaracter", "i");
     click("cmdFuenteAgregar");
@@ -86,10 +82,11 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     const auto font = LoadFont(path.string());
     ASSERT_EQ(font->recordCount(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {
-        const char32_t ch = FromUtf8(drawn[k].ch)[0];
-        ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1)) << drawn[k].ch;
-        EXPECT_EQ(font->record(ch)->Columna, drawn[k].dots);
-        EXPECT_EQ(GlyphWidth(*font->record(ch)), drawn[k].width);
+        const auto& [text, clicks, dots, width] = drawn[k];
+        const char32_t ch = FromUtf8(text)[0];
+        ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1)) << text;
+        EXPECT_EQ(font->record(ch)->Columna, dots);
+        EXPECT_EQ(GlyphWidth(*font->record(ch)), width);
     }
     EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
     const std::string before = ReadAll(path);
