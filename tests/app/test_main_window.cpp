@@ -27,21 +27,61 @@
 namespace letrador::testing {
 namespace {
 
-// Every number is tried; the ports found are listed with their devices and the last is chosen; no
-// effect is chosen, the space width is 3, and nothing is asked. Without any port it says so and ends.
-TEST(StartUp, ListsThePortsFoundAndStartsWithTheDefaultsOrEndsWithoutAny) {
-    AppRig rig({3, 150});
-    ASSERT_TRUE(rig.load());
+// At start-up every number is tried; the ports found are listed with their devices and the last is
+// chosen; no effect is chosen, the space width is 3, and nothing is asked. "Actualizar" lists the
+// ports again and chooses the last, which recordings then use; with no port found the window cannot
+// be closed, and the main window stays off. "Puertos de red…" opens with the options off, and the
+// entry it saves is what "Actualizar" shows next. Without any port at start-up it says so and ends.
+TEST(StartUp, ListsThePortsFoundAsActualizarDoesOrEndsWithoutAny) {
+    AppRig rig{{1, 3, 150}};
+    ASSERT_TRUE(rig.start());
     EXPECT_EQ(rig.link.triedPorts.size(), 255u);
     auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
-    ASSERT_EQ(ports->count(), 2);
-    EXPECT_EQ((ports->itemText(0) + " " + ports->currentText()).toStdString(), "3 150");
-    EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString().toStdString(), "Dispositivo: /dev/ttyS2");
-    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(), "Sin dispositivo");
+    ASSERT_EQ(ports->count(), 3);
+    EXPECT_EQ((ports->itemText(1) + " " + ports->currentText()).toStdString(), "3 150");
+    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(), "Dispositivo: /dev/ttyS2");
+    EXPECT_EQ(ports->itemData(2, Qt::ToolTipRole).toString().toStdString(), "Sin dispositivo");
     EXPECT_EQ(rig.child<QComboBox>("cboMsjFxEfectos")->currentIndex(), -1);
     EXPECT_EQ(rig.optionsChild<QLineEdit>("txtParEspacio")->text().toStdString() + std::to_string(rig.store.SpaceWidth), "33");
     EXPECT_FALSE(rig.optionsChild<QCheckBox>("chkParUnidos")->isChecked());
     EXPECT_TRUE(rig.dialogs.shown.empty() && fs::is_directory(rig.scratch.path() / "mensajes"));
+    frmAvanzadas& options = rig.window->avanzadas();
+    auto press = [&](const char* button) { rig.optionsChild<QPushButton>(button)->click(); };
+    rig.action("menOpcAvanzadas")->trigger();
+    EXPECT_TRUE(options.isVisible() && !rig.window->isEnabled());
+    ports->setCurrentIndex(1);
+    press("cmdActualizar");
+    ASSERT_EQ(ports->count(), 3);
+    EXPECT_EQ(ports->currentText().toStdString(), "150");
+    ports->setCurrentIndex(1);
+    press("cmdCerrar");
+    EXPECT_TRUE(!options.isVisible() && rig.window->isEnabled());
+    rig.addParagraph("A");
+    rig.action("menGrabTotal")->trigger();
+    EXPECT_EQ(rig.logLines().front(), "Usando puerto COM 3.");
+    EXPECT_EQ(rig.link.openedPorts.back(), 3);
+    rig.recordingClose()->click();
+    rig.action("menOpcAvanzadas")->trigger();
+    for (const std::set<int>& found : {std::set<int>{}, std::set<int>{7, 150}}) {
+        rig.link.setOpenablePorts(found);
+        press("cmdActualizar");
+        EXPECT_EQ(ports->count(), static_cast<int>(found.size()));
+        EXPECT_TRUE(rig.optionsChild("cmdCerrar")->isEnabled() != found.empty() && rig.optionsChild("cmdActualizar")->isEnabled());
+        options.close();
+        EXPECT_TRUE(options.isVisible() == found.empty() && rig.window->isEnabled() != found.empty());
+    }
+    rig.action("menOpcAvanzadas")->trigger();
+    press("cmdPuertosRed");
+    frmPuertosRed* red = options.puertosRed();
+    ASSERT_TRUE(red && red->isVisible() && !options.QWidget::isEnabled());
+    for (auto [field, text] : {std::pair{"txtRedNumero", "150"}, {"txtRedServidor", "srv"}, {"txtRedPuerto", "4001"}})
+        red->findChild<QLineEdit*>(field)->setText(text);
+    red->findChild<QPushButton*>("cmdRedGuardar")->click();
+    red->findChild<QPushButton*>("cmdCerrar")->click();
+    EXPECT_TRUE(!red->isVisible() && options.QWidget::isEnabled());
+    press("cmdActualizar");
+    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(), "Dispositivo: tcp://srv:4001");
+    EXPECT_TRUE(rig.dialogs.shown.empty());
     AppRig none(std::set<int>{});
     EXPECT_FALSE(none.load());
     ASSERT_EQ(none.dialogs.texts(), Strings{"No se encontraron puertos COM en el sistema.\r\nEl programa no puede continuar."});
@@ -184,52 +224,6 @@ TEST(RecordingMenus, EachItemRefusesAsksOrRecords) {
         rig.recordingClose()->click();
         EXPECT_TRUE(rig.window->isEnabled() && !rig.window->graba().isVisible());
     }
-}
-
-// "Actualizar" lists the ports again and chooses the last, which recordings then use; with no
-// port found the window cannot be closed, and the main window stays off. "Puertos de red…" opens
-// with the options off, and the entry it saves is what "Actualizar" shows next.
-TEST(OptionsWindow, ActualizarListsThePortsAndTheChosenOneIsUsed) {
-    AppRig rig{{1, 3, 4}};
-    ASSERT_TRUE(rig.start());
-    auto* ports = rig.optionsChild<QComboBox>("cboPuertoCom");
-    frmAvanzadas& options = rig.window->avanzadas();
-    auto press = [&](const char* button) { rig.optionsChild<QPushButton>(button)->click(); };
-    rig.action("menOpcAvanzadas")->trigger();
-    EXPECT_TRUE(options.isVisible() && !rig.window->isEnabled());
-    ports->setCurrentIndex(1);
-    press("cmdActualizar");
-    ASSERT_EQ(ports->count(), 3);
-    EXPECT_EQ(ports->currentText().toStdString(), "4");
-    ports->setCurrentIndex(1);
-    press("cmdCerrar");
-    EXPECT_TRUE(!options.isVisible() && rig.window->isEnabled());
-    rig.addParagraph("A");
-    rig.action("menGrabTotal")->trigger();
-    EXPECT_EQ(rig.logLines().front(), "Usando puerto COM 3.");
-    EXPECT_EQ(rig.link.openedPorts.back(), 3);
-    rig.recordingClose()->click();
-    rig.action("menOpcAvanzadas")->trigger();
-    for (const std::set<int>& found : {std::set<int>{}, std::set<int>{7, 150}}) {
-        rig.link.setOpenablePorts(found);
-        press("cmdActualizar");
-        EXPECT_EQ(ports->count(), static_cast<int>(found.size()));
-        EXPECT_TRUE(rig.optionsChild("cmdCerrar")->isEnabled() != found.empty() && rig.optionsChild("cmdActualizar")->isEnabled());
-        options.close();
-        EXPECT_TRUE(options.isVisible() == found.empty() && rig.window->isEnabled() != found.empty());
-    }
-    rig.action("menOpcAvanzadas")->trigger();
-    press("cmdPuertosRed");
-    frmPuertosRed* red = options.puertosRed();
-    ASSERT_TRUE(red && red->isVisible() && !options.QWidget::isEnabled());
-    for (auto [field, text] : {std::pair{"txtRedNumero", "150"}, {"txtRedServidor", "srv"}, {"txtRedPuerto", "4001"}})
-        red->findChild<QLineEdit*>(field)->setText(text);
-    red->findChild<QPushButton*>("cmdRedGuardar")->click();
-    red->findChild<QPushButton*>("cmdCerrar")->click();
-    EXPECT_TRUE(!red->isVisible() && options.QWidget::isEnabled());
-    press("cmdActualizar");
-    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(), "Dispositivo: tcp://srv:4001");
-    EXPECT_TRUE(rig.dialogs.shown.empty());
 }
 
 // The brand label shows the first line of marca.txt, in Windows-1252, ended by CR LF, LF or a lone
