@@ -84,13 +84,13 @@ struct AppRig {
         child<QComboBox>("cboParParrafos")->setCurrentIndex(index);
         emit child<QComboBox>("cboParParrafos")->activated(index);
     }
-    // A new paragraph with `text` in a.ffv, saved through the window's buttons.
-    void addParagraph(const QString& text) {
-        press("cmdParNuevo");
+    // `text` in a.ffv saved through the window's buttons, as the paragraph shown or as a new one.
+    void save(const QString& text) {
         editor()->setPlainText(text);
         window->setFontFileText("a.ffv");
         press("cmdParGuardar");
     }
+    void addParagraph(const QString& text) { press("cmdParNuevo"), save(text); }
 
     QApplication& app = TestApp();
     ScratchFolder scratch;

@@ -32,7 +32,6 @@ protected:
         rig.press("cmdParNuevo");
         editor = rig.editor();
     }
-    void chooseEffect(int index) { rig.child<QComboBox>("cboMsjFxEfectos")->setCurrentIndex(index); }
     QListWidget* fonts() { return rig.child<QListWidget>("filArchArchivos"); }
     void clickFont(int row) {
         QTest::mouseClick(fonts()->viewport(), Qt::LeftButton, {}, fonts()->visualItemRect(fonts()->item(row)).center());
@@ -48,22 +47,19 @@ TEST_F(EditingTest, AgregarPutsTheTagAtTheSelectionStartAndCtrlZTakesItBack) {
     editor->setPlainText("HOLA");
     rig.press("cmdMsjFxAgrega");
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Debe seleccionar un efecto de la lista."});
-    const struct {
-        int start, end, effect, caret;
-        const char* result;
-        QColor colour;
-    } cases[] = {{0, 0, 3, 3, "<3>HOLA", kRed}, {1, 3, 10, 4, "H<A>OLA", kGreen}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+    const std::tuple<int, int, int, int, const char*, QColor> cases[] = {  // selection, effect: caret, text, colour
+        {0, 0, 3, 3, "<3>HOLA", kRed}, {1, 3, 10, 4, "H<A>OLA", kGreen}};
+    for (const auto& [start, end, effect, caret, result, colour] : cases) {
+        SCOPED_TRACE(result);
         editor->setPlainText("HOLA");
         rig.store.MessageModified = false;
-        rig.select(c.start, c.end);
-        chooseEffect(c.effect);
+        rig.select(start, end);
+        rig.child<QComboBox>("cboMsjFxEfectos")->setCurrentIndex(effect);
         rig.press("cmdMsjFxAgrega");
-        EXPECT_EQ(editor->toPlainText().toStdString(), c.result);
-        EXPECT_EQ(editor->textCursor().position(), c.caret);
+        EXPECT_EQ(editor->toPlainText().toStdString(), result);
+        EXPECT_EQ(editor->textCursor().position(), caret);
         EXPECT_FALSE(editor->textCursor().hasSelection());
-        EXPECT_EQ(std::get<0>(LookAt(editor, c.caret - 1)), c.colour);
+        EXPECT_EQ(std::get<0>(LookAt(editor, caret - 1)), colour);
         EXPECT_TRUE(rig.store.MessageModified);
     }
     editor->clear();
@@ -123,18 +119,26 @@ TEST_F(EditingTest, TagsAndCharactersAFileCannotHoldAreMarkedAsTyped) {
     EXPECT_EQ(strip->columns().size(), 400u * 5 + 2 * 3);
 }
 
-// The separation's buttons keep it within 0..5, leaving a wider typed one, and a change marks the message.
-TEST_F(EditingTest, SeparationButtonsStayWithinZeroToFive) {
-    auto* box = rig.child<QLineEdit>("txtMsjSeparSepar");
-    const std::tuple<const char*, const char*, const char*> cases[] = {  // before, button, after
-        {"5", "cmdMsjSeparMas", "5"}, {"4", "cmdMsjSeparMas", "5"}, {"0", "cmdMsjSeparMenos", "0"},
-        {"1", "cmdMsjSeparMenos", "0"}, {"8", "cmdMsjSeparMas", "8"}, {"8", "cmdMsjSeparMenos", "7"}};
-    for (const auto& [before, button, after] : cases) {
+// The buttons keep the separation within 0..5 and the options' space width within 1..5, leaving a
+// wider typed one; only a press reaches the store (text that is no number counts as 0), and a
+// changed separation marks the message.
+TEST_F(EditingTest, SeparationAndSpaceButtonsKeepTheirRanges) {
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {  // before, button, after, space
+        {"5", "cmdMsjSeparMas", "5", 3}, {"4", "cmdMsjSeparMas", "5", 3}, {"0", "cmdMsjSeparMenos", "0", 3},
+        {"1", "cmdMsjSeparMenos", "0", 3}, {"8", "cmdMsjSeparMas", "8", 3}, {"8", "cmdMsjSeparMenos", "7", 3},
+        {"5", "cmdParEspaMas", "5", 3}, {"4", "cmdParEspaMas", "5", 5}, {"1", "cmdParEspaMenos", "1", 3},
+        {"2", "cmdParEspaMenos", "1", 1}, {"9", "cmdParEspaMas", "9", 3}, {"9", "cmdParEspaMenos", "8", 8},
+        {"abc", "cmdParEspaMas", "1", 1}};
+    for (const auto& [before, button, after, space] : cases) {
+        const bool separ = std::string_view(button).starts_with("cmdMsj");
+        auto* box = separ ? rig.child<QLineEdit>("txtMsjSeparSepar") : rig.optionsChild<QLineEdit>("txtParEspacio");
         box->setText(before);
+        rig.store.SpaceWidth = 3;
         rig.store.MessageModified = false;
-        rig.press(button);
+        (separ ? rig.child<QPushButton>(button) : rig.optionsChild<QPushButton>(button))->click();
         EXPECT_EQ(box->text().toStdString() + (rig.store.MessageModified ? " changed" : ""),
-                  std::string(after) + (std::string(before) != after ? " changed" : "")) << before << button;
+                  std::string(after) + (separ && std::string(before) != after ? " changed" : "")) << before << button;
+        EXPECT_EQ(rig.store.SpaceWidth, space) << before << button;
     }
 }
 
@@ -210,12 +214,9 @@ TEST_F(EditingTest, CapacityLabelTurnsBoldRedAboveTheSign) {
 TEST_F(EditingTest, PreviewFollowsEveryChange) {
     WriteFont(rig.scratch.path() / "tipografias" / "ancha.ffv", {{"A", {0x7F, 0x41, 0x41, 0x41, 0x41, 0x7F}}});
     auto options = [&](const char* name) { return rig.optionsChild<QAbstractButton>(name); };
-    const struct {
-        const char* step;
-        std::function<void()> act;
-        int columns, strip, total;  // a tag counts a column but draws none
-        std::uint8_t first;
-    } steps[] = {
+    // The step: the paragraph's columns, the strip's (a tag counts a column but draws none), the
+    // message's total, and the strip's first column.
+    const std::tuple<const char*, std::function<void()>, int, int, int, std::uint8_t> steps[] = {
         {"A A: 4, 1 dark, a space of 3, 4, 1 dark", [&] {
              editor->setPlainText("A A");
              rig.window->setFontFileText("a.ffv"); }, 13, 13, 14, 0x7E},
@@ -228,14 +229,14 @@ TEST_F(EditingTest, PreviewFollowsEveryChange) {
         {"paragraph 1", [&] { rig.showParagraph(0); }, 20, 20, 25, 0x7F},
         {"<4>A", [&] { editor->setPlainText("<4>A"); }, 9, 8, 14, 0x7F},
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.step);
-        s.act();
+    for (const auto& [step, act, columns, strip, total, first] : steps) {
+        SCOPED_TRACE(step);
+        act();
         QCoreApplication::processEvents();
-        EXPECT_EQ(rig.preview()->paragraphLabel()->text(), QString("Columnas del párrafo: %1").arg(s.columns));
-        EXPECT_EQ(rig.preview()->totalLabel()->text(), QString("Total del mensaje: %1 de 2046").arg(s.total));
-        ASSERT_EQ(rig.preview()->strip()->columns().size(), static_cast<std::size_t>(s.strip));
-        EXPECT_EQ(rig.preview()->strip()->columns().front(), s.first);
+        EXPECT_EQ(rig.preview()->paragraphLabel()->text(), QString("Columnas del párrafo: %1").arg(columns));
+        EXPECT_EQ(rig.preview()->totalLabel()->text(), QString("Total del mensaje: %1 de 2046").arg(total));
+        ASSERT_EQ(rig.preview()->strip()->columns().size(), static_cast<std::size_t>(strip));
+        EXPECT_EQ(rig.preview()->strip()->columns().front(), first);
     }
     const LedStrip* strip = rig.preview()->strip();
     ASSERT_EQ(strip->markers().size(), 1u);

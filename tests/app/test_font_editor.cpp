@@ -52,26 +52,22 @@ protected:
 TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     EXPECT_TRUE(editor->isVisible() && !rig.window->isEnabled());
     click("cmdFuenteNueva");
-    const struct {
-        const char* ch;
-        std::vector<std::pair<int, int>> clicks;  // column, row; a second click darkens
-        GlyphDots dots;
-        int width;
-    } drawn[] = {{"€", {{0, 3}, {2, 6}, {1, 0}}, {0x08, 0x01, 0x40}, 3},
-                 {"i", {{1, 2}, {1, 4}, {1, 5}, {1, 6}, {1, 2}, {1, 0}}, {0, 0x71}, 2},
-                 {"Z", {}, {}, 0},
-                 {"q", {{9, 0}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10}};
+    // The character, the clicks (column, row; a second click darkens), its dots and width.
+    const std::tuple<const char*, std::vector<std::pair<int, int>>, GlyphDots, int> drawn[] = {
+        {"€", {{0, 3}, {2, 6}, {1, 0}}, {0x08, 0x01, 0x40}, 3}, {"Z", {}, {}, 0},
+        {"i", {{1, 2}, {1, 4}, {1, 5}, {1, 6}, {1, 2}, {1, 0}}, {0, 0x71}, 2},
+        {"q", {{9, 0}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}, 10}};
     auto* grid = get<DotGrid>("grdFuentePuntos");
-    for (const auto& d : drawn) {
-        type("txtFuenteCaracter", d.ch);
+    for (const auto& [ch, clicks, dots, width] : drawn) {
+        type("txtFuenteCaracter", ch);
         click("cmdFuenteAgregar");
-        for (auto [c, r] : d.clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
-        EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QString("Ancho: %1").arg(d.width));
+        for (auto [c, r] : clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
+        EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QString("Ancho: %1").arg(width));
         const QImage shown = grid->grab().toImage();
-        for (int c = 0; c < static_cast<int>(d.dots.size()); ++c)
+        for (int c = 0; c < static_cast<int>(dots.size()); ++c)
             for (int r = 0; r < kSignRows; ++r)
-                EXPECT_EQ(shown.pixelColor(grid->cellCentre(c, r)) == QColor(0xff, 0x30, 0x20), (d.dots[c] >> r) & 1)
-                    << d.ch << c << "," << r;
+                EXPECT_EQ(shown.pixelColor(grid->cellCentre(c, r)) == QColor(0xff, 0x30, 0x20), (dots[c] >> r) & 1)
+                    << ch << c << "," << r;
     }
     type("txtFuenteCaracter", "i");
     click("cmdFuenteAgregar");
@@ -86,10 +82,11 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     const auto font = LoadFont(path.string());
     ASSERT_EQ(font->recordCount(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {
-        const char32_t ch = FromUtf8(drawn[k].ch)[0];
-        ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1)) << drawn[k].ch;
-        EXPECT_EQ(font->record(ch)->Columna, drawn[k].dots);
-        EXPECT_EQ(GlyphWidth(*font->record(ch)), drawn[k].width);
+        const auto& [text, clicks, dots, width] = drawn[k];
+        const char32_t ch = FromUtf8(text)[0];
+        ASSERT_EQ(font->find(ch), static_cast<Int16>(k + 1)) << text;
+        EXPECT_EQ(font->record(ch)->Columna, dots);
+        EXPECT_EQ(GlyphWidth(*font->record(ch)), width);
     }
     EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
     const std::string before = ReadAll(path);
@@ -113,7 +110,7 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
 
 // Each button refuses, saying why, what it cannot do, and nothing changes. "Copiar en" gives the
 // written character the chosen one's dots; "Quitar" removes the chosen one, choosing the next.
-TEST_F(FontEditorTest, ButtonsSayWhatTheyRefuseAndCopyOrRemoveTheChosenCharacter) {
+TEST_F(FontEditorTest, ButtonsRefuseCopyOrRemoveAndAllFitALaptopScreen) {
     click("cmdFuenteNueva");
     for (const char* ch : {"A", "B", "C"}) {
         type("txtFuenteCaracter", ch);
@@ -151,6 +148,16 @@ TEST_F(FontEditorTest, ButtonsSayWhatTheyRefuseAndCopyOrRemoveTheChosenCharacter
         EXPECT_EQ(editor->currentCharacter(), chosen) << row;
     }
     EXPECT_TRUE(editor->model().characters().empty() && !get<QWidget>("cmdFuenteQuitar")->isEnabled());
+    // The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view.
+    const QSize least = editor->minimumSizeHint();
+    EXPECT_TRUE(least.height() <= 700 && least.width() <= 1366) << least.width() << "x" << least.height();
+    editor->resize(least);
+    editor->layout()->activate();
+    for (QPushButton* b : editor->findChildren<QPushButton*>()) {
+        EXPECT_TRUE(b->isVisible() && editor->rect().contains(QRect(b->mapTo(editor, QPoint(0, 0)), b->size())))
+            << b->objectName().toStdString();
+        EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
+    }
 }
 
 // A font opened and saved unchanged keeps its bytes, records the editor cannot show included;
@@ -248,34 +255,18 @@ TEST(GlyphRaster, DigitsStayApartFromDigitsAndLettersAtTheDefaultThreshold) {
         }
 }
 
-// The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view.
-TEST_F(FontEditorTest, FitsALaptopScreen) {
-    const QSize least = editor->minimumSizeHint();
-    EXPECT_TRUE(least.height() <= 700 && least.width() <= 1366) << least.width() << "x" << least.height();
-    editor->resize(least);
-    editor->layout()->activate();
-    for (QPushButton* b : editor->findChildren<QPushButton*>()) {
-        EXPECT_TRUE(b->isVisible() && editor->rect().contains(QRect(b->mapTo(editor, QPoint(0, 0)), b->size())))
-            << b->objectName().toStdString();
-        EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
-    }
-}
-
 // No two controls of one window (buttons, labels' buddies, group boxes, the menu bar), and no two
 // items of one menu, share an access key; every window the program makes is looked at.
-TEST(AccessKeys, EachWindowAndMenuHasItsOwn) {
-    AppRig rig;
-    ASSERT_TRUE(rig.start());
+TEST_F(FontEditorTest, AccessKeysEachWindowAndMenuHasItsOwn) {
     fs::create_directories(rig.scratch.path() / "ayuda");  // no opener in the rig: our own window
     std::ofstream(rig.scratch.path() / "ayuda" / "letrador.html") << "<html></html>";
     rig.action("menAyudaGeneral")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window->ayuda() != nullptr; }, 30000));
-    rig.action("menEditorFuentes")->trigger();
     rig.window->menGrabVarios_Click();
     std::map<QString, QStringList> texts;  // a window or menu: the texts that may carry a key
     for (QWidget* w : std::initializer_list<QWidget*>{rig.window.get(), &rig.window->avanzadas(),
                                                      &rig.window->archivo(), &rig.window->graba(),
-                                                     rig.window->varios(), rig.window->fuentes(), rig.window->ayuda()}) {
+                                                     rig.window->varios(), editor, rig.window->ayuda()}) {
         QStringList& mine = texts[w->objectName()];
         for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) mine << b->text();
         for (QLabel* l : w->findChildren<QLabel*>())

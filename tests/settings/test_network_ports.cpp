@@ -81,20 +81,14 @@ TEST(NetworkPortsWindow, EachButtonSaysWhatItDidAndLeavesPuertosAsSaid) {
         rig.write(n, line);
     rig.window.mostrar();
     EXPECT_EQ(rig.listed(), (Strings{"COM 7   rfc2217://b:2", "COM 40   tcp://roto"}));
-    const std::string com = "El número de puerto COM debe estar entre 1 y 255.",
-                      port = "El puerto de red debe estar entre 1 y 65535.",
-                      device = "El puerto COM 9 ya lleva al dispositivo /dev/ttyUSB0.\r\n"
+    const std::string device = "El puerto COM 9 ya lleva al dispositivo /dev/ttyUSB0.\r\n"
                                "¿Desea que lleve al servidor de red en su lugar?";
-    const struct {
-        Strings typed;  // none: "Nuevo"
-        bool yes;
-        Strings said;
-        std::string saved;  // the result line's address afterwards
-    } steps[] = {
-        {{"256", "tcp", "srv", "4001"}, true, {com}, ""},
+    // Typed (none: "Nuevo"), the answer, what is said, and the result line's address afterwards.
+    const std::tuple<Strings, bool, Strings, std::string> steps[] = {
+        {{"256", "tcp", "srv", "4001"}, true, {"El número de puerto COM debe estar entre 1 y 255."}, ""},
         {{"9", "tcp", "  ", "4001"}, true, {"Falta el servidor: su nombre o su dirección."}, ""},
         {{"9", "tcp", "mi servidor", "1"}, true, {"El servidor no puede tener espacios ni los caracteres / @ [ ]."}, ""},
-        {{"9", "tcp", "srv", "65536"}, true, {port}, ""},
+        {{"9", "tcp", "srv", "65536"}, true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
         {{"9", "tcp", "srv", "4001"}, false, {device}, ""},
         {{"9", "tcp", "srv", "4001"}, true, {device}, "COM 9: tcp://srv:4001"},
         {{"9", "tcp", "a", "2"}, true, {}, "COM 9: tcp://a:2"},  // its own number: no question
@@ -106,16 +100,16 @@ TEST(NetworkPortsWindow, EachButtonSaysWhatItDidAndLeavesPuertosAsSaid) {
         {{}, true, {}, "COM 7: tcp://c:3"},
         {{" 255 ", "rfc2217", " [::1] ", "000001"}, true, {}, "COM 255: rfc2217://[::1]:1"},
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.typed.empty() ? "Nuevo" : s.typed[0] + " " + s.typed[2] + " " + s.typed[3]);
+    for (const auto& [typed, yes, said, saved] : steps) {
+        SCOPED_TRACE(typed.empty() ? "Nuevo" : typed[0] + " " + typed[2] + " " + typed[3]);
         rig.dialogs.clear();
-        rig.dialogs.defaultAnswer = s.yes;
-        if (s.typed.empty()) rig.click("cmdRedNuevo");
-        EXPECT_EQ(rig.fields(s.typed), (s.typed.empty() ? Strings{"", "tcp", "", ""} : s.typed));
-        if (!s.typed.empty()) rig.click("cmdRedGuardar");
-        EXPECT_EQ(rig.dialogs.texts(), s.said);
+        rig.dialogs.defaultAnswer = yes;
+        if (typed.empty()) rig.click("cmdRedNuevo");
+        EXPECT_EQ(rig.fields(typed), (typed.empty() ? Strings{"", "tcp", "", ""} : typed));
+        if (!typed.empty()) rig.click("cmdRedGuardar");
+        EXPECT_EQ(rig.dialogs.texts(), said);
         for (const auto& box : rig.dialogs.shown) EXPECT_TRUE(!box.isQuestion || box.title == "Puertos de red");
-        EXPECT_EQ(rig.text("lblRedResultado"), s.saved.empty() ? "" : "Se guardó el puerto " + s.saved + ".");
+        EXPECT_EQ(rig.text("lblRedResultado"), saved.empty() ? "" : "Se guardó el puerto " + saved + ".");
     }
     EXPECT_EQ(rig.listed(), (Strings{"COM 7   tcp://c:3", "COM 40   tcp://roto", "COM 255   rfc2217://[::1]:1"}));
     rig.click("cmdRedNuevo");
@@ -149,11 +143,7 @@ TEST(NetworkPortsWindow, EachButtonSaysWhatItDidAndLeavesPuertosAsSaid) {
 // recognition (attention, then model, three attempts); the window goes on meanwhile.
 TEST(NetworkPortsWindow, ProbarAsksTheSignOnAThreadOfItsOwn) {
     using Link = platform::ScriptedSerialLink;
-    const struct {
-        std::function<void(Link&)> sign;
-        Bytes written;
-        std::string said;
-    } rows[] = {
+    const std::tuple<std::function<void(Link&)>, Bytes, std::string> rows[] = {  // the sign, bytes written, said
         {[](Link& l) { l.setResponder(CompatibleSign()); }, {0xC3, 0x01}, "El cartel respondió."},
         {[](Link& l) { l.setResponder([](std::uint8_t) { return Step{}; }); }, {0xC3, 0xC3, 0xC3},
          "El servidor respondió pero el cartel no contestó."},
@@ -161,8 +151,8 @@ TEST(NetworkPortsWindow, ProbarAsksTheSignOnAThreadOfItsOwn) {
         {[](Link& l) { l.setOpenablePorts({}); l.openFailureReason = "el servidor rechazó la conexión"; },
          {}, "No se pudo conectar: el servidor rechazó la conexión"},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.said);
+    for (const auto& [sign, written, said] : rows) {
+        SCOPED_TRACE(said);
         PortsRig rig;
         rig.write(9, "tcp://srv:4001");
         // The job holds until let go: a window that waited for it would let it go by time-out.
@@ -171,7 +161,7 @@ TEST(NetworkPortsWindow, ProbarAsksTheSignOnAThreadOfItsOwn) {
         std::atomic<bool> held{false};
         rig.threads.script = [&, go](Link& link) {
             held = go.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
-            r.sign(link);
+            sign(link);
         };
         rig.window.mostrar();
         rig.list()->item(0)->setSelected(true);
@@ -180,12 +170,12 @@ TEST(NetworkPortsWindow, ProbarAsksTheSignOnAThreadOfItsOwn) {
         EXPECT_EQ(rig.text("lblRedResultado"), "Probando el puerto COM 9…");
         letGo.set_value();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.window.probing(); }, 30000));
-        EXPECT_EQ(rig.text("lblRedResultado"), "COM 9: " + r.said);
+        EXPECT_EQ(rig.text("lblRedResultado"), "COM 9: " + said);
         ASSERT_TRUE(QTest::qWaitFor([&] { return rig.threads.runs().size() == 1; }, 30000));
         const auto run = rig.threads.runs()[0];
         EXPECT_TRUE(held && run.thread != std::this_thread::get_id());
-        EXPECT_EQ(run.written, r.written);
-        EXPECT_EQ(run.openedPorts, r.written.empty() ? std::vector<int>{} : std::vector<int>{9});
+        EXPECT_EQ(run.written, written);
+        EXPECT_EQ(run.openedPorts, written.empty() ? std::vector<int>{} : std::vector<int>{9});
     }
 }
 
