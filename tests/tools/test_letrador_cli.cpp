@@ -75,10 +75,7 @@ void WriteMessage(const fs::path& file, const std::vector<std::tuple<std::string
 // capacity and puertos/.
 class Cli : public ::testing::Test {
   protected:
-    struct Run {
-        int exitCode = -1;
-        std::string out, err;
-    };
+    struct Run { int exitCode = -1; std::string out, err; };
     void SetUp() override {
         fs::create_directories(work / "puertos");
         fs::copy(fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias", work / "tipografias");
