@@ -65,9 +65,7 @@ class ScriptedLinkThreads {
     };
     std::function<void(ScriptedSerialLink&)> script;
 
-    LinkThreadMaker maker() {
-        return [this] { return std::make_unique<Thread>(*this); };
-    }
+    LinkThreadMaker maker() { return [this] { return std::make_unique<Thread>(*this); }; }
     // The jobs that have ended, in the order they ended.
     std::vector<Run> runs() const {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -219,10 +219,8 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
         for (int c = 0; c < 20; ++c)
             threads.emplace_back([&, c] {
                 auto client = rig.client();
-                for (int k = 0; k < 50; ++k) {
-                    const auto r = client->Get(paths[(c + k) % 5], rig.session());
-                    if (r && r->status == 200) ++answered;
-                }
+                for (int k = 0; k < 50; ++k)
+                    if (const auto r = client->Get(paths[(c + k) % 5], rig.session()); r && r->status == 200) ++answered;
             });
         for (auto& t : threads) t.join();
     };
@@ -233,10 +231,7 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     answered = 0;
     const std::string slow = rig.record("m=horario.fmv&puerto=5");
     std::atomic<int> whileRecording{-1};
-    std::thread watch([&] {
-        rig.endedPage(slow, 120);
-        whileRecording = answered.load();
-    });
+    std::thread watch([&] { rig.endedPage(slow, 120); whileRecording = answered.load(); });
     load();
     watch.join();
     EXPECT_EQ(answered.load(), 1000);
