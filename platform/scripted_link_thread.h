@@ -65,9 +65,7 @@ class ScriptedLinkThreads {
     };
     std::function<void(ScriptedSerialLink&)> script;
 
-    LinkThreadMaker maker() {
-        return [this] { return std::make_unique<Thread>(*this); };
-    }
+    LinkThreadMaker maker() { return [this] { return std::make_unique<Thread>(*this); }; }
     // The jobs that have ended, in the order they ended.
     std::vector<Run> runs() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -82,18 +80,14 @@ class ScriptedLinkThreads {
         void start(Job job) override {
             wait();
             thread_ = std::thread([this, job = std::move(job)] {
-                SimulatedTicker ticker;
-                ScriptedSerialLink link(&ticker);
-                SimulatedEventPump pump(link, ticker);
-                if (owner_.script) owner_.script(link);
-                job(link, pump, ticker);
+                ScriptedSigns::Sign s;
+                if (owner_.script) owner_.script(s.link);
+                job(s.link, s.pump, s.ticker);
                 std::lock_guard<std::mutex> lock(owner_.mutex_);
-                owner_.runs_.push_back({std::this_thread::get_id(), link.openedPorts, link.written});
+                owner_.runs_.push_back({std::this_thread::get_id(), s.link.openedPorts, s.link.written});
             });
         }
-        void wait() override {
-            if (thread_.joinable()) thread_.join();
-        }
+        void wait() override { if (thread_.joinable()) thread_.join(); }
 
       private:
         ScriptedLinkThreads& owner_;

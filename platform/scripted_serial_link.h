@@ -6,6 +6,7 @@
 // and the receive handler runs once.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -68,9 +69,7 @@ class ScriptedSerialLink : public SerialLink {
     // Events the pump must run after each write before bytesToWrite() drops to 0.
     int drainEvents = 0;
     // Bytes that come in with no byte written, delivered at once.
-    void injectArrival(std::vector<std::uint8_t> bytes) {
-        arrivals_.push_back({nowTick(), std::move(bytes)});
-    }
+    void injectArrival(std::vector<std::uint8_t> bytes) { arrivals_.push_back({nowTick(), std::move(bytes)}); }
     // The line goes now, outside any exchange.
     void loseLine() { arrivals_.push_back({nowTick(), {}, true}); }
 
@@ -99,13 +98,8 @@ class ScriptedSerialLink : public SerialLink {
         written.push_back(byte);
         if (!open_ || lost_) return;
         pendingDrain_ = drainEvents;
-        Step s;
-        if (!script_.empty()) {
-            s = std::move(script_.front());
-            script_.pop_front();
-        } else {
-            s = responder_ ? responder_(byte) : Reply(byte);
-        }
+        Step s = script_.empty() ? (responder_ ? responder_(byte) : Reply(byte)) : std::move(script_.front());
+        if (!script_.empty()) script_.pop_front();
         const long long at = nowTick() + (s.atTick > 0 ? s.atTick : 0);
         // A failed write is noticed on the event loop, with its byte still waiting to go.
         if (s.losesLine && s.atTick <= 0) stuck_ = true;
@@ -123,17 +117,15 @@ class ScriptedSerialLink : public SerialLink {
 
     // Driven by SimulatedEventPump: delivers the first arrival due by `now`; false when none is.
     bool deliverOneDue(long long now) {
-        for (auto it = arrivals_.begin(); it != arrivals_.end(); ++it) {
-            if (it->at > now) continue;
-            for (auto b : it->bytes) inBuffer_.push_back(b);
-            const bool loses = it->losesLine;
-            arrivals_.erase(it);
-            if (loses && (!open_ || lost_)) return true;
-            if (loses) lost_ = true;
-            if (onReceive_) onReceive_();
-            return true;
-        }
-        return false;
+        const auto it = std::find_if(arrivals_.begin(), arrivals_.end(), [now](auto& a) { return a.at <= now; });
+        if (it == arrivals_.end()) return false;
+        inBuffer_.insert(inBuffer_.end(), it->bytes.begin(), it->bytes.end());
+        const bool loses = it->losesLine;
+        arrivals_.erase(it);
+        if (loses && (!open_ || lost_)) return true;  // a line already gone is not lost twice
+        lost_ = lost_ || loses;
+        if (onReceive_) onReceive_();
+        return true;
     }
     bool drainStep() {
         if (pendingDrain_ <= 0) return false;
@@ -154,8 +146,7 @@ class ScriptedSerialLink : public SerialLink {
     Responder responder_;
     std::set<int> openable_;
     int port_ = 1;
-    bool open_ = false, lost_ = false;
-    bool stuck_ = false;  // a failed write: its byte never drains
+    bool open_ = false, lost_ = false, stuck_ = false;  // stuck_: a failed write, its byte never drains
     int pendingDrain_ = 0;
     std::deque<Arrival> arrivals_;
     std::deque<std::uint8_t> inBuffer_;
@@ -173,21 +164,19 @@ class SimulatedEventPump : public EventPump {
     long long waits = 0;
 
     void processPending() override {
-        while (link_.deliverOneDue(ticker_.now())) {
-        }
-        while (link_.drainStep()) {
-        }
+        deliverAllDue();
+        while (link_.drainStep()) continue;
     }
     void waitForNext() override {
         ++waits;
         if (link_.deliverOneDue(ticker_.now()) || link_.drainStep()) return;
         if (ticker_.now() >= maxTicks) throw std::runtime_error("simulated time ran out");
         ticker_.advance();
-        while (link_.deliverOneDue(ticker_.now())) {
-        }
+        deliverAllDue();
     }
 
   private:
+    void deliverAllDue() { while (link_.deliverOneDue(ticker_.now())) continue; }
     ScriptedSerialLink& link_;
     SimulatedTicker& ticker_;
 };

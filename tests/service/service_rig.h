@@ -114,28 +114,23 @@ class ServiceRig {
     httplib::Result post(const std::string& path, const std::string& form) const {
         return client()->Post(path.c_str(), session_, "csrf=" + csrf_ + "&" + form, "application/x-www-form-urlencoded");
     }
-    // The page at `path` once `done` holds for its body (polled for up to `seconds`), else "".
+    // The page at `path` once `done` holds for its body (polled every 50 ms for up to `seconds`), else "".
     template <class F>
     std::string pageWhen(const std::string& path, F done, int seconds = 20) const {
-        std::string body;
-        return WaitFor([&] {
-            const auto r = get(path);
-            return r && done(body = r->body);
-        }, seconds) ? body : "";
+        for (int k = 0; k <= seconds * 20; ++k) {
+            if (const auto r = get(path); r && done(r->body)) return r->body;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return "";
+    }
+    // A recording's page once it tells the recording ended, else "".
+    std::string endedPage(const std::string& where, int seconds = 60) const {
+        return pageWhen(where, [](const std::string& b) { return b.find("data-terminada=\"1\"") != b.npos; }, seconds);
     }
     // Posts a recording of `form`; the page that follows it, "" when it was refused.
     std::string record(const std::string& form) const {
         const auto r = post("/mensajes/grabar", form);
         return r && r->status == 303 ? r->get_header_value("Location") : std::string();
-    }
-    // Polls `done` every 50 ms for up to `seconds`.
-    template <class F>
-    static bool WaitFor(F done, int seconds = 20) {
-        for (int k = 0; k < seconds * 20; ++k) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return done();
     }
     // The resident memory of the service, in KiB.
     long residentKiB() const {

@@ -55,9 +55,7 @@ TEST(ProgrammeRule, TheLatestEntryOfTodayPerSignNotYetRecorded) {
         {"at the same time the later line", "lu 08:00 3 a.fmv\nlu 08:00 3 b.fmv\n", 0, 8, 0, "", {{1, {3}}}},
     };
     for (const auto& [what, programme, weekday, hour, minute, ledger, expected] : rows) {
-        CivilTime now;
-        now.year = 2024, now.month = 5, now.day = 6 + weekday;  // 2024-05-06 is a Monday
-        now.weekday = weekday, now.hour = hour, now.minute = minute;
+        const CivilTime now{2024, 5, 6 + weekday, hour, minute, 0, weekday};  // 2024-05-06 is a Monday
         Due due;
         for (const auto& d : DueNow(ParseProgramme(programme), now, ParseLedger(ledger))) due.emplace_back(d.line, d.ports);
         EXPECT_EQ(due, expected) << what;
@@ -65,10 +63,8 @@ TEST(ProgrammeRule, TheLatestEntryOfTodayPerSignNotYetRecorded) {
 }
 
 TEST(Counters, PressesWrapAndTheFileKeepsThem) {
-    EXPECT_EQ(NumberAfter(7, Press::Next), 8);
-    EXPECT_EQ(NumberAfter(99, Press::Next), 0);
-    EXPECT_EQ(NumberAfter(0, Press::Previous), 99);
-    EXPECT_EQ(NumberAfter(42, Press::Repeat), 42);
+    EXPECT_EQ(std::tuple(NumberAfter(7, Press::Next), NumberAfter(99, Press::Next), NumberAfter(0, Press::Previous),
+                         NumberAfter(42, Press::Repeat)), std::tuple(8, 0, 99, 42));
     const std::vector<Counter> counters{{"Caja 1", 3, 2, 41}, {"Mostrador ñ", 255, 3, 0}};
     const std::string bytes = ComposeCounters(counters);
     EXPECT_TRUE(bytes.ends_with("\nCaja 1;3;2;41\r\nMostrador \xF1;255;3;0\r\n")) << bytes;

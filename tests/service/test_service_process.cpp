@@ -15,10 +15,14 @@ namespace {
 const std::string kClean = "La grabación se realizó sin errores.";
 std::string Text(const std::filesystem::path& file) { return ChildProcess::FileText(file); }
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+// For pageWhen: the page shows `piece`, no recording under way and the last one clean.
+auto Settled(std::string piece) {
+    return [=](const std::string& b) { return Has(b, piece) && Has(b, "sin errores") && !Has(b, "grabando"); };
+}
 
 // Without a session every page leads to the login and every action gets 401; with one, an
 // action without the session's token gets 403, and a name that could lead out of its folder 400.
-TEST(ServiceAccess, EveryPageAndActionAnswersAsTheSessionAndTokenAllow) {
+TEST(ServiceAccess, EveryPageAndActionAnswersAsTheSessionTokenAndLoginLimitAllow) {
     ServiceRig rig;
     ASSERT_TRUE(rig.open()) << rig.log();
     const httplib::Headers none;
@@ -54,11 +58,8 @@ TEST(ServiceAccess, EveryPageAndActionAnswersAsTheSessionAndTokenAllow) {
         EXPECT_EQ(r->status, status) << r->body;
         EXPECT_EQ(r->get_header_value("Location"), status == 303 ? "/entrar" : "");
     }
-}
-
-TEST(ServiceAccess, SixthFailedLoginInAMinuteGets429AndBigBodiesAreRefused) {
-    ServiceRig rig;
-    ASSERT_TRUE(rig.open()) << rig.log();
+    // The sixth failed login in a minute gets 429, even with the right password; big bodies are
+    // refused; the session already open goes on.
     auto client = rig.client();
     const auto good = client->Post("/entrar", httplib::Params{{"clave", kTestPassword}});
     ASSERT_TRUE(good);
@@ -71,7 +72,9 @@ TEST(ServiceAccess, SixthFailedLoginInAMinuteGets429AndBigBodiesAreRefused) {
     EXPECT_EQ(rig.get("/estado")->status, 200);
 }
 
-TEST(ServicePages, QuickMessageIsSavedAskingBeforeReplacingAndRefusedOverTheCapacity) {
+// A quick message is saved asking before it replaces a file, and refused over the capacity;
+// programme entries are added, changed and removed in the file, keeping the other lines.
+TEST(ServicePages, QuickMessageAndProgrammeEntriesAreWrittenToTheirFiles) {
     ServiceRig rig;
     ASSERT_TRUE(rig.open()) << rig.log();
     const auto saved = rig.post("/rapido/guardar", "texto=Hoy%3A+pan+dulce%3C3%3E&fuente=normal.ffv&nombre=oferta");
@@ -85,17 +88,10 @@ TEST(ServicePages, QuickMessageIsSavedAskingBeforeReplacingAndRefusedOverTheCapa
     EXPECT_EQ(rig.post("/rapido/guardar", "texto=Otro&fuente=normal.ffv&nombre=oferta.fmv&confirmar=si")->status, 303);
     EXPECT_TRUE(Has(rig.get("/mensajes?m=oferta.fmv")->body, "<p class=\"texto\">Otro</p>"));
     // Over the sign's capacity it is refused as "&Total" refuses it, and nothing is recorded.
-    std::string longText;
-    for (int k = 0; k < 80; ++k) longText += "Letrador+";
-    const auto refused = rig.post("/rapido/grabar", "texto=" + longText + "&fuente=normal.ffv&puerto=3");
+    const auto refused = rig.post("/rapido/grabar", "texto=" + std::string(400, 'H') + "&fuente=normal.ffv&puerto=3");
     EXPECT_EQ(refused->status, 422);
     EXPECT_TRUE(Has(refused->body, "No se puede grabar el mensaje porque excede la capacidad del cartel.") &&
                 Has(refused->body, "Capacidad excedida.")) << refused->body;
-}
-
-TEST(ServicePages, ProgrammeEntriesAreAddedChangedAndRemovedInTheFileKeepingTheOtherLines) {
-    ServiceRig rig;
-    ASSERT_TRUE(rig.open()) << rig.log();
     const auto file = rig.work() / "programa.txt";
     std::ofstream(file, std::ios::binary) << "# mi programa\r\nlu 09:00 3 horario.fmv\r\nroto\r\n";
     EXPECT_EQ(rig.post("/programa/agregar", "dia=sa&dia=do&hora=10:30&carteles=3,7&mensaje=d%C3%ADa.fmv")->status, 303);
@@ -123,8 +119,9 @@ TEST(ServiceRecording, DetenerStopsTheSignAtItsNextExchange) {
 }
 
 // Beyond the loopback only once a password is set: --poner-clave asks for it twice (at least 8
-// characters) and keeps only its hash, which the login then takes.
-TEST(ServiceStart, RefusesBeyondTheLoopbackWithoutAPasswordAndStoresOnlyTheHashOfOneTypedTwice) {
+// characters) and keeps only its hash, which the login then takes, over HTTP or, with a
+// certificate, HTTPS only.
+TEST(ServiceStart, RefusesBeyondTheLoopbackWithoutAPasswordThenTakesTheOneTypedTwiceOverHttpOrHttps) {
     ServiceRig rig;
     EXPECT_FALSE(rig.start({"--escuchar", "0.0.0.0:0"}));
     EXPECT_EQ(rig.stop(), 2);
@@ -146,11 +143,7 @@ TEST(ServiceStart, RefusesBeyondTheLoopbackWithoutAPasswordAndStoresOnlyTheHashO
     EXPECT_EQ(service::LoadPasswordHash(file), hash);
     ASSERT_TRUE(rig.restart({"--escuchar", "0.0.0.0:0"})) << rig.log();
     EXPECT_EQ(rig.stop(), 0);
-}
-
-TEST(ServiceStart, WithACertificateItSpeaksOnlyHttpsAndTheCookieIsSecure) {
-    ServiceRig rig;
-    rig.setPassword();
+    // With a certificate it speaks only HTTPS, and the cookie is Secure.
     const auto key = rig.work() / "servicio.key", crt = rig.work() / "servicio.crt";
     ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj /CN=letrador -keyout " +
                            key.string() + " -out " + crt.string() + " >/dev/null 2>&1").c_str()), 0);
@@ -175,14 +168,11 @@ TEST(ServiceTurns, PressesAtOnceGetConsecutiveNumbersInOrderAndTheNumberSurvives
     std::thread second(press, "siguiente"), third(press, "siguiente");
     press("siguiente");
     second.join(), third.join();
-    auto settled = [](const char* number) {
-        return [=](const std::string& b) { return Has(b, number) && Has(b, "sin errores") && !Has(b, "grabando"); };
-    };
-    ASSERT_NE(rig.pageWhen("/turnos", settled("<p class=\"numero\">03</p>")), "");
+    ASSERT_NE(rig.pageWhen("/turnos", Settled("<p class=\"numero\">03</p>")), "");
     ASSERT_TRUE(rig.restart()) << rig.log();
     EXPECT_TRUE(Has(Text(rig.work() / "turnos.txt"), "Caja 1;5;2;3\r\n"));
     press("anterior");
-    ASSERT_NE(rig.pageWhen("/turnos", settled("<p class=\"numero\">02</p>")), "");
+    ASSERT_NE(rig.pageWhen("/turnos", Settled("<p class=\"numero\">02</p>")), "");
     std::vector<int> shown;  // each recording one whole number in style 2, as the sign reads it
     for (const auto& r : rig.sign(0).stop().decoded.value_or(cartel::SignRecord{}).recordings)
         shown.push_back(r.closed && r.turn.style == 2 && r.turn.entries.size() == 1 ? r.turn.entries[0].number : -1);
@@ -196,9 +186,7 @@ TEST(ServiceProgramme, ARestartBringsEachSignToNowOnceAndBadLinesAreNamed) {
     std::ofstream(rig.work() / "programa.txt", std::ios::binary)
         << "# prueba\r\ntodos 08:00 3,7 bienvenida.fmv\r\ntodos 13:00 3 horario.fmv\r\ntodos 25:00 7 x.fmv\r\n";
     ASSERT_TRUE(rig.open({3, 7}, {}, {"--hora-inicial", "2024-05-06 14:00"})) << rig.log();
-    const std::string page = rig.pageWhen("/programa", [](const std::string& b) {
-        return !Has(b, "grabando") && Has(b, "sin errores");
-    }, 30);
+    const std::string page = rig.pageWhen("/programa", Settled(""), 30);
     EXPECT_TRUE(Has(page, "programa.txt, línea 4: hora no válida «25:00»"));
     EXPECT_TRUE(Has(rig.log(), "programa.txt, línea 4: hora no válida"));
     ASSERT_TRUE(rig.restart({"--hora-inicial", "2024-05-06 14:05"})) << rig.log();
@@ -223,7 +211,6 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     ServiceRig rig;
     // COM 4 answers at once and gives the reference; COM 5 answers every byte 10 ms late.
     ASSERT_TRUE(rig.addSigns({4}) && rig.open({5}, ServiceRig::Late(10))) << rig.log();
-    auto ended = [&](const std::string& where) { return Has(rig.get(where)->body, "data-terminada=\"1\""); };
     std::atomic<int> answered{0};
     auto load = [&] {
         const char* paths[] = {"/mensajes?m=horario.fmv", "/mensajes/imagen?m=horario.fmv&p=2", "/estado", "/turnos",
@@ -232,24 +219,19 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
         for (int c = 0; c < 20; ++c)
             threads.emplace_back([&, c] {
                 auto client = rig.client();
-                for (int k = 0; k < 50; ++k) {
-                    const auto r = client->Get(paths[(c + k) % 5], rig.session());
-                    if (r && r->status == 200) ++answered;
-                }
+                for (int k = 0; k < 50; ++k)
+                    if (const auto r = client->Get(paths[(c + k) % 5], rig.session()); r && r->status == 200) ++answered;
             });
         for (auto& t : threads) t.join();
     };
     const std::string reference = rig.record("m=horario.fmv&puerto=4");
-    ASSERT_TRUE(ServiceRig::WaitFor([&] { return ended(reference); }, 60));
+    ASSERT_NE(rig.endedPage(reference), "");
     load();  // once before, to warm the caches, workers and their arenas
     const long before = rig.residentKiB();
     answered = 0;
     const std::string slow = rig.record("m=horario.fmv&puerto=5");
     std::atomic<int> whileRecording{-1};
-    std::thread watch([&] {
-        ServiceRig::WaitFor([&] { return ended(slow); }, 120);
-        whileRecording = answered.load();
-    });
+    std::thread watch([&] { rig.endedPage(slow, 120); whileRecording = answered.load(); });
     load();
     watch.join();
     EXPECT_EQ(answered.load(), 1000);
@@ -271,12 +253,9 @@ TEST(ServiceLocks, WhileAServiceRecordsASignAnotherServiceMeetsItsLock) {
     ServiceRig second(first.work());
     ASSERT_TRUE(first.open({6}, ServiceRig::Late(5)) && second.restart()) << first.log() << second.log();
     const std::string one = first.record("m=horario.fmv&puerto=6"), two = second.record("m=horario.fmv&puerto=6");
-    auto verdict = [](const ServiceRig& rig, const std::string& where) {
-        return rig.pageWhen(where, [](const std::string& b) { return Has(b, "data-terminada=\"1\""); }, 60);
-    };
-    EXPECT_TRUE(Has(verdict(second, two), "<p class=\"veredicto\">Hubo errores en la grabación.</p>"));
+    EXPECT_TRUE(Has(second.endedPage(two), "<p class=\"veredicto\">Hubo errores en la grabación.</p>"));
     EXPECT_TRUE(Has(second.log(), "No se pudo abrir el puerto COM 6: lo está usando otro programa.")) << second.log();
-    EXPECT_TRUE(Has(verdict(first, one), "<p class=\"veredicto\">" + kClean + "</p>"));
+    EXPECT_TRUE(Has(first.endedPage(one), "<p class=\"veredicto\">" + kClean + "</p>"));
     const auto rec = first.sign(0).stop();
     ASSERT_TRUE(rec.decoded && rec.decoded->recordings.size() == 1u) << rec.listing;
     EXPECT_TRUE(rec.decoded->recordings[0].closed && rec.decoded->strayBytes == 0) << rec.listing;

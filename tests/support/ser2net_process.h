@@ -19,35 +19,35 @@ inline sockaddr_in Loopback(int port = 0) {
     return a;
 }
 
-// A loopback TCP port nobody listens on right now.
-inline int FreeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+inline int TcpSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+// Binds `fd` to a free loopback port: that port, or -1.
+inline int BindLoopback(int fd) {
     sockaddr_in a = Loopback();
     socklen_t len = sizeof a;
     const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-    ::close(fd);
     return ok ? ntohs(a.sin_port) : -1;
+}
+inline bool ConnectLoopback(int fd, int port) {
+    sockaddr_in a = Loopback(port);
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+// A loopback TCP port nobody listens on right now.
+inline int FreeTcpPort() {
+    const int fd = TcpSocket(), port = BindLoopback(fd);
+    ::close(fd);
+    return port;
 }
 
 // A listener whose queue is full: a connection to it neither opens nor fails, it hangs.
 struct HangingListener {
-    int hole = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int port = 0;
+    int hole = TcpSocket(), filler = TcpSocket(), port = BindLoopback(hole);
     HangingListener() {
-        sockaddr_in a = Loopback();
-        socklen_t len = sizeof a;
-        ::bind(hole, reinterpret_cast<sockaddr*>(&a), sizeof a);
         ::listen(hole, 0);
-        ::getsockname(hole, reinterpret_cast<sockaddr*>(&a), &len);
-        ::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        port = ntohs(a.sin_port);
+        ConnectLoopback(filler, port);
     }
-    ~HangingListener() {
-        ::close(filler);
-        ::close(hole);
-    }
+    ~HangingListener() { ::close(filler), ::close(hole); }
 };
 
 class Ser2netProcess {
@@ -71,9 +71,8 @@ class Ser2netProcess {
         // -n: in the foreground, -u: no UUCP lock files, -c: our configuration only.
         pid_ = ChildProcess::Spawn({"/usr/sbin/ser2net", "-n", "-u", "-c", config.string()}, -1, log, "");
         for (int k = 0; pid_ > 0 && k < 250; ++k) {  // up to 5 s for it to accept connections
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in a = Loopback(port_);
-            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+            const int fd = TcpSocket();
+            const bool up = ConnectLoopback(fd, port_);
             ::close(fd);
             if (up) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -22,10 +22,20 @@ class SignLoss {
         bool stopOutput = false;               // stop the pseudo-terminal's output at the byte
     };
 
-    SignLoss(VirtualSignProcess& sign, Plan plan, std::function<bool()> kill = {})
-        : sign_(sign), plan_(plan), kill_(std::move(kill)) {
-        if (!kill_) kill_ = [&sign] { return sign.sendSignal(SIGKILL); };
-        thread_ = std::thread([this] { run(); });
+    SignLoss(VirtualSignProcess& sign, Plan plan, std::function<bool()> kill = {}) {
+        if (!kill) kill = [&sign] { return sign.sendSignal(SIGKILL); };
+        thread_ = std::thread([this, &sign, plan, kill = std::move(kill)] {
+            for (const auto giveUp = Clock::now() + std::chrono::seconds(60); !sign.received(plan.atByte);
+                 std::this_thread::sleep_for(std::chrono::milliseconds(2)))
+                if (quit_ || Clock::now() >= giveUp) return;
+            const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+            const int slave = plan.stopOutput ? ::open(sign.device().c_str(), flags) : -1;
+            if (slave >= 0) ::tcflow(slave, TCOOFF);
+            std::this_thread::sleep_for(plan.after);
+            killedAt_ = Clock::now();
+            killed_ = kill();
+            if (slave >= 0) ::close(slave);
+        });
     }
     ~SignLoss() { join(); }
     void join() {
@@ -36,26 +46,6 @@ class SignLoss {
     Clock::time_point killedAt() const { return killedAt_; }
 
   private:
-    void run() {
-        const std::filesystem::path bin = sign_.recordPath().string() + ".bin";
-        std::error_code ec;
-        for (const auto giveUp = Clock::now() + std::chrono::seconds(60);
-             !(std::filesystem::file_size(bin, ec) > static_cast<std::uintmax_t>(plan_.atByte) && !ec);
-             std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
-            if (quit_ || Clock::now() >= giveUp) return;
-        }
-        const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-        const int slave = plan_.stopOutput ? ::open(sign_.device().c_str(), flags) : -1;
-        if (slave >= 0) ::tcflow(slave, TCOOFF);
-        std::this_thread::sleep_for(plan_.after);
-        killedAt_ = Clock::now();
-        killed_ = kill_();
-        if (slave >= 0) ::close(slave);
-    }
-
-    VirtualSignProcess& sign_;
-    Plan plan_;
-    std::function<bool()> kill_;
     std::atomic<bool> quit_{false}, killed_{false};
     Clock::time_point killedAt_{};
     std::thread thread_;

@@ -11,15 +11,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "tests/support/sample_font.h"
 #include "tools/cartel-virtual/sign_decoder.h"
@@ -49,9 +44,9 @@ struct ChildProcess {
         for (auto& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
         pid_t pid = -1;
-        if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+        const bool spawned = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        return spawned ? pid : -1;
     }
     // Waits up to `ms` for `pid` to end, then kills it; its exit code, or -1.
     static int Reap(pid_t pid, int ms) {
@@ -86,21 +81,21 @@ class VirtualSignProcess {
         ChildProcess::Reap(pid_, 0);
         if (out_ >= 0) ::close(out_);
     }
-    VirtualSignProcess(const VirtualSignProcess&) = delete;
-    VirtualSignProcess& operator=(const VirtualSignProcess&) = delete;
 
     std::filesystem::path linkPath() const { return work_ / "puertos" / ("COM" + std::to_string(port_)); }
     std::filesystem::path recordPath() const { return scratch_.path() / "registro.txt"; }
     const std::string& device() const { return device_; }  // the slave device it printed first
     pid_t pid() const { return pid_; }
     bool sendSignal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+    // Whether byte `n` (counted from 0) has come in.
+    bool received(long long n) const {
+        std::error_code ec;
+        return std::filesystem::file_size(bytesPath(), ec) > static_cast<std::uintmax_t>(n) && !ec;
+    }
 
     // Starts it and waits up to 5 s for its first line; false, with `problem`, when none came.
     bool start(std::string* problem = nullptr) {
-        auto fail = [&](const std::string& why) {
-            if (problem) *problem = why;
-            return false;
-        };
+        auto fail = [&](const std::string& why) { if (problem) *problem = why; return false; };
         std::filesystem::create_directories(linkPath().parent_path());
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) return fail("pipe2");
@@ -118,7 +113,7 @@ class VirtualSignProcess {
             if (k == 50) return fail("no first line from cartel-virtual");
             if (::poll(&p, 1, 100) <= 0) continue;
             const ssize_t n = ::read(out_, buf, sizeof buf);
-            if (n <= 0) return fail("cartel-virtual ended: " + FileText(errPath()));
+            if (n <= 0) return fail("cartel-virtual ended: " + ChildProcess::FileText(errPath()));
             device_.append(buf, static_cast<std::size_t>(n));
         }
         device_.resize(device_.find('\n'));
@@ -128,20 +123,14 @@ class VirtualSignProcess {
     // Stops it with SIGTERM (SIGKILL after 5 s) and reads its record.
     Record stop() {
         sendSignal(SIGTERM);
-        Record rec;
-        rec.exitCode = ChildProcess::Reap(std::exchange(pid_, -1), 5000);
-        rec.listing = FileText(recordPath());
-        const std::string raw = FileText(recordPath().string() + ".bin");
-        rec.bytes.assign(raw.begin(), raw.end());
-        rec.decoded = cartel::ParseListing(rec.listing);
-        rec.errors = FileText(errPath());
-        return rec;
+        const int code = ChildProcess::Reap(std::exchange(pid_, -1), 5000);
+        const std::string listing = ChildProcess::FileText(recordPath()), raw = ChildProcess::FileText(bytesPath());
+        return {code, listing, {raw.begin(), raw.end()}, cartel::ParseListing(listing), ChildProcess::FileText(errPath())};
     }
-
-    static std::string FileText(const std::filesystem::path& p) { return ChildProcess::FileText(p); }
 
   private:
     std::string errPath() const { return (scratch_.path() / "stderr.txt").string(); }
+    std::string bytesPath() const { return recordPath().string() + ".bin"; }  // what --registro keeps raw
 
     std::filesystem::path work_;
     int port_;

@@ -75,10 +75,7 @@ void WriteMessage(const fs::path& file, const std::vector<std::tuple<std::string
 // capacity and puertos/.
 class Cli : public ::testing::Test {
   protected:
-    struct Run {
-        int exitCode = -1;
-        std::string out, err;
-    };
+    struct Run { int exitCode = -1; std::string out, err; };
     void SetUp() override {
         fs::create_directories(work / "puertos");
         fs::copy(fs::path(LETRADOR_BINARY_DIR) / "work" / "tipografias", work / "tipografias");
@@ -271,11 +268,9 @@ TEST_F(Cli, CtrlCOrALostSignEndTheRecordingAtTheHeldByte) {
             signs.push_back(sign(p, {"--tarde", std::to_string(r.atByte) + ":800"}));
             args.back() += (args.back().empty() ? "" : ",") + std::to_string(p);
         }
-        const fs::path out = scratch.path() / "salida", bin = signs[0]->recordPath().string() + ".bin";
+        const fs::path out = scratch.path() / "salida";
         const pid_t pid = ChildProcess::Spawn(args, -1, out.string(), "");
-        std::error_code ec;
-        for (int k = 0; k < 3000 && !(fs::file_size(bin, ec) > static_cast<std::uintmax_t>(r.atByte) && !ec); ++k)
-            std::this_thread::sleep_for(2ms);
+        for (int k = 0; k < 3000 && !signs[0]->received(r.atByte); ++k) std::this_thread::sleep_for(2ms);
         std::this_thread::sleep_for(150ms);
         if (r.killSign) signs[0]->sendSignal(SIGKILL);
         else ::kill(pid, SIGINT);

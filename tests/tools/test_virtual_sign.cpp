@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
-#include <QTimer>
+#include <QTest>
 
 #include "app/led_preview.h"
 #include "signlink/turnero_digits.h"
@@ -14,13 +13,15 @@
 #include "tools/cartel-virtual/sign_window.h"
 #include "tools/cartel-virtual/virtual_sign.h"
 
+// Faults are written naming only the fields a case sets; the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace letrador::cartel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Replies = std::vector<int>;  // -1: no reply
 using Texts = std::vector<std::string>;
-using F = Faults&;
 
 const Bytes kOpening = {0xC3, 0x01, 0xC3, 0x02}, kClosing = {0xC9, 0xD2, 0xC5};
 // Two paragraphs, each ended with C9: "<4>", 7F 08 7F, a blank, the code 00 of a tag that is no
@@ -44,16 +45,11 @@ Bytes TurnBody(int style, int from = 0, int to = 100) {
     for (int n = from; n < to; ++n) out = Cat({out, TurnColumns(n, style), {0xD0, 0xC9}});
     return out;
 }
-Faults With(void (*set)(F)) {
-    Faults f;
-    return set(f), f;
-}
 Replies Answer(VirtualSign& sign, const Bytes& in, long long nowMs = 0) {
     Replies out;
-    for (std::uint8_t b : in) {
-        const auto r = sign.receive(b, nowMs);
-        out.push_back(r ? r->byte : -1);
-    }
+    for (std::uint8_t b : in)
+        if (const auto r = sign.receive(b, nowMs)) out.push_back(r->byte);
+        else out.push_back(-1);
     return out;
 }
 
@@ -69,12 +65,11 @@ TEST(VirtualSign, AnswersAndFaults) {
         {{}, {0x01, 0x02, 0xC5, 0xC3, 0x7F, 0x02}, {0x01, 0x02, 0xC4, 0xC4, 0x7F, 0x02}, S::Idle},
         {{}, {0xC3, 0xC3, 0x02}, {0xC4, 0xC4, 0xC4}, S::Recording},
         // Faults change the reply only: the state moves on as usual.
-        {With([](F f) { f.silentFrom = 2; }), in, {0xC4, 0x5A, -1, -1, -1}, S::Recording},
-        {With([](F f) { f.silentAt = {1, 3}; }), in, {0xC4, -1, 0xC4, -1, 0x7F}, S::Recording},
-        {With([](F f) { f.wrongReply = {{1, std::nullopt}, {4, 0x33}}; }), in, {0xC4, 0x5B, 0xC4, 0xC4, 0x33},
-         S::Recording},
-        {With([](F f) { f.model = kOtroModelo; }), {0xC3, 0x01}, {0xC4, 0x5B}, S::Idle},
-        {With([](F f) { f.refuseStart = true; }), in, {0xC4, 0x5A, 0xC4, kRechazoInicio, 0x7F}, S::Idle},
+        {Faults{.silentFrom = 2}, in, {0xC4, 0x5A, -1, -1, -1}, S::Recording},
+        {Faults{.silentAt = {1, 3}}, in, {0xC4, -1, 0xC4, -1, 0x7F}, S::Recording},
+        {Faults{.wrongReply = {{1, std::nullopt}, {4, 0x33}}}, in, {0xC4, 0x5B, 0xC4, 0xC4, 0x33}, S::Recording},
+        {Faults{.model = kOtroModelo}, {0xC3, 0x01}, {0xC4, 0x5B}, S::Idle},
+        {Faults{.refuseStart = true}, in, {0xC4, 0x5A, 0xC4, kRechazoInicio, 0x7F}, S::Idle},
     };
     for (const auto& [faults, bytes, replies, state] : rows) {
         const bool first = &faults == &std::get<0>(rows[0]);
@@ -204,9 +199,7 @@ TEST(SignDisplay, TheDisplayAndItsWindowAtEachStage) {
         window.scheduleRefresh();
     }
     EXPECT_EQ(window.paragraphStrips().size(), 1u);
-    QEventLoop loop;
-    QTimer::singleShot(300, &loop, &QEventLoop::quit);
-    loop.exec();
+    QTest::qWait(300);
     EXPECT_EQ(window.statusLabel()->text().toStdString(), "Grabación completa");
     EXPECT_EQ(window.paragraphStrips().size(), 2u);
     EXPECT_EQ(window.paragraphStrips()[0]->columns(), (Bytes{0x7F, 0x08, 0x7F, 0x80, 0x7E}));
@@ -227,7 +220,7 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
         {true, {"--ventana"}, {}, kMessage, false},
         // The late reply comes within the wait.
         {true, {"--ventana", "--silencio-solo", "1", "--eco-erroneo", "40:0x33", "--tarde", "50:200"},
-         With([](F f) { f.silentAt = {1}, f.lateMs = {{50, 200}}, f.wrongReply = {{40, 0x33}}; }), turn, false},
+         Faults{.silentAt = {1}, .lateMs = {{50, 200}}, .wrongReply = {{40, 0x33}}}, turn, false},
         {false, {"--ventana"}, {}, kMessage, true},
         {false, {}, {}, kMessage, false},
     };
