@@ -1,6 +1,5 @@
 // The open/save chooser frmArchivo as the file commands see it, and the little of the main
-// window that the chooser switches. The Qt window implements ChooserView over its widgets;
-// PlainChooserView holds the same state without a window.
+// window that the chooser switches. The Qt window implements ChooserView over its widgets.
 #pragma once
 
 #include <string>
