@@ -442,8 +442,10 @@ TEST(VariosCarteles, ClosingWhileSignsRecordAsksWhetherToStopThem) {
         rig.in<QPushButton>("cmdGrabar")->click();
         EXPECT_EQ(varios.verdict(0), verdict);
         EXPECT_EQ(rig.dialogs.shown.size(), byClose || turnero ? 1u : 0u);
-        if (turnero) EXPECT_EQ(rig.dialogs.texts(), Strings{std::string(kTurneroPregunta)});
-        if (turnero) EXPECT_EQ(rig.wire(0).size(), 4u + 1500 + 3);
+        if (turnero) {
+            EXPECT_EQ(rig.dialogs.texts(), Strings{std::string(kTurneroPregunta)});
+            EXPECT_EQ(rig.wire(0).size(), 4u + 1500 + 3);
+        }
         if (verdict == Verdict::Stopped) {
             EXPECT_EQ(rig.wire(0).size(), 6u);
             EXPECT_EQ(varios.log(0).lines().back(), "Grabación detenida por el operador.");

@@ -283,7 +283,9 @@ class ReaderTest : public ::testing::Test, public InMemorySaves, public MessageF
             << stored.size() << " paragraphs";
         const bool wrote = files.EscribirMensaje(path("x.fmv"));  // not when a text is the end marker
         EXPECT_TRUE(wrote || read);
-        if (!read) EXPECT_EQ(saved, before);
+        if (!read) {
+            EXPECT_EQ(saved, before);
+        }
         const std::optional<std::string> again = read ? std::optional(wrote ? saved : std::string()) : std::nullopt;
         openWhole(before);
         return again;
