@@ -61,6 +61,7 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     for (const auto& [ch, clicks, dots, width] : drawn) {
         type("txtFuenteCaracter", ch);
         click("cmdFuenteAgregar");
+        EXPECT_TRUE(editor->modified()) << ch;  // an added character alone is a change to keep
         for (auto [c, r] : clicks) QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(c, r));
         EXPECT_EQ(get<QLabel>("lblFuenteAncho")->text(), QString("Ancho: %1").arg(width));
         const QImage shown = grid->grab().toImage();

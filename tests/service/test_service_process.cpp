@@ -116,6 +116,10 @@ TEST(ServiceRecording, DetenerStopsTheSignAtItsNextExchange) {
     for (const char* piece : {"Grabación detenida por el operador.", "\"verdict\":\"Hubo errores en la grabación.\"",
                               "\"words\":\"detenida por el operador\""})
         EXPECT_TRUE(Has(json, piece)) << json;
+    // The status page names every sign found by its port and the device that port stands for.
+    const std::string status = rig.get("/estado")->body;
+    EXPECT_TRUE(Has(status, "COM 8</td><td data-titulo=\"Dirección\">" + (rig.work() / "puertos" / "COM8").string()));
+    EXPECT_FALSE(Has(status, "\"Dirección\">—<")) << status;
 }
 
 // Beyond the loopback only once a password is set: --poner-clave asks for it twice (at least 8

@@ -125,6 +125,7 @@ TEST(TelnetCodec, ClientAgreesOnlyToTheSignsSettingsAndNamesWhatTheServerAnswere
         {{kIAC, kDONT, kOptComPort}, S::Refused, "el servidor no admite RFC 2217 (COM-PORT-CONTROL)"},
         {Cat({options, Acks({0, 1, 0xC2, 0}, 8, 1, 1, 1)}), S::Refused,
          "el servidor no aceptó 9600 baudios (respondió 115200)"},
+        {Cat({options, Acks(Bytes{}, 8, 1, 1, 1)}), S::Refused, "el servidor no aceptó 9600 baudios (respondió 0)"},
         {Cat({options, Acks(k9600, 7, 1, 1, 1)}), S::Refused, "el servidor no aceptó 8 bits de datos (respondió 7)"},
         {Cat({options, Acks(k9600, 8, 3, 1, 1)}), S::Refused,
          "el servidor no aceptó trabajar sin paridad (respondió paridad par)"},
