@@ -225,6 +225,13 @@ TEST_F(FontEditorTest, DrawnGlyphsAreReviewedAndReplaceOnlyWhenTheOperatorSaysSo
     for (const auto& [button, dots, left] : answers) {  // left: glyphs still under review
         SCOPED_TRACE(button);
         click("cmdFuenteDibujar");
+        // Under review, the glyph's picture shows its dots, and only them.
+        const QImage icon = review->item(0)->icon().pixmap(review->iconSize()).toImage();
+        const int pitch = icon.width() / kGlyphColumns;
+        for (int c = 0; c < kGlyphColumns; ++c)
+            for (int r = 0; r < kSignRows; ++r)
+                EXPECT_EQ(icon.pixelColor(c * pitch + pitch / 2, r * pitch + pitch / 2) == QColor(0xff, 0x30, 0x20),
+                          ((small[c] >> r) & 1) != 0) << c << "," << r;
         rig.dialogs.clear();
         rig.dialogs.chooseNext(button);
         click("cmdFuentePoner");
