@@ -48,7 +48,7 @@ TEST_F(EditingTest, AgregarPutsTheTagAtTheSelectionStartAndCtrlZTakesItBack) {
     rig.press("cmdMsjFxAgrega");
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Debe seleccionar un efecto de la lista."});
     const std::tuple<int, int, int, int, const char*, QColor> cases[] = {  // selection, effect: caret, text, colour
-        {0, 0, 3, 3, "<3>HOLA", kRed}, {1, 3, 10, 4, "H<A>OLA", kGreen}};
+        {4, 4, 0, 7, "HOLA<0>", QColor(0, 0, 255)}, {0, 0, 3, 3, "<3>HOLA", kRed}, {1, 3, 10, 4, "H<A>OLA", kGreen}};
     for (const auto& [start, end, effect, caret, result, colour] : cases) {
         SCOPED_TRACE(result);
         editor->setPlainText("HOLA");

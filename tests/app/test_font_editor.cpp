@@ -200,8 +200,19 @@ TEST_F(FontEditorTest, DrawnGlyphsAreReviewedAndReplaceOnlyWhenTheOperatorSaysSo
     for (int i = 0; i < review->count(); ++i)
         EXPECT_TRUE(review->item(i)->checkState() == Qt::Checked && !review->item(i)->icon().isNull()) << i;
     EXPECT_TRUE(editor->model().characters().empty());
+    std::vector<QImage> pictures;
+    for (int i = 0; i < review->count(); ++i) pictures.push_back(review->item(i)->icon().pixmap(review->iconSize()).toImage());
     review->item(static_cast<int>(all.find(U'Z')))->setCheckState(Qt::Unchecked);
     click("cmdFuentePoner");
+    // Each glyph was pictured for review with the dots it was then given, and only them.
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const GlyphDots dots = editor->model().dots(all[i]);
+        const int pitch = pictures[i].width() / kGlyphColumns;
+        for (int c = 0; all[i] != U'Z' && c < kGlyphColumns; ++c)
+            for (int r = 0; r < kSignRows; ++r)
+                EXPECT_EQ(pictures[i].pixelColor(c * pitch + pitch / 2, r * pitch + pitch / 2) == QColor(0xff, 0x30, 0x20),
+                          ((dots[c] >> r) & 1) != 0) << i << ": " << c << "," << r;
+    }
     EXPECT_TRUE(rig.dialogs.shown.empty());  // nothing there to replace: nothing asked
     EXPECT_EQ(editor->model().characters().size(), all.size() - 1);
     EXPECT_FALSE(editor->model().has(U'Z') || get<QWidget>("cmdFuentePoner")->isEnabled());
@@ -225,13 +236,6 @@ TEST_F(FontEditorTest, DrawnGlyphsAreReviewedAndReplaceOnlyWhenTheOperatorSaysSo
     for (const auto& [button, dots, left] : answers) {  // left: glyphs still under review
         SCOPED_TRACE(button);
         click("cmdFuenteDibujar");
-        // Under review, the glyph's picture shows its dots, and only them.
-        const QImage icon = review->item(0)->icon().pixmap(review->iconSize()).toImage();
-        const int pitch = icon.width() / kGlyphColumns;
-        for (int c = 0; c < kGlyphColumns; ++c)
-            for (int r = 0; r < kSignRows; ++r)
-                EXPECT_EQ(icon.pixelColor(c * pitch + pitch / 2, r * pitch + pitch / 2) == QColor(0xff, 0x30, 0x20),
-                          ((small[c] >> r) & 1) != 0) << c << "," << r;
         rig.dialogs.clear();
         rig.dialogs.chooseNext(button);
         click("cmdFuentePoner");
