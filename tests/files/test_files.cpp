@@ -513,7 +513,7 @@ TEST_F(SaveTest, AKilledSaveLeavesTheOldFileAndAHiddenFileThatTheNextSaveRemoves
         ::close(held);
         EXPECT_EQ(ReadBytes(target), "fin");
         EXPECT_EQ(HiddenFiles(folder), 2);
-        EXPECT_TRUE(fs::exists(folder / "dieciseis-ab.fmv"));
+        EXPECT_TRUE(fs::exists(folder / ".letrador-Abc123") && fs::exists(folder / "dieciseis-ab.fmv"));
     }
 }
 
