@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
@@ -16,6 +17,7 @@
 
 #include "app/frm_ayuda.h"
 #include "app/program.h"
+#include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
 #include "files/frm_archivo.h"
 #include "platform/qt_dialogs.h"
@@ -110,6 +112,24 @@ TEST(StartUp, WithoutAScreenTheProgramSaysHowToSeeItAndEnds) {
         EXPECT_TRUE((code ? out : err).isEmpty());
         for (const QString& w : said) EXPECT_TRUE((code ? err : out).contains(w)) << w.toStdString();
     }
+}
+
+// "--cartel-virtual": the virtual sign runs with its pseudo-terminal linked as puertos/COM255 for
+// as long as the program does; once the program is done with it, it ends and takes its link away.
+TEST(StartUp, TheVirtualSignIsLinkedAsAPortUntilTheProgramEnds) {
+    TestApp();
+    ScratchFolder work;
+    const fs::path link = work.path() / "puertos" / "COM255";
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFileInfo(LETRADOR_CARTEL_VIRTUAL_PATH).absolutePath().toUtf8() + ":" + path);
+    {
+        VirtualSignLauncher launcher;
+        QString problem;
+        ASSERT_TRUE(launcher.start(work.path(), 255, {}, &problem)) << problem.toStdString();
+        EXPECT_EQ(fs::read_symlink(link).string().rfind("/dev/pts/", 0), 0u);
+    }
+    qputenv("PATH", path);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
 // Each step of the operator, what every control and menu item then offers (1 enabled), and whether
