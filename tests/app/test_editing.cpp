@@ -161,6 +161,8 @@ TEST_F(EditingTest, FontListFollowsTheFolderAndTheParagraph) {
     QTest::keyClick(fonts(), Qt::Key_Down);
     QCoreApplication::processEvents();
     EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
+    QTest::keyClicks(rig.child<QLineEdit>("txtMsjArchivo"), "x");  // the font is chosen, never typed
+    EXPECT_EQ(rig.window->fontFileText(), "b.ffv");
     editor->setPlainText("AB");
     clickFont(0);
     rig.press("cmdParGuardar");
