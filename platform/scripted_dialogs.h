@@ -30,15 +30,17 @@ public:
     }
     bool question(const std::string& text, const std::string& title) override {
         shown.push_back({true, text, title});
-        const bool yes = answers_.empty() ? defaultAnswer : answers_.front();
-        if (!answers_.empty()) answers_.pop_front();
+        if (answers_.empty()) return defaultAnswer;
+        const bool yes = answers_.front();
+        answers_.pop_front();
         return yes;
     }
     int choose(const std::string& text, const std::string& title,
                const std::vector<std::string>& buttons) override {
         shown.push_back({true, text, title, buttons});
-        const int button = choices_.empty() ? 0 : choices_.front();
-        if (!choices_.empty()) choices_.pop_front();
+        if (choices_.empty()) return 0;
+        const int button = choices_.front();
+        choices_.pop_front();
         return button;
     }
     std::vector<std::string> texts() const {

@@ -98,8 +98,13 @@ class ScriptedSerialLink : public SerialLink {
         written.push_back(byte);
         if (!open_ || lost_) return;
         pendingDrain_ = drainEvents;
-        Step s = script_.empty() ? (responder_ ? responder_(byte) : Reply(byte)) : std::move(script_.front());
-        if (!script_.empty()) script_.pop_front();
+        Step s;
+        if (!script_.empty()) {
+            s = std::move(script_.front());
+            script_.pop_front();
+        } else {
+            s = responder_ ? responder_(byte) : Reply(byte);
+        }
         const long long at = nowTick() + (s.atTick > 0 ? s.atTick : 0);
         // A failed write is noticed on the event loop, with its byte still waiting to go.
         if (s.losesLine && s.atTick <= 0) stuck_ = true;
