@@ -240,7 +240,19 @@ TEST_F(EditingTest, PreviewFollowsEveryChange) {
         ASSERT_EQ(rig.preview()->strip()->columns().size(), static_cast<std::size_t>(strip));
         EXPECT_EQ(rig.preview()->strip()->columns().front(), first);
     }
-    const LedStrip* strip = rig.preview()->strip();
+    LedStrip* strip = rig.preview()->strip();
+    // Each dot is drawn lit or dark as its column's bit says, also when scrolling repaints only
+    // the first two pixels of its cell.
+    const QImage shot = strip->grab().toImage();
+    std::set<QRgb> lit, dark;
+    for (std::size_t c = 0; c < strip->columns().size(); ++c) {
+        for (int row = 0; row < 7; ++row)
+            (DotLit(strip->columns()[c], row) ? lit : dark).insert(shot.pixel(strip->dotCentre(c, row)));
+        const QPoint edge = strip->dotCentre(c, 3) - QPoint(LedStrip::kPitch / 2, 0);
+        EXPECT_EQ(strip->grab({edge.x(), 0, 2, strip->height()}).toImage().pixel(1, edge.y()),
+                  shot.pixel(edge + QPoint(1, 0))) << c;
+    }
+    EXPECT_TRUE(lit.size() == 1 && dark.size() == 1 && lit != dark);
     ASSERT_EQ(strip->markers().size(), 1u);
     EXPECT_EQ(strip->markers()[0].code, U'4');
     EXPECT_EQ(strip->markers()[0].column, 0u);
