@@ -24,18 +24,15 @@ mkdir -p "$HOME/.local/share/letrador/puertos"
 ln -s /dev/null "$HOME/.local/share/letrador/puertos/COM9"
 cd "$scratch/actual"
 
-offered() {  # WORD... : the sorted candidates for the last word
+failures=0
+check() {  # EXPECTED WORD... : EXPECTED, the sorted candidates for the last word
+    local expected=$1 got
+    shift
     COMP_WORDS=(letrador-cli "$@")
     COMP_CWORD=$#
     COMPREPLY=()
     _letrador_cli letrador-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    printf '%s\n' "${COMPREPLY[@]}" | sed '/^$/d' | sort -u | tr '\n' ' ' | sed 's/ $//'
-}
-failures=0
-check() {  # EXPECTED WORD...
-    local expected=$1 got
-    shift
-    got=$(offered "$@")
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sed '/^$/d' | sort -u | paste -sd ' ')
     [ "$got" = "$expected" ] && return
     echo "FALLO: letrador-cli $* -> \"$got\", se esperaba \"$expected\"" >&2
     failures=$((failures + 1))
@@ -68,7 +65,7 @@ ports() {  # TYPED ENTRIES... : what --puerto TYPED must offer
     [[ $typed == *,* ]] && named=${typed%,*},
     for n in $present "$@"; do
         [[ ,$named == *,$n,* || $named$n != "$typed"* ]] || echo "$named$n"
-    done | sort -u | tr '\n' ' ' | sed 's/ $//'
+    done | sort -u | paste -sd ' '
 }
 for typed in "" 2 30 7, 7,2 7,200, 200,1,; do
     check "$(ports "$typed" 7 200 255)" grabar --carpeta "$work" --puerto "$typed"
