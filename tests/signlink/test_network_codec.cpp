@@ -74,38 +74,56 @@ TEST(TelnetCodec, EveryByteValueSurvivesTheDoublingOfIacInAnyPieces) {
     }
 }
 
-// One client through a whole session: each step sees what the steps before it agreed.
-TEST(TelnetCodec, ClientGreetsAndAsksForTheSignsLineSettingsOnceTheServerAgrees) {
-    Codec client(Codec::Role::Client);
+// One client and one server, each through a whole session: each step sees what the steps before
+// it agreed. The server acknowledges each setting with the value it now uses; a baud rate of 0
+// and a setting of 0 ask for the one in use.
+TEST(TelnetCodec, ClientAndServerSessionsStepByStep) {
+    Codec client(Codec::Role::Client), server(Codec::Role::Server);
     EXPECT_EQ(client.greeting(), (Bytes{kIAC, kWILL, kOptBinary, kIAC, kDO, kOptBinary, kIAC, kWILL, kOptSuppressGoAhead,
                                         kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptComPort}));
     const Bytes request = Cat({Sb(kSetBaudRate, k9600), Sb(kSetDataSize, {8}), Sb(kSetParity, {kParityNone}),
                                Sb(kSetStopSize, {kOneStopBit}), Sb(kSetControl, {kNoFlowControl})});
+    const Bytes k115200 = {0, 1, 0xC2, 0};
     const struct {
         const char* name;
+        Codec& codec;
         Bytes in, data, answer;
-        bool acknowledged;  // all line settings, after this step
+        std::uint32_t after;  // the client: all line settings acknowledged (1); the server: the baud asked
     } steps[] = {
         // What ser2net's telnet(rfc2217) accepter says first.
-        {"server greeting",
-         {kIAC, kWILL, kOptSuppressGoAhead, kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptEcho, kIAC, kDONT, kOptEcho,
-          kIAC, kDO, kOptBinary, kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort},
-         {}, Cat({{kIAC, kDONT, kOptEcho}, request}), false},
-        {"agreed again", {kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort}, {}, {}, false},
-        {"unknown options", {kIAC, kDO, 24, kIAC, kWILL, 31}, {}, {kIAC, kWONT, 24, kIAC, kDONT, 31}, false},
-        {"one-byte commands in the data", {'A', kIAC, 241, 'B', kIAC, 249, kIAC, kIAC}, {'A', 'B', kIAC}, {}, false},
+        {"server greeting", client,
+         {kIAC, kWILL, kOptSuppressGoAhead, kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptEcho, kIAC, kDONT,
+          kOptEcho, kIAC, kDO, kOptBinary, kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort},
+         {}, Cat({{kIAC, kDONT, kOptEcho}, request}), 0},
+        {"agreed again", client, {kIAC, kWILL, kOptBinary, kIAC, kDO, kOptComPort}, {}, {}, 0},
+        {"unknown options", client, {kIAC, kDO, 24, kIAC, kWILL, 31}, {}, {kIAC, kWONT, 24, kIAC, kDONT, 31}, 0},
+        {"one-byte commands in the data", client, {'A', kIAC, 241, 'B', kIAC, 249, kIAC, kIAC}, {'A', 'B', kIAC},
+         {}, 0},
         // Acknowledged one by one: the link is ready only once control is too.
-        {"acknowledgements and a notification",
-         Cat({Sb(101, k9600), Sb(107, {kIAC, kIAC}), {'x'}, Sb(102, {8}), Sb(103, {1}), Sb(104, {1})}), {'x'}, {}, false},
-        {"control acknowledged", Sb(105, {1}), {}, {}, true},
-        {"binary withdrawn", {kIAC, kWONT, kOptBinary, kIAC, kWONT, kOptBinary}, {}, {kIAC, kDONT, kOptBinary}, true},
+        {"acknowledgements and a notification", client,
+         Cat({Sb(101, k9600), Sb(107, {kIAC, kIAC}), {'x'}, Sb(102, {8}), Sb(103, {1}), Sb(104, {1})}), {'x'}, {}, 0},
+        {"control acknowledged", client, Sb(105, {1}), {}, {}, 1},
+        {"binary withdrawn", client, {kIAC, kWONT, kOptBinary, kIAC, kWONT, kOptBinary}, {},
+         {kIAC, kDONT, kOptBinary}, 1},
+        {"baud in use, none asked yet", server, Sb(kSetBaudRate, {0, 0, 0, 0}), {}, Sb(101, k9600), 0},
+        {"9600", server, Sb(kSetBaudRate, k9600), {}, Sb(101, k9600), 9600},
+        {"115200", server, Sb(kSetBaudRate, k115200), {}, Sb(101, k115200), 115200},
+        {"baud in use", server, Sb(kSetBaudRate, {0, 0, 0, 0}), {}, Sb(101, k115200), 115200},
+        {"1", server, Sb(kSetBaudRate, {0, 0, 0, 1}), {}, Sb(101, {0, 0, 0, 1}), 1},
+        {"data size in use", server, Sb(kSetDataSize, {0}), {}, Sb(102, {8}), 1},
+        {"no parity", server, Sb(kSetParity, {kParityNone}), {}, Sb(103, {kParityNone}), 1},
+        {"stop size in use", server, Sb(kSetStopSize, {0}), {}, Sb(104, {1}), 1},
+        {"control 255", server, Sb(kSetControl, {kIAC, kIAC}), {}, Sb(105, {kIAC, kIAC}), 1},
+        {"unanswered command", server, Sb(6, {0}), {}, {}, 1},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
         Bytes answer;
-        EXPECT_EQ(Decode(client, s.in, &answer), s.data);
+        EXPECT_EQ(Decode(s.codec, s.in, &answer), s.data);
         EXPECT_EQ(answer, s.answer);
-        EXPECT_EQ(client.lineSettingsAcknowledged(), s.acknowledged);
+        const std::uint32_t after =
+            &s.codec == &client ? client.lineSettingsAcknowledged() : server.requestedBaudRate();
+        EXPECT_EQ(after, s.after);
     }
 }
 
@@ -152,34 +170,6 @@ TEST(TelnetCodec, ASubnegotiationLongerThanItsLimitBreaksTheProtocol) {
         const Bytes data = Decode(client, Cat({{kIAC, kSB}, Bytes(length, 'x'), {kIAC, kSE, 'y'}}));
         EXPECT_EQ(client.failed(), length > kMaxSubnegotiation);
         EXPECT_EQ(data, client.failed() ? Bytes{} : Bytes{'y'});
-    }
-}
-
-// One server through the steps: each setting acknowledged with the value it now uses; a baud
-// rate of 0 and a setting of 0 ask for the one in use.
-TEST(TelnetCodec, ServerAcknowledgesEachSettingWithItsValueAndAnswersQueries) {
-    const struct {
-        Bytes in, answer;
-        std::uint32_t baud;  // requested so far
-    } steps[] = {
-        {Sb(kSetBaudRate, {0, 0, 0, 0}), Sb(101, k9600), 0},
-        {Sb(kSetBaudRate, k9600), Sb(101, k9600), 9600},
-        {Sb(kSetBaudRate, {0, 1, 0xC2, 0}), Sb(101, {0, 1, 0xC2, 0}), 115200},
-        {Sb(kSetBaudRate, {0, 0, 0, 0}), Sb(101, {0, 1, 0xC2, 0}), 115200},
-        {Sb(kSetBaudRate, {0, 0, 0, 1}), Sb(101, {0, 0, 0, 1}), 1},
-        {Sb(kSetDataSize, {0}), Sb(102, {8}), 1},
-        {Sb(kSetParity, {kParityNone}), Sb(103, {kParityNone}), 1},
-        {Sb(kSetStopSize, {0}), Sb(104, {1}), 1},
-        {Sb(kSetControl, {kIAC, kIAC}), Sb(105, {kIAC, kIAC}), 1},
-        {Sb(6, {0}), {}, 1},
-    };
-    Codec server(Codec::Role::Server);
-    for (const auto& c : steps) {
-        SCOPED_TRACE(::testing::PrintToString(c.in));
-        Bytes answer;
-        EXPECT_TRUE(Decode(server, c.in, &answer).empty());
-        EXPECT_EQ(answer, c.answer);
-        EXPECT_EQ(server.requestedBaudRate(), c.baud);
     }
 }
 
