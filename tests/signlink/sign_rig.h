@@ -27,7 +27,8 @@ inline const Bytes kCleanOpening = {0xC3, 0x01, 0xC3, 0x02};
 inline Bytes Hex(std::string_view hex) {
     Bytes out;
     for (std::size_t k = 0; k < hex.size(); ++k)
-        if (hex[k] != ' ') out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(k++, 2)), nullptr, 16)));
+        if (hex[k] != ' ')
+            out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(k++, 2)), nullptr, 16)));
     return out;
 }
 inline const Bytes kCleanClosing = {0xC9, 0xD2, 0xC5};
@@ -82,9 +83,6 @@ struct SignRig {
     }
     void script(const std::vector<Step>& steps) {
         for (const Step& s : steps) link.queue(s);
-    }
-    void mute() {
-        link.setResponder([](std::uint8_t) { return kMute; });
     }
     std::string log(std::size_t from = 0) const { return Joined(view.lines(), from); }
     // Bytes written after the first `skip`.

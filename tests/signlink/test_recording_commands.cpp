@@ -78,11 +78,6 @@ TEST(RecordingCommands, WholeMessageAndCurrentParagraph) {
         EXPECT_EQ(r.writtenAfter(kCleanOpening.size()), Hex(c.written));
         EXPECT_EQ(r.log(4), c.log);
     }
-    SignRig r;  // a failed opening goes straight to the closing
-    r.mute();
-    EXPECT_FALSE(RecordWholeMessage(r.grabador, {{U"I", font.path, 1, false}}, {"3", false, 3}));
-    EXPECT_EQ(r.link.written, Hex("C3 C3 C3"));
-    EXPECT_EQ(r.log(7), "  -Reintento 3 de 3|Error: reintentos superados.|" + kFailed);
 }
 
 }  // namespace
