@@ -10,19 +10,25 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTextBlock>
 #include <fstream>
 #include <functional>
 #include <set>
 
+#include "app/frm_ayuda.h"
 #include "app/frm_letrador.h"
 #include "app/led_preview.h"
+#include "files/frm_archivo.h"
+#include "message/codepage.h"
 #include "platform/qt_desktop.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/scripted_link_thread.h"
 #include "settings/frm_avanzadas.h"
 #include "settings/port_mapping.h"
 #include "signlink/frm_graba.h"
+#include "signlink/frm_varios.h"
 #include "tests/signlink/sign_rig.h"
 #include "tests/support/sample_font.h"
 
@@ -34,6 +40,12 @@ using Strings = std::vector<std::string>;
 inline std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Brings `w` to the front and waits until it has the keyboard.
+inline bool Activate(QWidget& w) {
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
 }
 
 inline QApplication& TestApp() {

@@ -8,21 +8,16 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
 
-#include "app/frm_ayuda.h"
 #include "app/program.h"
 #include "app/virtual_sign_launcher.h"
 #include "app/work_folder.h"
-#include "files/frm_archivo.h"
 #include "platform/qt_dialogs.h"
 #include "settings/frm_puertos_red.h"
-#include "signlink/frm_varios.h"
 #include "signlink/turnero.h"
 #include "tests/app/app_rig.h"
 
@@ -30,10 +25,10 @@ namespace letrador::testing {
 namespace {
 
 // At start-up every number is tried; the ports found are listed with their devices and the last is
-// chosen; no effect is chosen, the space width is 3, and nothing is asked. "Actualizar" lists the
-// ports again and chooses the last, which recordings then use; with no port found the window cannot
-// be closed, and the main window stays off. "Puertos de red…" opens with the options off, and the
-// entry it saves is what "Actualizar" shows next. Without any port at start-up it says so and ends.
+// chosen, asking nothing (the other controls' first states are read in test_editing). "Actualizar"
+// lists the ports again and chooses the last, which recordings then use; with no port found the
+// window cannot be closed, and the main window stays off. "Puertos de red…" opens with the options
+// off, and the entry it saves is what "Actualizar" shows next. Without any port it says so and ends.
 TEST(StartUp, ListsThePortsFoundAsActualizarDoesOrEndsWithoutAny) {
     AppRig rig{{1, 3, 150}};
     ASSERT_TRUE(rig.start());
@@ -43,9 +38,6 @@ TEST(StartUp, ListsThePortsFoundAsActualizarDoesOrEndsWithoutAny) {
     EXPECT_EQ((ports->itemText(1) + " " + ports->currentText()).toStdString(), "3 150");
     EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(), "Dispositivo: /dev/ttyS2");
     EXPECT_EQ(ports->itemData(2, Qt::ToolTipRole).toString().toStdString(), "Sin dispositivo");
-    EXPECT_EQ(rig.child<QComboBox>("cboMsjFxEfectos")->currentIndex(), -1);
-    EXPECT_EQ(rig.optionsChild<QLineEdit>("txtParEspacio")->text().toStdString() + std::to_string(rig.store.SpaceWidth), "33");
-    EXPECT_FALSE(rig.optionsChild<QCheckBox>("chkParUnidos")->isChecked());
     EXPECT_TRUE(rig.dialogs.shown.empty() && fs::is_directory(rig.scratch.path() / "mensajes"));
     frmAvanzadas& options = rig.window->avanzadas();
     auto press = [&](const char* button) { rig.optionsChild<QPushButton>(button)->click(); };
@@ -147,10 +139,7 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
         {"Guardar párrafo", [&] { rig.save("AA"); }, "11111111111 01 1"},
         {"second Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 01 1"},
         {"second Guardar párrafo", [&] { rig.save("A"); }, "11111111111 01 1"},
-        {"choosing paragraph 1", [&] {
-             rig.showParagraph(0);
-             EXPECT_EQ(rig.editor()->toPlainText().toStdString(), "AA");
-         }, "11111111111 01 1"},
+        {"choosing paragraph 1", [&] { rig.showParagraph(0); }, "11111111111 01 1"},
         {"choosing it again", [&] { rig.store.MessageModified = false; rig.showParagraph(0); }, "11111111111 01 0"},
         {"&Nuevo, asking nothing", [&] { rig.action("menArchNuevo")->trigger(); }, "01000001100 00 0"},
         {"closing, No", [&] { rig.dialogs.defaultAnswer = false; EXPECT_FALSE(rig.window->close()); }, "01000001100 00 0"},
@@ -280,11 +269,6 @@ void WhenBoxShows(std::function<void(QMessageBox&)> inspect) {
     poll->start(10);
 }
 
-bool Activate(QWidget& w) {
-    w.activateWindow();
-    return QTest::qWaitForWindowActive(&w);
-}
-
 // A box asked while the chooser or the options window (opened with Ctrl+A and Ctrl+O in the editor)
 // is in use belongs to that window, even when the operator has clicked the disabled main window,
 // and gives the keyboard back; then it belongs to the main window. It is wide enough for its title.
@@ -395,7 +379,6 @@ TEST(VariosCarteles, RecordsTheCheckedSignsMarksEachVerdictAndRetriesOnlyTheFail
     frmVarios& varios = rig.open();
     EXPECT_TRUE(varios.isVisible() && !rig.window->isEnabled());
     ASSERT_EQ(rig.list()->count(), 3);
-    EXPECT_EQ(rig.item(1), "COM 7 (/dev/ttyS6)");
     rig.check({0, 1, 2});
     rig.in<QPushButton>("cmdGrabar")->click();
     ASSERT_FALSE(varios.recordingRunning());
