@@ -29,12 +29,7 @@ using Behaviour = std::function<void(const Send& send)>;
 class HostileServer {
   public:
     explicit HostileServer(Behaviour behave) : behave_(std::move(behave)) {
-        sockaddr_in a = Loopback();
-        socklen_t len = sizeof a;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
         ::listen(listener_, 4);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
         thread_ = std::thread([this] {
             while (!stop_) {
                 pollfd p{listener_, POLLIN, 0};
@@ -69,8 +64,7 @@ class HostileServer {
         return false;
     }
     Behaviour behave_;
-    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int port_ = 0;
+    int listener_ = TcpSocket(), port_ = BindLoopback(listener_);
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

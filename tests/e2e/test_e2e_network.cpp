@@ -10,7 +10,6 @@
 #include "settings/port_discovery.h"
 #include "tests/e2e/e2e_bench.h"
 #include "tests/support/ser2net_process.h"
-#include "tests/support/sign_loss.h"
 
 namespace letrador::testing {
 namespace {
