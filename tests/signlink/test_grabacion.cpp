@@ -1,21 +1,27 @@
 // Opening (of a recording and of a turn display), paragraph sending and closing, byte by byte and
-// line by line.
+// line by line; "&Total" and "&Parcial" from the opening to the closing; and the turn display's
+// every entry of every digit style, its time-outs and its verdict.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
+#include "signlink/recording_commands.h"
 #include "signlink/turnero.h"
+#include "signlink/turnero_digits.h"
 #include "tests/signlink/sign_rig.h"
 
 namespace letrador::testing {
 namespace {
 
+const std::string kClosed = "Finalizando grabación...|La grabación se realizó sin errores.|Grabación finalizada.",
+                  kFailed = "Hubo errores en la grabación.|Grabación finalizada.";
+
 // A recording's opening retries; a turn display's makes one attempt, then closes.
 TEST(Grabacion, OpeningsOfARecordingAndOfATurnDisplay) {
     const std::string r1 = "  -Reintento 1 de 3", r2 = "  -Reintento 2 de 3", r3 = "  -Reintento 3 de 3",
                       timeOut = "Error de Timeout.", ready = "Cartel electrónico compatible.|Comenzando grabación...",
-                      noPort = "No se pudo abrir el puerto COM 3: el dispositivo no existe",
-                      failed = "Hubo errores en la grabación.|Grabación finalizada.";
+                      noPort = "No se pudo abrir el puerto COM 3: el dispositivo no existe";
     const struct {
         const char* name;
         bool turn;  // GrabarTurnero(1, "3"), which closes too; else AbrirGrabacion("3")
@@ -42,15 +48,15 @@ TEST(Grabacion, OpeningsOfARecordingAndOfATurnDisplay) {
          ready + "|" + r1 + "|" + r2 + "|" + r3},
         {"port that does not open", false, {}, false, "", noPort},
         // The turn display: the one-tick pause after the recognition, and waits; none after opening.
-        {"turn: silent", true, {kMute}, false, "C3", timeOut + "|" + failed, 10 + 1},
-        {"turn: wrong attention reply", true, {Ans(0)}, false, "C3", failed, 1},
+        {"turn: silent", true, {kMute}, false, "C3", timeOut + "|" + kFailed, 10 + 1},
+        {"turn: wrong attention reply", true, {Ans(0)}, false, "C3", kFailed, 1},
         {"turn: wrong model", true, {Ans(0xC4), Ans(0x11)}, false, "C3 01",
-         "El modelo de cartel no coincide.|" + failed, 1},
+         "El modelo de cartel no coincide.|" + kFailed, 1},
         {"turn: not ready to start", true, {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0x03)}, false, "C3 01 C3 02",
-         ready + "|" + failed, 1},
+         ready + "|" + kFailed, 1},
         {"turn: no acknowledge to attention before the start", true, {Ans(0xC4), Ans(0x5A), Ans(0x03)}, false,
-         "C3 01 C3", ready + "|" + failed, 1},
-        {"turn: port that does not open", true, {}, false, "", noPort + "|" + failed, 0},
+         "C3 01 C3", ready + "|" + kFailed, 1},
+        {"turn: port that does not open", true, {}, false, "", noPort + "|" + kFailed, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -188,6 +194,140 @@ TEST(Grabacion, Closings) {
         EXPECT_EQ(r.view.progressHistory().front(), c.clean ? "Finalizando grabación..." : "Grabación finalizada.");
         EXPECT_EQ(r.view.progress(), "Grabación finalizada.");
         EXPECT_TRUE(r.view.closeButtonShown);
+    }
+}
+
+std::vector<Step> Opened(std::initializer_list<Step> more) {
+    std::vector<Step> s = {Ans(0xC4), Ans(0x5A), Ans(0xC4), Ans(0xC4)};
+    s.insert(s.end(), more);
+    return s;
+}
+
+TEST(RecordingCommands, WholeMessageAndCurrentParagraph) {
+    const RoomFont font;
+    const std::string p1 = "Grabando párrafo 1 de 2...", p2 = "|Grabando párrafo 2 de 2... OK.|",
+                      err = " no se grabó correctamente.";
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::u32string, bool>> paragraphs;  // text, ignored
+        Int16 separation;
+        bool joined;
+        std::vector<Step> steps;
+        bool earlierErrors;
+        std::string written;  // after the opening
+        std::string log;      // after "Comenzando grabación..."
+        // "&Parcial" instead: the first paragraph's text with this selection (empty: all of it).
+        std::optional<std::u32string> selection = std::nullopt;
+    } cases[] = {
+        {"separator after every paragraph", {{U"I", false}, {U"A", false}}, 0, false, {}, false,
+         "7F C9 7E09097E C9 C9D2C5", p1 + " OK." + p2 + kClosed},
+        {"joined", {{U"I", false}, {U"A", false}}, 0, true, {}, false, "7F 7E09097E C9D2C5", p1 + " OK." + p2 + kClosed},
+        {"ignored paragraphs keep their numbers", {{U"I", false}, {U"A", true}, {U"I", false}}, 0, false, {}, false,
+         "7F C9 7F C9 C9D2C5", "Grabando párrafo 1 de 3... OK.|Grabando párrafo 3 de 3... OK.|" + kClosed},
+        {"every paragraph ignored", {{U"I", true}}, 0, false, {}, false, "C9D2C5", kClosed},
+        {"time-out mid-paragraph", {{U"AI", false}, {U"I", false}}, 1, false, Opened({Ans(0x7E), Ans(9), kMute}), false,
+         "7E0909", p1 + "|Error de Timeout.|Error: caracter 1 (A)" + err + "|" + kFailed},
+        {"unanswered separator", {{U"I", false}, {U"I", false}}, 0, false, Opened({Ans(0x7F), kMute}), false, "7F C9",
+         p1 + "|Error de Timeout.|" + kFailed},
+        {"an echo error takes only its paragraph's OK", {{U"I", false}, {U"I", false}}, 0, false, Opened({Ans(0x70)}),
+         false, "7F C9 7F C9 C9D2C5",
+         p1 + "|Error de comparación. E: 127 R: 112" + p2 + "Finalizando grabación...|" + kFailed},
+        {"OK lands on an error line that did not stop the paragraph", {{U" I", false}}, 0, true, Opened({kMute}), false,
+         "808080 7F C9D2C5", "Grabando párrafo 1 de 1...|Error de Timeout.|Error: caracter 1 ( )" + err + " OK.|" + kClosed},
+        {"an earlier recording's errors are cleared", {{U"I", false}}, 0, false, {}, true, "7F C9 C9D2C5",
+         "Grabando párrafo 1 de 1... OK.|" + kClosed},
+        // A selection goes alone, without an OK mark or the separator.
+        {"selection", {{U"IAI", false}}, 1, false, {}, false, "7E09097E 80 7F 80 C9D2C5",
+         "Grabando selección: AI|" + kClosed, U"AI"},
+        {"selection of a missing glyph", {{U"año", false}}, 1, false, {}, false, "C9D2C5",
+         "Grabando selección: ñ|" + kClosed, U"ñ"},
+        {"current paragraph", {{U"IA", false}}, 1, false, {}, false, "7F 80 7E09097E 80 C9D2C5",
+         "Grabando párrafo actual...OK|" + kClosed, U""},
+        {"current paragraph after errors", {{U"I", false}}, 1, false, {}, true, "7F 80 C9D2C5",
+         "Grabando párrafo actual...OK|" + kClosed, U""},
+        {"current paragraph with an echo error", {{U"I", false}}, 1, false, Opened({Ans(0)}), false, "7F 80 C9D2C5",
+         "Grabando párrafo actual...|Error de comparación. E: 127 R: 0|Finalizando grabación...|" + kFailed, U""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignRig r;
+        r.script(c.steps);
+        r.puerto.ErrorGrabacion = r.puerto.ErrorParrafo = c.earlierErrors;
+        std::vector<ParrafoAGrabar> paragraphs;
+        for (const auto& [text, ignored] : c.paragraphs) paragraphs.push_back({text, font.path, c.separation, ignored});
+        const bool ok = c.selection ? RecordCurrentParagraph(r.grabador, c.paragraphs[0].first, *c.selection, font.path,
+                                                             c.separation, {"3", false, 3})
+                                    : RecordWholeMessage(r.grabador, paragraphs, {"3", c.joined, 3});
+        EXPECT_EQ(ok, c.written.ends_with("C9D2C5"));
+        EXPECT_EQ(r.writtenAfter(kCleanOpening.size()), Hex(c.written));
+        EXPECT_EQ(r.log(4), c.log);
+    }
+}
+
+// Digit by digit, styles 1 | 2 | 3; a dark column is 80, never 00.
+const char* const kDigits[] = {
+    "3E7F63637F3E|7F41417F|3E4141413E", "8004467F7F40|8080807F|808004027F",
+    "426171594F66|7949494F|8062514946", "226349497F36|4949497F|2241494936",
+    "0F0F08087F7F|0F08087F|0F0808087E", "2F4F49497932|4F494979|2749494931",
+    "3E7F49497932|7F484878|3E49494932", "030371790F07|0101017F|010101017F",
+    "367F49497F36|7F49497F|3649494936", "264F49497F3E|0F09097F|264949493E",
+};
+
+Bytes Cell(int d, int style) {
+    std::string_view row = kDigits[d];
+    for (int s = 1; s < style; ++s) row.remove_prefix(row.find('|') + 1);
+    return Hex(row.substr(0, row.find('|')));
+}
+
+// Entry n: tens, a dark column, units, D0 and the separator C9.
+TEST(Turnero, EveryStyleSendsTheHundredEntriesInOrderThenTheClosing) {
+    for (int style = 1; style <= 3; ++style) {
+        SCOPED_TRACE(style);
+        SignRig rig;
+        EXPECT_TRUE(Turnero(rig.grabador).GrabarTurnero(style, "3"));
+        Bytes want = kCleanOpening;
+        for (int n = 0; n < 100; ++n) {
+            for (const Bytes& part : {Cell(n / 10, style), Bytes{0x80}, Cell(n % 10, style), Bytes{0xD0, 0xC9}})
+                want.insert(want.end(), part.begin(), part.end());
+        }
+        want.insert(want.end(), kCleanClosing.begin(), kCleanClosing.end());
+        EXPECT_EQ(rig.link.written, want);
+        EXPECT_EQ(AnchoDigito(style), static_cast<int>(Cell(0, style).size()));
+        const auto labels = rig.percentLabels();
+        ASSERT_EQ(labels.size(), 100u);
+        EXPECT_EQ(labels.front(), "Grabando: 00% completado.");
+        EXPECT_EQ(labels[41], "Grabando: 41% completado.");
+        EXPECT_EQ(labels.back(), "Grabando: 99% completado.");
+        EXPECT_EQ(rig.view.percent(), -1);  // the closing's phase
+        EXPECT_EQ(rig.log(), "Usando puerto COM 3.|Reconociendo modelo de cartel...|Cartel electrónico compatible.|"
+                             "Comenzando grabación...|" + kClosed);
+    }
+    for (auto [d, style] : {std::pair{10, 1}, {-1, 1}, {0, 4}, {0, 0}}) EXPECT_TRUE(ColumnasDigito(d, style).empty());
+    EXPECT_EQ(AnchoDigito(0) + AnchoDigito(4), 0);
+}
+
+// A reply missing or wrong inside entry 42 (style 1), with an earlier recording's echo error still
+// flagged: a time-out on the last column of a digit, the blank, D0 or C9 stops the run before 43;
+// on an inner column of a digit it goes on. The verdict looks only at the closing and at this
+// recording's echo errors.
+TEST(Turnero, TimeOutsAndEchoErrorsInsideTheEntries) {
+    const std::string stop = "Error de Timeout.|" + kFailed;
+    for (const auto& [at, odd, log] :
+         {std::tuple{6, kMute, stop}, {7, kMute, stop}, {13, kMute, stop}, {14, kMute, stop}, {15, kMute, stop},
+          {3, kMute, "Error de Timeout.|" + kClosed},
+          {3, Ans(0), "Error de comparación. E: 8 R: 0|Finalizando grabación...|" + kFailed}}) {
+        SCOPED_TRACE(at);
+        SignRig rig;
+        rig.puerto.ErrorGrabacion = true;
+        const std::size_t where = 4 + 42 * 15 + at;
+        const bool goesOn = at == 3;
+        rig.link.setResponder([&rig, where, step = odd, sign = CompatibleSign()](std::uint8_t b) mutable {
+            return rig.link.written.size() == where ? step : sign(b);
+        });
+        EXPECT_EQ(Turnero(rig.grabador).GrabarTurnero(1, "3"), goesOn);
+        EXPECT_EQ(rig.link.written.size(), goesOn ? 4 + 1500 + 3 : where);
+        EXPECT_EQ(rig.percentLabels().back(), goesOn ? "Grabando: 99% completado." : "Grabando: 41% completado.");
+        EXPECT_EQ(rig.log(4), log);
     }
 }
 
