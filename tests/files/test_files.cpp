@@ -548,9 +548,7 @@ class ChooserTest : public ::testing::Test, public MessageFixture {
         window.setCommands(&fileCommands);
     }
     template <typename W = QPushButton>
-    W* child(const char* name) {
-        return window.findChild<W*>(QString::fromUtf8(name));
-    }
+    W* child(const char* name) { return window.findChild<W*>(QString::fromUtf8(name)); }
     QLineEdit* nameBox() { return child<QLineEdit>("txtNombre"); }
     // The caption, the action button's, and whether the chooser is up, not modal, over a disabled
     // main window.
