@@ -537,11 +537,8 @@ TEST_F(EditorTest, PreviewColumnsOfCharactersSeparationAndSpaces) {
         {U"  ", 4, 2, {0x80, 0x80, 0x80, 0x80}}, {U"H", 0, 3, {0x80, 0x7F}}, {U"BAB", 0, 3, {0x7E, 0x09, 0x09, 0x7E}},
         {U"<3", 0, 3, {0x10}}, {U"A<", 0, 3, {0x7E, 0x09, 0x09, 0x7E, 0x10}}, {U"<<>", 0, 3, {}},  // half tags
     };
-    for (const auto& [text, sep, space, columns] : cases) {
-        SCOPED_TRACE(ToUtf8(text));
-        const SignPreview p = preview(text, sep, space);
-        EXPECT_EQ(p.columns, columns);
-    }
+    for (const auto& [text, sep, space, columns] : cases)
+        EXPECT_EQ(preview(text, sep, space).columns, columns) << ToUtf8(text);
     EXPECT_EQ(preview(U"<<>", 0).markers.at(0).code, U'<');
     for (int row = 0; row < 7; ++row) EXPECT_TRUE(DotLit(0x41, row) == (row == 0 || row == 6) && !DotLit(0x80, row)) << row;
     EXPECT_FALSE(DotLit(0xFF, 7) || DotLit(0xFF, -1));
