@@ -27,12 +27,10 @@ TEST(PuertoSerie, Exchanges) {
         Bytes stray = {};  // come in before the exchange: all read, none taken as its reply
     } cases[] = {
         {"equal echo", Ans(0x41), true, 0x41, 1, 0, ""},
-        {"different echo", Ans(13), true, 12, 1, 0, "\r\nError de comparación. E: 12 R: 13"},
-        {"values in decimal", Ans(0), true, 0xC9, 1, 0, "\r\nError de comparación. E: 201 R: 0"},
+        {"different echo, in decimal", Ans(0), true, 0xC9, 1, 0, "\r\nError de comparación. E: 201 R: 0"},
         {"no echo", kMute, true, 0x41, 0, 10, timeOut},
         {"no reply", kMute, false, 0xC3, -1, 10, timeOut},
         {"reply with the last tick", L::ReplyAtTick(0x77, 10), false, 0xC3, 0x77, 10, ""},
-        {"echo with the last tick", L::ReplyAtTick(0x41, 10), true, 0x41, 1, 10, ""},
         {"reply a tick too late", L::ReplyAtTick(0x77, 11), false, 0xC3, -1, 10, timeOut},
         {"reply at tick nine", L::ReplyAtTick(0x10, 9), false, 0x10, 0x10, 9, ""},
         {"two bytes together: the last is the reply", L::Together({0x11, 0x22}), false, 0xC3, 0x22, 0, ""},
