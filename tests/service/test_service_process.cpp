@@ -1,6 +1,6 @@
 // letrador-servicio as a process, with cartel-virtual signs on its ports: who gets in, what its
-// pages write, what the signs receive from the keypads and the programme, the service under load,
-// and one writer per sign.
+// pages write, what the signs receive from the keypads and the programme, and the service under
+// load while another meets the lock of the sign it records.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +12,6 @@
 namespace letrador::testing {
 namespace {
 
-const std::string kClean = "La grabación se realizó sin errores.";
 std::string Text(const std::filesystem::path& file) { return ChildProcess::FileText(file); }
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 // For pageWhen: the page shows `piece`, no recording under way and the last one clean.
@@ -73,10 +72,11 @@ TEST(ServiceAccess, EveryPageAndActionAnswersAsTheSessionTokenAndLoginLimitAllow
 }
 
 // A quick message is saved asking before it replaces a file, and refused over the capacity;
-// programme entries are added, changed and removed in the file, keeping the other lines.
-TEST(ServicePages, QuickMessageAndProgrammeEntriesAreWrittenToTheirFiles) {
+// "Detener" stops a sign at its next exchange; programme entries are added, changed and removed
+// in the file, keeping the other lines.
+TEST(ServicePages, QuickMessageIsSavedDetenerStopsTheSignAndProgrammeEntriesAreWritten) {
     ServiceRig rig;
-    ASSERT_TRUE(rig.open()) << rig.log();
+    ASSERT_TRUE(rig.open({8}, ServiceRig::Late(10))) << rig.log();
     const auto saved = rig.post("/rapido/guardar", "texto=Hoy%3A+pan+dulce%3C3%3E&fuente=normal.ffv&nombre=oferta");
     EXPECT_EQ(std::pair(saved->status, saved->get_header_value("Location")), std::pair(303, std::string("/mensajes?m=oferta.fmv")));
     const std::string bytes = Text(rig.work() / "mensajes" / "oferta.fmv");
@@ -92,6 +92,16 @@ TEST(ServicePages, QuickMessageAndProgrammeEntriesAreWrittenToTheirFiles) {
     EXPECT_EQ(refused->status, 422);
     EXPECT_TRUE(Has(refused->body, "No se puede grabar el mensaje porque excede la capacidad del cartel.") &&
                 Has(refused->body, "Capacidad excedida.")) << refused->body;
+    const std::string where = rig.record("m=horario.fmv&puerto=8"), id = where.substr(where.find('=') + 1);
+    EXPECT_EQ(rig.post("/grabacion/detener", "id=" + id)->status, 303);
+    const std::string json = rig.pageWhen("/grabacion/datos?id=" + id, [](const std::string& b) { return Has(b, "\"ended\":true"); });
+    for (const char* piece : {"Grabación detenida por el operador.", "\"verdict\":\"Hubo errores en la grabación.\"",
+                              "\"words\":\"detenida por el operador\""})
+        EXPECT_TRUE(Has(json, piece)) << json;
+    // The status page names every sign found by its port and the device that port stands for.
+    const std::string status = rig.get("/estado")->body;
+    EXPECT_TRUE(Has(status, "COM 8</td><td data-titulo=\"Dirección\">" + (rig.work() / "puertos" / "COM8").string()));
+    EXPECT_FALSE(Has(status, "\"Dirección\">—<")) << status;
     const auto file = rig.work() / "programa.txt";
     std::ofstream(file, std::ios::binary) << "# mi programa\r\nlu 09:00 3 horario.fmv\r\nroto\r\n";
     EXPECT_EQ(rig.post("/programa/agregar", "dia=sa&dia=do&hora=10:30&carteles=3,7&mensaje=d%C3%ADa.fmv")->status, 303);
@@ -105,21 +115,6 @@ TEST(ServicePages, QuickMessageAndProgrammeEntriesAreWrittenToTheirFiles) {
     EXPECT_EQ(rig.post("/programa/quitar", "linea=1&anterior=lu+09:00+3+horario.fmv")->status, 422);
     EXPECT_EQ(rig.post("/programa/quitar", "linea=3&anterior=sa,do+10:30+3,7+d%C3%ADa.fmv")->status, 303);
     EXPECT_EQ(Text(file), "# mi programa\r\nlu-mi 09:15 7 horario.fmv\r\nroto\r\n");
-}
-
-TEST(ServiceRecording, DetenerStopsTheSignAtItsNextExchange) {
-    ServiceRig rig;
-    ASSERT_TRUE(rig.open({8}, ServiceRig::Late(10))) << rig.log();
-    const std::string where = rig.record("m=horario.fmv&puerto=8"), id = where.substr(where.find('=') + 1);
-    EXPECT_EQ(rig.post("/grabacion/detener", "id=" + id)->status, 303);
-    const std::string json = rig.pageWhen("/grabacion/datos?id=" + id, [](const std::string& b) { return Has(b, "\"ended\":true"); });
-    for (const char* piece : {"Grabación detenida por el operador.", "\"verdict\":\"Hubo errores en la grabación.\"",
-                              "\"words\":\"detenida por el operador\""})
-        EXPECT_TRUE(Has(json, piece)) << json;
-    // The status page names every sign found by its port and the device that port stands for.
-    const std::string status = rig.get("/estado")->body;
-    EXPECT_TRUE(Has(status, "COM 8</td><td data-titulo=\"Dirección\">" + (rig.work() / "puertos" / "COM8").string()));
-    EXPECT_FALSE(Has(status, "\"Dirección\">—<")) << status;
 }
 
 // Beyond the loopback only once a password is set: --poner-clave asks for it twice (at least 8
@@ -209,12 +204,16 @@ TEST(ServiceProgramme, ARestartBringsEachSignToNowOnceAndBadLinesAreNamed) {
         EXPECT_TRUE(Has(ledger, line)) << ledger;
 }
 
-// Twenty clients while a recording runs: every request answered, the memory flat after the same
-// load once, and the recording byte for byte the one an idle service makes.
-TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
+// Twenty clients while a recording runs, and a second service on the same working folder asked
+// to record into the same sign: every request answered, the memory flat after the same load once,
+// the second service meets the sign's lock and says so, and the recording is byte for byte the
+// one an idle service makes (one port, one writer: nothing mixed in).
+TEST(ServiceLoad, TwentyClientsAndAnotherServiceWhileARecordingRunsAllAnsweredLockedOutByteExactAndFlat) {
     ServiceRig rig;
+    ServiceRig second(rig.work());
     // COM 4 answers at once and gives the reference; COM 5 answers every byte 10 ms late.
-    ASSERT_TRUE(rig.addSigns({4}) && rig.open({5}, ServiceRig::Late(10))) << rig.log();
+    ASSERT_TRUE(rig.addSigns({4}) && rig.open({5}, ServiceRig::Late(10)) && second.restart())
+        << rig.log() << second.log();
     std::atomic<int> answered{0};
     auto load = [&] {
         const char* paths[] = {"/mensajes?m=horario.fmv", "/mensajes/imagen?m=horario.fmv&p=2", "/estado", "/turnos",
@@ -234,8 +233,10 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
     const long before = rig.residentKiB();
     answered = 0;
     const std::string slow = rig.record("m=horario.fmv&puerto=5");
+    const std::string locked = second.record("m=horario.fmv&puerto=5");
+    std::string slowPage;
     std::atomic<int> whileRecording{-1};
-    std::thread watch([&] { rig.endedPage(slow, 120); whileRecording = answered.load(); });
+    std::thread watch([&] { slowPage = rig.endedPage(slow, 120), whileRecording = answered.load(); });
     load();
     watch.join();
     EXPECT_EQ(answered.load(), 1000);
@@ -244,25 +245,12 @@ TEST(ServiceLoad, TwentyClientsWhileARecordingRunsAllAnsweredByteExactAndFlat) {
 #ifndef __SANITIZE_ADDRESS__  // under AddressSanitizer freed memory waits in quarantine
     EXPECT_LT(after - before, 16 * 1024) << before << " KiB before, " << after << " KiB after";
 #endif
+    EXPECT_TRUE(Has(second.endedPage(locked), "<p class=\"veredicto\">Hubo errores en la grabación.</p>"));
+    EXPECT_TRUE(Has(second.log(), "No se pudo abrir el puerto COM 5: lo está usando otro programa.")) << second.log();
+    EXPECT_TRUE(Has(slowPage, "<p class=\"veredicto\">La grabación se realizó sin errores.</p>"));
     const auto fast = rig.sign(0).stop(), loaded = rig.sign(1).stop();
     ASSERT_TRUE(loaded.decoded && loaded.decoded->recordings.size() == 1u && loaded.decoded->recordings[0].closed) << loaded.listing;
     EXPECT_EQ(loaded.bytes, fast.bytes);
-}
-
-// One port, one writer: while a service records into a sign, a second service on the same
-// working folder is asked to record into it too. The second meets the sign's lock and says so;
-// the sign gets the first recording whole, and nothing mixed.
-TEST(ServiceLocks, WhileAServiceRecordsASignAnotherServiceMeetsItsLock) {
-    ServiceRig first;
-    ServiceRig second(first.work());
-    ASSERT_TRUE(first.open({6}, ServiceRig::Late(5)) && second.restart()) << first.log() << second.log();
-    const std::string one = first.record("m=horario.fmv&puerto=6"), two = second.record("m=horario.fmv&puerto=6");
-    EXPECT_TRUE(Has(second.endedPage(two), "<p class=\"veredicto\">Hubo errores en la grabación.</p>"));
-    EXPECT_TRUE(Has(second.log(), "No se pudo abrir el puerto COM 6: lo está usando otro programa.")) << second.log();
-    EXPECT_TRUE(Has(first.endedPage(one), "<p class=\"veredicto\">" + kClean + "</p>"));
-    const auto rec = first.sign(0).stop();
-    ASSERT_TRUE(rec.decoded && rec.decoded->recordings.size() == 1u) << rec.listing;
-    EXPECT_TRUE(rec.decoded->recordings[0].closed && rec.decoded->strayBytes == 0) << rec.listing;
 }
 
 }  // namespace
