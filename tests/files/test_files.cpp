@@ -669,8 +669,8 @@ TEST_F(ChooserTest, SaveAsWritesTheEditorAsksBeforeOverwritingAndSaveWritesBack)
     EXPECT_EQ(ReadBytes(path("hay.fmv")), Sample());
 }
 
-// A file that cannot be written or read keeps the name, the menus and the flag; so do Cancel by
-// Esc or by the frame's close, and No to the question before changes are lost.
+// A file that cannot be written or read keeps the name, the menus and the flag; so do Cancel (by
+// Esc or the frame's close) and No when "Nuevo" or "Abrir" would lose changes. Yes clears it all.
 TEST_F(ChooserTest, AFileThatCannotBeWrittenOrReadAndChangesNotSavedKeepTheMessage) {
     ASSERT_TRUE(addParagraph(U"Hola"));
     store.MessageModified = true;
