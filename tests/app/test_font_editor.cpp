@@ -11,7 +11,6 @@
 
 #include "app/frm_fuentes.h"
 #include "app/glyph_raster.h"
-#include "message/glyph_cut.h"
 #include "tests/app/app_rig.h"
 #include "tests/support/odd_fonts.h"
 
@@ -112,7 +111,6 @@ TEST_F(FontEditorTest, ButtonsRefuseCopyOrRemoveAndAllFitALaptopScreen) {
     get<QRadioButton>("optFuenteUno")->setChecked(true);
     const std::tuple<const char*, const char*, const char*, std::string> cases[] = {  // box, text, button: said
         {"txtFuenteCaracter", "", "cmdFuenteAgregar", "Escriba en «Carácter» el carácter que desea agregar."},
-        {"txtFuenteCaracter", "→", "cmdFuenteAgregar", AddRefusal(FontModel::AddResult::NotInCodePage, U'→')},
         {"txtFuenteCaracter", "x", "cmdFuenteCopiar",
          "Escriba en «Carácter» un carácter de la fuente sobre el que copiar los puntos de «A»."},
         {"txtFuenteRelleno", "", "cmdFuenteDibujar", "Escriba el carácter que desea dibujar."},
