@@ -12,15 +12,13 @@ source "$script" || { echo "FALLO: no se puede cargar $script" >&2; exit 1; }
 # A working folder given with --carpeta, the default one in a fresh home, and a current folder
 # that is neither.
 work="$scratch/trabajo"
-mkdir -p "$work/tipografias" "$work/mensajes" "$work/puertos" "$scratch/actual/sub"
-touch "$work/mensajes/alta.fmv" "$work/mensajes/baja.fmv" "$work/mensajes/notas.txt"
-ln -s /dev/null "$work/puertos/COM7"
-echo /dev/null >"$work/puertos/COM200"; echo /dev/null >"$work/puertos/COM255"
-touch "$work/puertos/COM0" "$work/puertos/COM256" "$work/puertos/COMx"
-touch "$scratch/actual/aviso.fmv" "$scratch/actual/leame.txt"
 export HOME="$scratch/casa"
 unset XDG_DATA_HOME
-mkdir -p "$HOME/.local/share/letrador/puertos"
+mkdir -p "$work"/{tipografias,mensajes,puertos} "$scratch/actual/sub" "$HOME/.local/share/letrador/puertos"
+touch "$work"/mensajes/{alta.fmv,baja.fmv,notas.txt} "$scratch"/actual/{aviso.fmv,leame.txt}
+touch "$work"/puertos/COM{0,256,x}
+echo /dev/null >"$work/puertos/COM200"; echo /dev/null >"$work/puertos/COM255"
+ln -s /dev/null "$work/puertos/COM7"
 ln -s /dev/null "$HOME/.local/share/letrador/puertos/COM9"
 cd "$scratch/actual"
 
