@@ -170,7 +170,6 @@ TEST_F(EditingTest, FontListFollowsTheFolderAndTheParagraph) {
     for (const auto& [index, font] : {std::pair{0, "a.ffv"}, std::pair{1, "b.ffv"}}) {
         rig.showParagraph(index);
         EXPECT_EQ(currentFont(), font);
-        EXPECT_EQ(rig.store.paragraph(index + 1).FontFile, font);
         EXPECT_EQ(fonts()->selectedItems().size(), 1);
     }
     EXPECT_TRUE(rig.dialogs.shown.empty());
