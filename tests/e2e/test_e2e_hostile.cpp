@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -72,27 +73,21 @@ class HostileServer {
 Behaviour Forever(Bytes chunk, bool reads) {
     return [=](const Send& send) { while (send(chunk, reads)) {} };
 }
-Behaviour EndlessSubnegotiation() {
-    return [](const Send& send) {
-        if (send({t::kIAC, t::kSB, t::kOptComPort}, true)) Forever(Bytes(4096, 'x'), true)(send);
-    };
+void EndlessSubnegotiation(const Send& send) {
+    if (send({t::kIAC, t::kSB, t::kOptComPort}, true)) Forever(Bytes(4096, 'x'), true)(send);
 }
-Behaviour RandomBytes() {
-    return [](const Send& send) {
-        std::uint32_t x = 12345;
-        Bytes chunk(4096);
-        do {
-            for (auto& b : chunk) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 16);
-        } while (send(chunk, true));
-    };
+void RandomBytes(const Send& send) {
+    std::uint32_t x = 12345;
+    Bytes chunk(4096);
+    do {
+        for (auto& b : chunk) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 16);
+    } while (send(chunk, true));
 }
-Behaviour OneByteEvery300ms() {
-    return [](const Send& send) {
-        while (send({0x41}, true)) {
-            for (const auto until = Clock::now() + 300ms; Clock::now() < until && send({}, true);)
-                std::this_thread::sleep_for(20ms);
-        }
-    };
+void OneByteEvery300ms(const Send& send) {
+    while (send({0x41}, true)) {
+        for (const auto until = Clock::now() + 300ms; Clock::now() < until && send({}, true);)
+            std::this_thread::sleep_for(20ms);
+    }
 }
 // A Telnet server that answers binary mode with `binary` (DO and WILL, or DONT and WONT), agrees
 // to COM-PORT-CONTROL and acknowledges the line settings `acks`, then reads on.
@@ -112,11 +107,11 @@ Behaviour Negotiating(std::uint8_t doOrDont, std::uint8_t willOrWont, std::vecto
 struct Case {
     const char* name;
     const char* scheme;
-    std::function<Behaviour()> server;  // none: a listener whose connections hang
+    Behaviour server;  // none: a listener whose connections hang
     int exitCode;
-    // Found in what the command wrote; one of several, separated by "|", when the race between
-    // the server and the program decides which limit it meets first.
-    std::string reason;
+    // Found in what the command wrote; one of several when the race between the server and the
+    // program decides which limit it meets first.
+    std::vector<std::string> reasons;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -126,7 +121,7 @@ TEST_P(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
     const Case& c = GetParam();
     std::optional<HostileServer> server;
     std::optional<HangingListener> hanging;
-    if (c.server) server.emplace(c.server());
+    if (c.server) server.emplace(c.server);
     else hanging.emplace();
     ScratchFolder work;
     for (const char* folder : {"puertos", "tipografias", "mensajes"})
@@ -149,13 +144,8 @@ TEST_P(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
     std::printf("[ hostil ] %s: %lld ms, %ld kB\n", c.name, static_cast<long long>(took.count()), usage.ru_maxrss);
     EXPECT_TRUE(WIFEXITED(status)) << said;
     EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << said;
-    bool named = false;
-    for (std::size_t from = 0; from <= c.reason.size();) {
-        const std::size_t bar = std::min(c.reason.find('|', from), c.reason.size());
-        named = named || said.find(c.reason.substr(from, bar - from)) != std::string::npos;
-        from = bar + 1;
-    }
-    EXPECT_TRUE(named) << said;
+    EXPECT_TRUE(std::any_of(c.reasons.begin(), c.reasons.end(),
+                            [&](const std::string& r) { return said.find(r) != std::string::npos; })) << said;
     EXPECT_LT(took, 5s) << said;
 #if !defined(__SANITIZE_ADDRESS__)
     // Under AddressSanitizer freed memory waits in quarantine: the resident size is not the program's.
@@ -163,38 +153,30 @@ TEST_P(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
 #endif
 }
 
-const std::string kSettingsLate = "no completó la configuración del puerto (RFC 2217) a tiempo";
+const std::string kSettingsLate = "no completó la configuración del puerto (RFC 2217) a tiempo",
+                  kNotReading = "no lee lo que se le envía";
 INSTANTIATE_TEST_SUITE_P(
     Servers, HostileServers,
     ::testing::Values(
-        Case{"Rfc2217EndlessSubnegotiation", "rfc2217", EndlessSubnegotiation, 4, "no respeta el protocolo Telnet"},
+        Case{"Rfc2217EndlessSubnegotiation", "rfc2217", EndlessSubnegotiation, 4, {"no respeta el protocolo Telnet"}},
         Case{"Rfc2217TogglingOptionsAndReading", "rfc2217",
-             [] { return Forever({t::kIAC, t::kWILL, 3, t::kIAC, t::kWONT, 3}, true); }, 4,
-             kSettingsLate + "|no lee lo que se le envía"},
+             Forever({t::kIAC, t::kWILL, 3, t::kIAC, t::kWONT, 3}, true), 4, {kSettingsLate, kNotReading}},
         Case{"Rfc2217TogglingOptionsWithoutReading", "rfc2217",
-             [] { return Forever({t::kIAC, t::kDO, 3, t::kIAC, t::kDONT, 3}, false); }, 4,
-             kSettingsLate + "|no lee lo que se le envía"},
+             Forever({t::kIAC, t::kDO, 3, t::kIAC, t::kDONT, 3}, false), 4, {kSettingsLate, kNotReading}},
         Case{"Rfc2217RandomBytes", "rfc2217", RandomBytes, 4,
-             "no respeta el protocolo Telnet|el servidor no aceptó|el servidor no admite"},
-        Case{"Rfc2217OneByteEvery300ms", "rfc2217", OneByteEvery300ms, 4, kSettingsLate},
+             {"no respeta el protocolo Telnet", "el servidor no aceptó", "el servidor no admite"}},
+        Case{"Rfc2217OneByteEvery300ms", "rfc2217", OneByteEvery300ms, 4, {kSettingsLate}},
         Case{"Rfc2217BinaryRefused", "rfc2217",
-             [] {
-                 return Negotiating(t::kDONT, t::kWONT,
-                                    {{101, 0, 0, 0x25, 0x80}, {102, 8}, {103, 1}, {104, 1}, {105, 1}});
-             },
-             4, "el servidor no aceptó el modo binario"},
+             Negotiating(t::kDONT, t::kWONT, {{101, 0, 0, 0x25, 0x80}, {102, 8}, {103, 1}, {104, 1}, {105, 1}}), 4,
+             {"el servidor no aceptó el modo binario"}},
+        // 115200 baud, 7 bits, even parity, 2 stop bits, hardware flow control.
         Case{"Rfc2217OtherLineSettings", "rfc2217",
-             [] {
-                 // 115200 baud, 7 bits, even parity, 2 stop bits, hardware flow control.
-                 return Negotiating(t::kDO, t::kWILL,
-                                    {{101, 0, 1, 0xC2, 0}, {102, 7}, {103, 3}, {104, 2}, {105, 3}});
-             },
-             4,
-             "el servidor no aceptó 9600 baudios (respondió 115200)"},
-        Case{"Rfc2217ConnectionThatNeverOpens", "rfc2217", nullptr, 4, "no respondió"},
-        Case{"TcpEndlessSubnegotiation", "tcp", EndlessSubnegotiation, 1, "Error: reintentos superados."},
-        Case{"TcpRandomBytes", "tcp", RandomBytes, 1, "Hubo errores en la grabación."},
-        Case{"TcpOneByteEvery300ms", "tcp", OneByteEvery300ms, 1, "Error: reintentos superados."}),
+             Negotiating(t::kDO, t::kWILL, {{101, 0, 1, 0xC2, 0}, {102, 7}, {103, 3}, {104, 2}, {105, 3}}), 4,
+             {"el servidor no aceptó 9600 baudios (respondió 115200)"}},
+        Case{"Rfc2217ConnectionThatNeverOpens", "rfc2217", nullptr, 4, {"no respondió"}},
+        Case{"TcpEndlessSubnegotiation", "tcp", EndlessSubnegotiation, 1, {"Error: reintentos superados."}},
+        Case{"TcpRandomBytes", "tcp", RandomBytes, 1, {"Hubo errores en la grabación."}},
+        Case{"TcpOneByteEvery300ms", "tcp", OneByteEvery300ms, 1, {"Error: reintentos superados."}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

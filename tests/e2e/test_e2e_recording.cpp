@@ -22,7 +22,8 @@ TEST(E2eRecording, TwoParagraphsOnTimeLateSilentOrWithTheSignGone) {
     const Lines both = {p1 + " 49 41 80 80 80 80 80 7E 09 09 7E 80 80 separador", "7F <A> 7F <3> separador"};
     const std::string found = "Reconociendo dispositivo...|Cartel electrónico compatible.|Comenzando grabación...|",
                       first = found + "Grabando párrafo 1 de 2...|",
-                      sent = found + "Grabando párrafo 1 de 2... OK.|Grabando párrafo 2 de 2... OK.|Finalizando grabación...|",
+                      sent = found + "Grabando párrafo 1 de 2... OK.|Grabando párrafo 2 de 2... OK.|"
+                                     "Finalizando grabación...|",
                       clean = sent + "La grabación se realizó sin errores.|Grabación finalizada.",
                       lost = "Se perdió la conexión con el puerto COM 5.|Error de Timeout.|",
                       notE = "Error: caracter 5 (E) no se grabó correctamente.|",

@@ -77,10 +77,7 @@ class VirtualSignProcess {
     // The sign for port `port` of `workFolder`, started with `extraArgs` (faults, say).
     VirtualSignProcess(std::filesystem::path workFolder, int port, std::vector<std::string> extraArgs = {})
         : work_(std::move(workFolder)), port_(port), extra_(std::move(extraArgs)) {}
-    ~VirtualSignProcess() {
-        ChildProcess::Reap(pid_, 0);
-        if (out_ >= 0) ::close(out_);
-    }
+    ~VirtualSignProcess() { ChildProcess::Reap(pid_, 0); }
 
     std::filesystem::path linkPath() const { return work_ / "puertos" / ("COM" + std::to_string(port_)); }
     std::filesystem::path recordPath() const { return scratch_.path() / "registro.txt"; }
@@ -95,26 +92,19 @@ class VirtualSignProcess {
 
     // Starts it and waits up to 5 s for its first line; false, with `problem`, when none came.
     bool start(std::string* problem = nullptr) {
-        auto fail = [&](const std::string& why) { if (problem) *problem = why; return false; };
         std::filesystem::create_directories(linkPath().parent_path());
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return fail("pipe2");
         std::vector<std::string> args{LETRADOR_CARTEL_VIRTUAL_PATH, "--enlace", linkPath().string(), "--registro",
                                       recordPath().string()};
         args.insert(args.end(), extra_.begin(), extra_.end());
-        // Its errors go to a file, so that no pipe of the test runner stays held.
-        pid_ = ChildProcess::Spawn(args, pipeFds[1], "", errPath());
-        ::close(pipeFds[1]);
-        out_ = pipeFds[0];
-        if (pid_ <= 0) return fail("posix_spawn " LETRADOR_CARTEL_VIRTUAL_PATH);
-        char buf[256];
-        for (int k = 0; device_.find('\n') == std::string::npos; ++k) {
-            pollfd p{out_, POLLIN, 0};
-            if (k == 50) return fail("no first line from cartel-virtual");
-            if (::poll(&p, 1, 100) <= 0) continue;
-            const ssize_t n = ::read(out_, buf, sizeof buf);
-            if (n <= 0) return fail("cartel-virtual ended: " + ChildProcess::FileText(errPath()));
-            device_.append(buf, static_cast<std::size_t>(n));
+        // Its output and errors go to files, so that no pipe of the test runner stays held.
+        pid_ = ChildProcess::Spawn(args, -1, outPath(), errPath());
+        for (int k = 0; pid_ > 0 && k < 500 && device_.find('\n') == std::string::npos; ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            device_ = ChildProcess::FileText(outPath());
+        }
+        if (device_.find('\n') == std::string::npos) {
+            if (problem) *problem = "no first line from cartel-virtual: " + ChildProcess::FileText(errPath());
+            return false;
         }
         device_.resize(device_.find('\n'));
         return true;
@@ -129,6 +119,7 @@ class VirtualSignProcess {
     }
 
   private:
+    std::string outPath() const { return (scratch_.path() / "stdout.txt").string(); }
     std::string errPath() const { return (scratch_.path() / "stderr.txt").string(); }
     std::string bytesPath() const { return recordPath().string() + ".bin"; }  // what --registro keeps raw
 
@@ -137,7 +128,6 @@ class VirtualSignProcess {
     std::vector<std::string> extra_;
     ScratchFolder scratch_;
     pid_t pid_ = -1;
-    int out_ = -1;
     std::string device_;
 };
 
