@@ -22,7 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 using Step = platform::ScriptedSerialLink::Step;
 inline Step Ans(std::uint8_t b) { return platform::ScriptedSerialLink::Reply(b); }
 inline const Step kMute = platform::ScriptedSerialLink::Silence();
-inline const Bytes kCleanOpening = {0xC3, 0x01, 0xC3, 0x02};
 // "7E 0909": bytes in hexadecimal, blanks between them optional.
 inline Bytes Hex(std::string_view hex) {
     Bytes out;
@@ -31,7 +30,6 @@ inline Bytes Hex(std::string_view hex) {
             out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(k++, 2)), nullptr, 16)));
     return out;
 }
-inline const Bytes kCleanClosing = {0xC9, 0xD2, 0xC5};
 // A log's lines from line `from` on, joined by '|'.
 inline std::string Joined(const std::vector<std::string>& lines, std::size_t from = 0) {
     std::string out;
