@@ -30,6 +30,10 @@ inline Bytes Hex(std::string_view hex) {
             out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(k++, 2)), nullptr, 16)));
     return out;
 }
+// How a recording's log ends, joined as Joined() does.
+inline const std::string kClosed =
+    "Finalizando grabación...|La grabación se realizó sin errores.|Grabación finalizada.";
+inline const std::string kFailed = "Hubo errores en la grabación.|Grabación finalizada.";
 // A log's lines from line `from` on, joined by '|'.
 inline std::string Joined(const std::vector<std::string>& lines, std::size_t from = 0) {
     std::string out;

@@ -14,9 +14,6 @@
 namespace letrador::testing {
 namespace {
 
-const std::string kClosed = "Finalizando grabación...|La grabación se realizó sin errores.|Grabación finalizada.",
-                  kFailed = "Hubo errores en la grabación.|Grabación finalizada.";
-
 // A recording's opening retries; a turn display's makes one attempt, then closes.
 TEST(Grabacion, OpeningsOfARecordingAndOfATurnDisplay) {
     const std::string r1 = "  -Reintento 1 de 3", r2 = "  -Reintento 2 de 3", r3 = "  -Reintento 3 de 3",
