@@ -1,11 +1,7 @@
 #!/usr/bin/python3
 """letrador-servicio's pages in a real browser: headless chromium at a phone's size (390 x 844),
-driven through selenium, against cartel-virtual signs on pseudo-terminals.
-
-    test_pages.py --servicio BIN --cartel-virtual BIN --trabajo BUILD/work [--capturas DIR]
-
-With --capturas the five pages are also saved there as PNG (the README's pictures).
-"""
+driven through selenium, against cartel-virtual signs on pseudo-terminals. With --capturas DIR
+the five pages are also saved there as PNG (the README's pictures)."""
 import argparse
 import os
 import re
@@ -54,12 +50,9 @@ class Sign:
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self.proc.stdout.readline()  # the device: the link exists from now on
 
-    def raw(self):
-        with open(self.record + '.bin', 'rb') as f:
-            return f.read()
-
-    def listing(self):
-        with open(self.record, encoding='utf-8', errors='replace') as f:
+    def read(self, suffix=''):
+        """the listing it keeps, or with '.bin' the bytes as received"""
+        with open(self.record + suffix, 'rb') as f:
             return f.read()
 
     def stop(self):
@@ -198,14 +191,11 @@ class Pages(unittest.TestCase):
             wait(lambda: 'sin errores' in self.find('.turnero .veredicto').text, 30)
         self.shot('turnos')
         entry = re.compile(r'^entrada (\S+) ([0-9A-F ]+?)\s*$', re.M)
-        entries = wait(lambda: len(entry.findall(self.signs[9].listing())) == 2 and
-                       entry.findall(self.signs[9].listing()))
+        listed = lambda: entry.findall(self.signs[9].read().decode(errors='replace'))
+        entries = wait(lambda: len(listed()) == 2 and listed())
         self.assertEqual([n for n, _ in entries], ['01', '02'])
-        expected = b''
-        for _, hexbytes in entries:
-            expected += bytes([0xC3, 0x01, 0xC3, 0x02]) + bytes.fromhex(hexbytes) + \
-                bytes([0xD0, 0xC9, 0xC9, 0xD2, 0xC5])
-        self.assertEqual(self.signs[9].raw(), expected)
+        self.assertEqual(self.signs[9].read('.bin'), b''.join(
+            b'\xC3\x01\xC3\x02' + bytes.fromhex(h) + b'\xD0\xC9\xC9\xD2\xC5' for _, h in entries))
 
     def test_e_programme_entry_is_recorded_and_pages_are_shot(self):
         self.open('/estado')
