@@ -28,12 +28,13 @@ extern char** environ;
 namespace letrador::testing {
 
 // Child processes: input from /dev/null, output to the pipe `outFd` or to `outPath`, errors to
-// `errPath` or (none given) with the output.
+// `errPath` or (none given) with the output; in the folder `cwd` when one is given.
 struct ChildProcess {
     static pid_t Spawn(std::vector<std::string> argv, int outFd, const std::string& outPath,
-                       const std::string& errPath) {
+                       const std::string& errPath, const std::filesystem::path& cwd = {}) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         const int flags = O_WRONLY | O_CREAT | O_TRUNC;
         if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);

@@ -2,8 +2,6 @@
 // what it writes and what each sign receives; and its console message boxes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <sstream>
 
 #include "platform/console_dialogs.h"
@@ -83,15 +81,15 @@ class Cli : public ::testing::Test {
         WriteMessage(work / "mensajes" / "largo.fmv", {{"normal.ffv", std::string(400, 'H'), false}});
     }
     // letrador-cli with `args` in `cwd` (else with --carpeta of the working folder first), its
-    // standard input /dev/null (no terminal), killed after 60 s.
-    Run cli(Texts args, const fs::path& cwd = {}) {
+    // standard input /dev/null (no terminal); `cli` waits up to 60 s for it.
+    pid_t spawn(Texts args, const fs::path& cwd = {}) {
         if (cwd.empty()) args.insert(args.begin(), {"--carpeta", work.string()});
-        const fs::path out = scratch.path() / "out", err = scratch.path() / "err";
-        std::string command = "cd '" + (cwd.empty() ? fs::current_path() : cwd).string() +
-                              "' && exec timeout -s KILL 60 " LETRADOR_CLI_PATH;
-        for (const auto& a : args) command += " '" + a + "'";
-        const int status = std::system((command + " </dev/null >" + out.string() + " 2>" + err.string()).c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ChildProcess::FileText(out), ChildProcess::FileText(err)};
+        args.insert(args.begin(), LETRADOR_CLI_PATH);
+        return ChildProcess::Spawn(args, -1, outFile.string(), errFile.string(), cwd);
+    }
+    Run cli(Texts args, const fs::path& cwd = {}) {
+        const int code = ChildProcess::Reap(spawn(std::move(args), cwd), 60000);
+        return {code, ChildProcess::FileText(outFile), ChildProcess::FileText(errFile)};
     }
     // cartel-virtual on `port`, with `faults`; on port 7 it never answers.
     std::unique_ptr<VirtualSignProcess> sign(int port, Texts faults = {}) {
@@ -101,7 +99,7 @@ class Cli : public ::testing::Test {
         return s;
     }
     ScratchFolder scratch;
-    fs::path work = scratch.path() / "trabajo";
+    fs::path work = scratch.path() / "trabajo", outFile = scratch.path() / "out", errFile = scratch.path() / "err";
 };
 
 // contar writes each paragraph's columns, the total and the capacity; the boxes raised while
@@ -262,20 +260,20 @@ TEST_F(Cli, CtrlCOrALostSignEndTheRecordingAtTheHeldByte) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args[0] + (r.killSign ? " lost " : " Ctrl+C ") + std::to_string(r.ports.size()));
         std::vector<std::unique_ptr<VirtualSignProcess>> signs;
-        Texts args = {LETRADOR_CLI_PATH, "--carpeta", work.string(), "--puerto", ""};
-        args.insert(args.begin() + 3, r.args.begin(), r.args.end());
+        Texts args = r.args;
+        args.insert(args.end(), {"--puerto", ""});
         for (int p : r.ports) {
             signs.push_back(sign(p, {"--tarde", std::to_string(r.atByte) + ":800"}));
             args.back() += (args.back().empty() ? "" : ",") + std::to_string(p);
         }
-        const fs::path out = scratch.path() / "salida";
-        const pid_t pid = ChildProcess::Spawn(args, -1, out.string(), "");
+        const pid_t pid = spawn(args);
         for (int k = 0; k < 3000 && !signs[0]->received(r.atByte); ++k) std::this_thread::sleep_for(2ms);
         std::this_thread::sleep_for(150ms);
         if (r.killSign) signs[0]->sendSignal(SIGKILL);
         else ::kill(pid, SIGINT);
         EXPECT_EQ(ChildProcess::Reap(pid, 10000), r.code);
-        const std::string said = ChildProcess::FileText(out);
+        const std::string said = ChildProcess::FileText(outFile);
+        EXPECT_EQ(ChildProcess::FileText(errFile), r.args[0] == "turnero" ? kQuestion + "s\n" : "");
         for (std::size_t k = 0; k < signs.size(); ++k) {
             const std::string prefix = signs.size() > 1 ? "COM " + std::to_string(r.ports[k]) + ": " : "";
             for (const std::string& piece : r.said)

@@ -217,7 +217,6 @@ TEST(CartelVirtualVentana, WithADisplayOrWithoutItAnswersAsTheStateMachine) {
     const Bytes turn = Cat({kOpening, TurnBody(2), kClosing});
     const std::tuple<bool, Texts, Faults, Bytes, bool> rows[] = {
         // with a display, its options, its faults, what is sent, the notice
-        {true, {"--ventana"}, {}, kMessage, false},
         // The late reply comes within the wait.
         {true, {"--ventana", "--silencio-solo", "1", "--eco-erroneo", "40:0x33", "--tarde", "50:200"},
          Faults{.silentAt = {1}, .lateMs = {{50, 200}}, .wrongReply = {{40, 0x33}}}, turn, false},
