@@ -3,6 +3,7 @@
 // TCP port itself. A recording must put on the sign's line exactly the bytes it puts there over
 // the pseudo-terminal directly, 0xFF included.
 #include <algorithm>
+#include <span>
 
 #include "platform/net_address.h"
 #include "platform/qt_port_search.h"
@@ -38,8 +39,9 @@ struct Route {
     bool throughSer2net;  // else cartel-virtual listens itself
     Accepter accepter;
 };
-void PrintTo(const Route& r, std::ostream* os) { *os << r.name; }
-std::string RouteName(const ::testing::TestParamInfo<Route>& info) { return info.param.name; }
+const Route kRoutes[] = {{"ser2net tcp", true, Accepter::Tcp}, {"ser2net rfc2217", true, Accepter::Rfc2217},
+                         {"cartel-virtual tcp", false, Accepter::Tcp},
+                         {"cartel-virtual rfc2217", false, Accepter::Rfc2217}};
 
 // Starts the sign behind ser2net on `route`, mapped as port kPort.
 void StartBehind(E2eBench& net, Ser2netProcess& ser2net, const Route& route) {
@@ -50,73 +52,58 @@ void StartBehind(E2eBench& net, Ser2netProcess& ser2net, const Route& route) {
     net.portText = std::to_string(kPort);
 }
 
-class NetworkRecording : public ::testing::TestWithParam<Route> {};
-
-TEST_P(NetworkRecording, IsByteIdenticalToTheSameRecordingOverThePseudoTerminal) {
-    static Lines directLines;  // the same recording straight over the pseudo-terminal, made once
-    static const VirtualSignProcess::Record direct = [] {
-        E2eBench bench(kPort);
-        EXPECT_TRUE(bench.startSign());
-        EXPECT_EQ(bench.recordTwoParagraphs(NetworkFont(bench)), Verdict::Clean);
-        directLines = bench.view.lines();
-        return bench.sign.stop();
-    }();
-    ASSERT_GE(std::count(direct.bytes.begin(), direct.bytes.end(), 0xFF), 3);
-    const Route route = GetParam();
-    std::vector<std::string> signArgs;
-    if (!route.throughSer2net) signArgs = {"--tcp", std::to_string(FreeTcpPort())};
-    if (!route.throughSer2net && route.accepter == Accepter::Rfc2217) signArgs.push_back("--rfc2217");
-    E2eBench net(route.throughSer2net ? kLinePort : kPort, signArgs);
-    Ser2netProcess ser2net;
-    if (route.throughSer2net) {
-        ASSERT_NO_FATAL_FAILURE(StartBehind(net, ser2net, route));
-    } else {
-        ASSERT_TRUE(net.startSign());
+TEST(NetworkRecording, IsByteIdenticalToTheSameRecordingOverThePseudoTerminal) {
+    E2eBench direct(kPort);  // the same recording straight over the pseudo-terminal
+    ASSERT_TRUE(direct.startSign());
+    ASSERT_EQ(direct.recordTwoParagraphs(NetworkFont(direct)), Verdict::Clean);
+    const auto sent = direct.sign.stop();
+    ASSERT_GE(std::count(sent.bytes.begin(), sent.bytes.end(), 0xFF), 3);
+    for (const Route& route : kRoutes) {
+        SCOPED_TRACE(route.name);
+        std::vector<std::string> signArgs;
+        if (!route.throughSer2net) signArgs = {"--tcp", std::to_string(FreeTcpPort())};
+        if (!route.throughSer2net && route.accepter == Accepter::Rfc2217) signArgs.push_back("--rfc2217");
+        E2eBench net(route.throughSer2net ? kLinePort : kPort, signArgs);
+        Ser2netProcess ser2net;
+        if (route.throughSer2net) {
+            ASSERT_NO_FATAL_FAILURE(StartBehind(net, ser2net, route));
+        } else {
+            ASSERT_TRUE(net.startSign());
+        }
+        ASSERT_TRUE(platform::LooksLikeNetAddress(PortDevicePath(net.work.path(), kPort)));
+        EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::Clean);
+        EXPECT_EQ(net.view.lines(), direct.view.lines());
+        const auto got = net.sign.stop();
+        EXPECT_EQ(got.bytes, sent.bytes);
+        EXPECT_EQ(got.listing, sent.listing);
     }
-    ASSERT_TRUE(platform::LooksLikeNetAddress(PortDevicePath(net.work.path(), kPort)));
-    EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::Clean);
-    EXPECT_EQ(net.view.lines(), directLines);
-    const auto got = net.sign.stop();
-    EXPECT_EQ(got.bytes, direct.bytes);
-    EXPECT_EQ(got.listing, direct.listing);
 }
-
-INSTANTIATE_TEST_SUITE_P(Routes, NetworkRecording,
-                         ::testing::Values(Route{"Ser2netTcp", true, Accepter::Tcp},
-                                           Route{"Ser2netRfc2217", true, Accepter::Rfc2217},
-                                           Route{"CartelVirtualTcp", false, Accepter::Tcp},
-                                           Route{"CartelVirtualRfc2217", false, Accepter::Rfc2217}),
-                         RouteName);
-
-class NetworkLoss : public ::testing::TestWithParam<Route> {};
 
 // ser2net killed while the sign holds its answer to a byte in the middle of the first paragraph:
 // the recording ends as a lost link, soon, and nothing after that byte reaches the sign.
-TEST_P(NetworkLoss, KilledServerEndsTheRecording) {
+TEST(NetworkLoss, KilledServerEndsTheRecording) {
     constexpr long long kHeldByte = 12;
-    E2eBench net(kLinePort, {"--tarde", std::to_string(kHeldByte) + ":5000"});
-    Ser2netProcess ser2net;
-    ASSERT_NO_FATAL_FAILURE(StartBehind(net, ser2net, GetParam()));
-    SignLoss loss(net.sign, {kHeldByte, std::chrono::milliseconds(0)}, [&] {
-        ser2net.kill(SIGKILL);
-        return true;
-    });
-    EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::LinkLost);
-    const auto ended = Clock::now();
-    loss.join();
-    ASSERT_TRUE(loss.killed());
-    const auto lines = net.view.lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 5."), 1);
-    EXPECT_EQ(lines.end()[-2], "Hubo errores en la grabación.");
-    EXPECT_LT(ended - loss.killedAt(), std::chrono::milliseconds(1500));
-    EXPECT_EQ(net.sign.stop().bytes.size(), static_cast<std::size_t>(kHeldByte + 1));
+    for (const Route& route : std::span(kRoutes).first(2)) {
+        SCOPED_TRACE(route.name);
+        E2eBench net(kLinePort, {"--tarde", std::to_string(kHeldByte) + ":5000"});
+        Ser2netProcess ser2net;
+        ASSERT_NO_FATAL_FAILURE(StartBehind(net, ser2net, route));
+        SignLoss loss(net.sign, {kHeldByte, std::chrono::milliseconds(0)}, [&] {
+            ser2net.kill(SIGKILL);
+            return true;
+        });
+        EXPECT_EQ(net.recordTwoParagraphs(NetworkFont(net)), Verdict::LinkLost);
+        const auto ended = Clock::now();
+        loss.join();
+        ASSERT_TRUE(loss.killed());
+        const auto lines = net.view.lines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Se perdió la conexión con el puerto COM 5."), 1);
+        EXPECT_EQ(lines.end()[-2], "Hubo errores en la grabación.");
+        EXPECT_LT(ended - loss.killedAt(), std::chrono::milliseconds(1500));
+        EXPECT_EQ(net.sign.stop().bytes.size(), static_cast<std::size_t>(kHeldByte + 1));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Accepters, NetworkLoss,
-                         ::testing::Values(Route{"Ser2netTcp", true, Accepter::Tcp},
-                                           Route{"Ser2netRfc2217", true, Accepter::Rfc2217}),
-                         RouteName);
 
 // All network entries are tried at the same time: eight servers that hang, one where nobody
 // listens and one without a port cost one wait, and only the sign that answers is listed.
