@@ -19,14 +19,7 @@
 
 namespace letrador::testing {
 
-using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 class E2eBench {
   public:

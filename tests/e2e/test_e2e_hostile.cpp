@@ -17,7 +17,6 @@ namespace letrador::testing {
 namespace {
 
 namespace t = platform::telnet;
-using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 

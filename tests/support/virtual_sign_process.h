@@ -27,6 +27,13 @@ extern char** environ;
 
 namespace letrador::testing {
 
+using Bytes = std::vector<std::uint8_t>;
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 // Child processes: input from /dev/null, output to the pipe `outFd` or to `outPath`, errors to
 // `errPath` or (none given) with the output; in the folder `cwd` when one is given.
 struct ChildProcess {

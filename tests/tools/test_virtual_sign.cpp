@@ -20,6 +20,7 @@ namespace letrador::cartel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::Cat;
 using Replies = std::vector<int>;  // -1: no reply
 using Texts = std::vector<std::string>;
 
@@ -29,11 +30,6 @@ const Bytes kOpening = {0xC3, 0x01, 0xC3, 0x02}, kClosing = {0xC9, 0xD2, 0xC5};
 const Bytes kMessage = {0xC3, 0x01, 0xC3, 0x02, 0xCA, 0x7F, 0x08, 0x7F, 0x80, 0x00, 0x7E, 0xC9,
                         0x41, 0xC9, 0xD1, 0x41, 0xC8, 0xC9, 0xC9, 0xD2, 0xC5};
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 // The columns of turn number `n`: tens, a blank, units.
 Bytes TurnColumns(int n, int style) {
     const auto tens = ColumnasDigito(n / 10, style), units = ColumnasDigito(n % 10, style);
