@@ -162,7 +162,8 @@ TEST(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
         ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         const std::string said = ChildProcess::FileText(out);
-        std::printf("[ hostil ] %s: %lld ms, %ld kB\n", c.name, static_cast<long long>(took.count()), usage.ru_maxrss);
+        std::printf("[ hostil ] %s: %lld ms, %ld kB\n", c.name, static_cast<long long>(took.count()),
+                    usage.ru_maxrss);
         EXPECT_TRUE(WIFEXITED(status)) << said;
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << said;
         EXPECT_TRUE(std::any_of(c.reasons.begin(), c.reasons.end(),
