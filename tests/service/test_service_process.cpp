@@ -226,6 +226,8 @@ TEST(ServiceLoad, TwentyClientsAndAnotherServiceWhileARecordingRunsAllAnsweredLo
     const long before = rig.residentKiB();
     answered = 0;
     const std::string slow = rig.record("m=horario.fmv&puerto=5");
+    // The second asks once the first has the port: its first byte has reached the sign.
+    for (int k = 0; k < 1000 && !rig.sign(1).received(0); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::string locked = second.record("m=horario.fmv&puerto=5");
     std::string slowPage;
     std::atomic<int> whileRecording{-1};
