@@ -129,6 +129,7 @@ TEST_F(FontFiles, ColumnCountsLookupsAndWidths) {
     const std::string keys = make("claves.ffv", FontBytes({{"AB", {0x7F}}, {"", {0x7F}}, {"B", {0x01}}}));
     // A record cut short reads as if padded with zeros.
     const std::string cut = make("corta.ffv", FontBytes({{"A", {0x7E}}}, FontRecordBytes({"Z", {0x11, 0x22, 0x33}}).substr(0, 7)));
+    const std::string oneByte = make("un_byte.ffv", FontBytes({{"A", {0x7E}}}, std::string(1, '\0')));
     // Records whose key does not fit are skipped and the next one read.
     const std::string oversized = make("larga.ffv", FontBytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}}, Oversized(3, 'C')) +
                                                         FontBytes({{"C", {0x01, 0x02, 0x04}}}, Oversized(0xFFFF, 'D')) +
@@ -146,7 +147,7 @@ TEST_F(FontFiles, ColumnCountsLookupsAndWidths) {
     // Record n as stored: key length, key, first columns (a two-byte key's start at byte 4), width.
     const std::tuple<std::string, int, std::string> records[] = {
         {ab, 1, "1 A 126 9 4"}, {keys, 1, "2 AB 127 0 1"}, {keys, 2, "0  127 0 1"}, {oversized, 2, "3 CCC 0 0 0"},
-        {ab, 3, "none"}, {ab, 0, "none"}};
+        {oneByte, 2, "0  0 0 0"}, {ab, 3, "none"}, {ab, 0, "none"}};
     for (const auto& [path, n, want] : records) {
         RegistroCaracter r;
         const bool read = LeerRegistro(path, n, r);
@@ -269,17 +270,17 @@ TEST(FontModelTest, EveryFontComesBackByteForByteAndShowsWhatTheLookupReads) {
 }
 
 TEST(FontModelTest, EditsReadBackThroughTheFontLookupWithTheirWidths) {
-    FontModel m = FontModel::FromBytes(FontBytes({{"A", {0x7E, 0x09, 0x09, 0x7E}}, {"A", {0x01}}}));
+    FontModel m = FontModel::FromBytes(FontBytes({{"A", {0x7E, 0x09, 0x09, 0x17E}}, {"A", {0x01}}}));
     ASSERT_EQ(m.add(U'€'), FontModel::AddResult::Added);
     EXPECT_TRUE(m.setDot(U'€', 0, 3, true) && m.setDot(U'€', 6, 6, true));
-    EXPECT_TRUE(m.setDot(U'A', 3, 1, false));  // 0x7E -> 0x7C
+    EXPECT_TRUE(m.setDot(U'A', 3, 1, false));  // 0x17E -> 0x17C: the bit beyond the sign's rows stays
     for (auto [column, row] : {std::pair{10, 0}, {0, 7}, {-1, 0}, {0, -1}}) EXPECT_FALSE(m.setDot(U'€', column, row, true));
     EXPECT_FALSE(m.setDot(U'Z', 0, 0, true) || m.copy(U'Z', U'A') || m.copy(U'A', U'Z'));
     ASSERT_EQ(m.add(U'B'), FontModel::AddResult::Added);
     EXPECT_TRUE(m.copy(U'€', U'B'));
     const FontData data = m.data();
     const std::tuple<char32_t, int, GlyphDots, int> wants[] = {  // character, record, dots, width
-        {U'A', 1, {0x7E, 0x09, 0x09, 0x7C}, 4}, {U'€', 3, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}, {U'B', 4, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}};
+        {U'A', 1, {0x7E, 0x09, 0x09, 0x17C}, 4}, {U'€', 3, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}, {U'B', 4, {0x08, 0, 0, 0, 0, 0, 0x40}, 7}};
     for (const auto& [ch, record, dots, width] : wants) {
         SCOPED_TRACE(static_cast<int>(ch));
         ASSERT_EQ(data.find(ch), record);
