@@ -331,6 +331,8 @@ InkImage Drawing(int width, int height, double baseline, int left, int top, int 
 TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
     InkImage half = Drawing(2, 16, 14, 0, 12, 1, 13);  // one dot, its cell half inked
     half.ink[25] = half.ink[26] = 0;  // two pixels of four, across
+    InkImage fine = Drawing(1, 7, 7, 0, 0, 0, 6);  // a pixel a dot, inked from the drawing's first row
+    fine.dot = 1;
     const std::tuple<const char*, InkImage, int, int, GlyphDots, double> cases[] = {  // threshold, tallest, dots, height
         {"a bar on the baseline", Drawing(2, 16, 14, 0, 2, 1, 13), 50, 7, {0x7E}, 6},
         {"a descender lifts it", Drawing(2, 16, 14, 0, 6, 1, 15), 50, 7, {0x7C}, 5},
@@ -343,6 +345,7 @@ TEST(GlyphCutTest, TheInkIsPlacedOnTheSignsRows) {
         {"half inked at 50%", half, 50, 7, {0x40}, 1},
         {"half inked at 51%", half, 51, 7, {}, 1},
         {"no ink", Drawing(4, 4, 4, 0, 0, -1, -1), 50, 7, {}, 0},
+        {"ink on the drawing's edge rows", fine, 50, 7, {0x7F}, 7},
     };
     for (const auto& [what, image, threshold, tallest, dots, height] : cases) {
         SCOPED_TRACE(what);
