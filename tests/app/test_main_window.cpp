@@ -253,16 +253,19 @@ TEST(Brand, TheFirstLineOfTheBrandTextAndTheLogo) {
     }
 }
 
-// Runs `inspect` on the message box once it is up, then presses its last button (No, or OK).
-void WhenBoxShows(std::function<void(QMessageBox&)> inspect) {
+// Runs `inspect` on the message box once it is up, then presses its button `press`, else its
+// last one (No, or OK).
+void WhenBoxShows(std::function<void(QMessageBox&)> inspect, const QString& press = {}) {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect, press] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible()) return;
         poll->stop();
         poll->deleteLater();
         inspect(*box);
-        box->buttons().last()->click();
+        QAbstractButton* button = box->buttons().last();
+        for (QAbstractButton* b : box->buttons()) button = b->text() == press ? b : button;
+        button->click();
     });
     poll->start(10);
 }
@@ -305,6 +308,13 @@ TEST(MessageBox, BelongsToTheWindowInUseGivesTheFocusBackAndShowsItsTitle) {
         WhenBoxShows(inspect);
         boxes.information("Sí", "Un título mucho más largo que el texto del mensaje");
         EXPECT_EQ(parent, rig.window.get());
+    }
+    // A choice answers with the button pressed, whichever it is.
+    platform::QtDialogs boxes;
+    const std::vector<std::string> buttons = {"&Reemplazar", "&Solo los que faltan", "Cancelar"};
+    for (int k = 0; k < 3; ++k) {
+        WhenBoxShows([](QMessageBox&) {}, QString::fromStdString(buttons[k]));
+        EXPECT_EQ(boxes.choose("¿Reemplaza sus dibujos?", "Fuentes", buttons), k) << buttons[k];
     }
 }
 
