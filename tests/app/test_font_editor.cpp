@@ -77,9 +77,9 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     for (const auto& [ch, clicks, dots, width] : drawn)
         EXPECT_EQ(editor->model().dots(FromUtf8(ch)[0]), dots) << ch;
     EXPECT_EQ(editor->model().characters(), (std::vector<char32_t>{U'€', U'Z', U'i', U'q'}));
-    EXPECT_EQ(ReadAll(path), editor->model().bytes());
-    EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
     const std::string before = ReadAll(path);
+    EXPECT_EQ(before, editor->model().bytes());
+    EXPECT_EQ(rig.child<QListWidget>("filArchArchivos")->findItems("nueva.ffv", Qt::MatchExactly).size(), 1);
     QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellCentre(5, 5));
     rig.dialogs.clear();
     rig.dialogs.defaultAnswer = false;
@@ -191,9 +191,10 @@ TEST_F(FontEditorTest, DrawnGlyphsAreReviewedAndReplaceOnlyWhenTheOperatorSaysSo
     click("cmdFuentePoner");
     // Each glyph was pictured for review with the dots it was then given, and only them.
     for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == U'Z') continue;  // unchecked, so never put
         const GlyphDots dots = editor->model().dots(all[i]);
         const int pitch = pictures[i].width() / kGlyphColumns;
-        for (int c = 0; all[i] != U'Z' && c < kGlyphColumns; ++c)
+        for (int c = 0; c < kGlyphColumns; ++c)
             for (int r = 0; r < kSignRows; ++r)
                 EXPECT_EQ(pictures[i].pixelColor(c * pitch + pitch / 2, r * pitch + pitch / 2) == QColor(0xff, 0x30, 0x20),
                           ((dots[c] >> r) & 1) != 0) << i << ": " << c << "," << r;

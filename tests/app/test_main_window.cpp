@@ -428,8 +428,9 @@ TEST(VariosCarteles, RecordsTheCheckedSignsMarksEachVerdictAndRetriesOnlyTheFail
 }
 
 // Closing the window (or "&Detener") while the signs record: a Yes stops the signs (where a stop
-// leaves a sign is read in test_recording_engine) and the window goes; a No lets them finish. With no paragraph "&Total"
-// is off, and so is the whole message here: the turn display is recorded, after its question.
+// leaves a sign is read in test_recording_engine) and the window goes; a No lets them finish.
+// With no paragraph "&Total" is off, and so is the whole message here: the turn display is
+// recorded, after its question.
 TEST(VariosCarteles, ClosingWhileSignsRecordAsksWhetherToStopThem) {
     const std::tuple<const char*, const char*, bool, Verdict> cases[] = {  // paragraph, press, answer, verdict
         {"AAAA", "close", true, Verdict::Stopped}, {"AAAA", "close", false, Verdict::Clean},

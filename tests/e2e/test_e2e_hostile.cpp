@@ -31,13 +31,13 @@ class HostileServer {
     explicit HostileServer(Behaviour behave) : behave_(std::move(behave)) {
         ::listen(listener_, 4);
         thread_ = std::thread([this] {
-        while (!stop_) {
-            pollfd p{listener_, POLLIN, 0};
-            const int fd = ::poll(&p, 1, 50) > 0 ? ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
-            if (fd < 0) continue;
-            behave_([&](const Bytes& bytes, bool reads) { return offer(fd, bytes, reads); });
-            ::close(fd);
-        }
+            while (!stop_) {
+                pollfd p{listener_, POLLIN, 0};
+                const int fd = ::poll(&p, 1, 50) > 0 ? ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+                if (fd < 0) continue;
+                behave_([&](const Bytes& bytes, bool reads) { return offer(fd, bytes, reads); });
+                ::close(fd);
+            }
         });
     }
     ~HostileServer() {
@@ -50,16 +50,16 @@ class HostileServer {
   private:
     bool offer(int fd, const Bytes& bytes, bool reads) {
         for (std::size_t sent = 0; !stop_;) {
-        pollfd p{fd, static_cast<short>((reads ? POLLIN : 0) | (sent < bytes.size() ? POLLOUT : 0)), 0};
-        if (::poll(&p, 1, 20) < 0 || (p.revents & (POLLHUP | POLLERR))) return false;
-        char sink[4096];
-        if ((p.revents & POLLIN) && ::recv(fd, sink, sizeof sink, 0) <= 0) return false;
-        if (p.revents & POLLOUT) {
-            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n < 0) return false;
-            sent += static_cast<std::size_t>(n);
-        }
-        if (sent == bytes.size()) return true;
+            pollfd p{fd, static_cast<short>((reads ? POLLIN : 0) | (sent < bytes.size() ? POLLOUT : 0)), 0};
+            if (::poll(&p, 1, 20) < 0 || (p.revents & (POLLHUP | POLLERR))) return false;
+            char sink[4096];
+            if ((p.revents & POLLIN) && ::recv(fd, sink, sizeof sink, 0) <= 0) return false;
+            if (p.revents & POLLOUT) {
+                const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+                if (n < 0) return false;
+                sent += static_cast<std::size_t>(n);
+            }
+            if (sent == bytes.size()) return true;
         }
         return false;
     }
@@ -85,19 +85,19 @@ void RandomBytes(const Send& send) {
 void OneByteEvery300ms(const Send& send) {
     while (send({0x41}, true)) {
         for (const auto until = Clock::now() + 300ms; Clock::now() < until && send({}, true);)
-        std::this_thread::sleep_for(20ms);
+            std::this_thread::sleep_for(20ms);
     }
 }
-// A Telnet server that answers binary mode with `binary` (DO and WILL, or DONT and WONT), agrees
-// to COM-PORT-CONTROL and acknowledges the line settings `acks`, then reads on.
+// A Telnet server that answers binary mode with `doOrDont` and `willOrWont` (DO and WILL, or DONT
+// and WONT), agrees to COM-PORT-CONTROL and acknowledges the line settings `acks`, then reads on.
 Behaviour Negotiating(std::uint8_t doOrDont, std::uint8_t willOrWont, std::vector<Bytes> acks) {
     return [=](const Send& send) {
         Bytes agree = {t::kIAC, doOrDont, t::kOptBinary, t::kIAC, willOrWont, t::kOptBinary,
-                   t::kIAC, t::kDO, t::kOptComPort};
+                       t::kIAC, t::kDO, t::kOptComPort};
         for (const Bytes& ack : acks) {
-        agree.insert(agree.end(), {t::kIAC, t::kSB, t::kOptComPort});
-        agree.insert(agree.end(), ack.begin(), ack.end());
-        agree.insert(agree.end(), {t::kIAC, t::kSE});
+            agree.insert(agree.end(), {t::kIAC, t::kSB, t::kOptComPort});
+            agree.insert(agree.end(), ack.begin(), ack.end());
+            agree.insert(agree.end(), {t::kIAC, t::kSE});
         }
         if (send(agree, true)) Forever({}, true)(send);
     };
@@ -155,7 +155,7 @@ TEST(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
         const auto out = work.path() / "salida";
         const auto start = Clock::now();
         const pid_t pid = ChildProcess::Spawn(
-        {LETRADOR_CLI_PATH, "grabar", "m.fmv", "--puerto", "9", "--carpeta", work.path().string()}, -1, out, "");
+            {LETRADOR_CLI_PATH, "grabar", "m.fmv", "--puerto", "9", "--carpeta", work.path().string()}, -1, out, "");
         ASSERT_GT(pid, 0);
         int status = 0;
         rusage usage{};
@@ -167,7 +167,7 @@ TEST(HostileServers, EndWithinFiveSecondsWithAClearReasonAndLittleMemory) {
         EXPECT_TRUE(WIFEXITED(status)) << said;
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << said;
         EXPECT_TRUE(std::any_of(c.reasons.begin(), c.reasons.end(),
-                            [&](const std::string& r) { return said.find(r) != std::string::npos; })) << said;
+                                [&](const std::string& r) { return said.find(r) != std::string::npos; })) << said;
         EXPECT_LT(took, 5s) << said;
 #if !defined(__SANITIZE_ADDRESS__)
         // Under AddressSanitizer freed memory waits in quarantine: the resident size is not the program's.
