@@ -227,11 +227,14 @@ TEST(ServiceLoad, TwentyClientsAndAnotherServiceWhileARecordingRunsAllAnsweredLo
     answered = 0;
     const std::string slow = rig.record("m=horario.fmv&puerto=5");
     // The second asks once the first has the port: its first byte has reached the sign.
-    for (int k = 0; k < 1000 && !rig.sign(1).received(0); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(rig.sign(1).awaitByte(0, std::chrono::seconds(10)));
     const std::string locked = second.record("m=horario.fmv&puerto=5");
     std::string slowPage;
     std::atomic<int> whileRecording{-1};
-    std::thread watch([&] { slowPage = rig.endedPage(slow, 120), whileRecording = answered.load(); });
+    std::thread watch([&] {
+        slowPage = rig.endedPage(slow, 120);
+        whileRecording = answered.load();
+    });
     load();
     watch.join();
     EXPECT_EQ(answered.load(), 1000);

@@ -97,6 +97,13 @@ class VirtualSignProcess {
         std::error_code ec;
         return std::filesystem::file_size(bytesPath(), ec) > static_cast<std::uintmax_t>(n) && !ec;
     }
+    // Waits up to `within` for byte `n`; whether it came.
+    bool awaitByte(long long n, std::chrono::milliseconds within) const {
+        for (const auto until = std::chrono::steady_clock::now() + within; !received(n);
+             std::this_thread::sleep_for(std::chrono::milliseconds(2)))
+            if (std::chrono::steady_clock::now() >= until) return false;
+        return true;
+    }
 
     // Starts it and waits up to 5 s for its first line; false, with `problem`, when none came.
     bool start(std::string* problem = nullptr) {

@@ -267,7 +267,7 @@ TEST_F(Cli, CtrlCOrALostSignEndTheRecordingAtTheHeldByte) {
             args.back() += (args.back().empty() ? "" : ",") + std::to_string(p);
         }
         const pid_t pid = spawn(args);
-        for (int k = 0; k < 3000 && !signs[0]->received(r.atByte); ++k) std::this_thread::sleep_for(2ms);
+        EXPECT_TRUE(signs[0]->awaitByte(r.atByte, 6s));
         std::this_thread::sleep_for(150ms);
         if (r.killSign) signs[0]->sendSignal(SIGKILL);
         else ::kill(pid, SIGINT);
