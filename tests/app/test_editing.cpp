@@ -177,6 +177,7 @@ TEST_F(EditingTest, FontListFollowsTheFolderAndTheParagraph) {
         << std::string("\x05\x00", 2) << std::string(22, 'x');
     rig.window->refreshFontList();
     rig.store.MessageModified = false;
+    QCoreApplication::processEvents();  // nothing of the earlier clicks still pending
     clickFont(2);
     EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Error: El archivo no tiene el formato adecuado."});
     EXPECT_TRUE(QTest::qWaitFor([&] { return currentFont() == "b.ffv"; }));

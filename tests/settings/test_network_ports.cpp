@@ -89,6 +89,7 @@ TEST(NetworkPortsWindow, EachButtonSaysWhatItDidAndLeavesPuertosAsSaid) {
         {{"9", "tcp", "  ", "4001"}, true, {"Falta el servidor: su nombre o su dirección."}, ""},
         {{"9", "tcp", "mi servidor", "1"}, true, {"El servidor no puede tener espacios ni los caracteres / @ [ ]."}, ""},
         {{"9", "tcp", "srv", "65536"}, true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
+        {{"9", "tcp", "srv", "99999999999"}, true, {"El puerto de red debe estar entre 1 y 65535."}, ""},
         {{"9", "tcp", "srv", "4001"}, false, {device}, ""},
         {{"9", "tcp", "srv", "4001"}, true, {device}, "COM 9: tcp://srv:4001"},
         {{"9", "tcp", "a", "2"}, true, {}, "COM 9: tcp://a:2"},  // its own number: no question

@@ -44,7 +44,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 // One COM-PORT-CONTROL sub-negotiation as it goes on the wire.
-Bytes Sb(std::uint8_t command, Bytes value) { return Cat({{kIAC, kSB, kOptComPort, command}, value, {kIAC, kSE}}); }
+Bytes Sb(std::uint8_t command, Bytes value) { return Cat({{255, 250, 44, command}, value, {255, 240}}); }
 
 // A server's acknowledgements of the five line settings.
 Bytes Acks(Bytes baud, std::uint8_t data, std::uint8_t parity, std::uint8_t stop, std::uint8_t control) {
@@ -79,10 +79,10 @@ TEST(TelnetCodec, EveryByteValueSurvivesTheDoublingOfIacInAnyPieces) {
 // and a setting of 0 ask for the one in use.
 TEST(TelnetCodec, ClientAndServerSessionsStepByStep) {
     Codec client(Codec::Role::Client), server(Codec::Role::Server);
-    EXPECT_EQ(client.greeting(), (Bytes{kIAC, kWILL, kOptBinary, kIAC, kDO, kOptBinary, kIAC, kWILL, kOptSuppressGoAhead,
-                                        kIAC, kDO, kOptSuppressGoAhead, kIAC, kWILL, kOptComPort}));
-    const Bytes request = Cat({Sb(kSetBaudRate, k9600), Sb(kSetDataSize, {8}), Sb(kSetParity, {kParityNone}),
-                               Sb(kSetStopSize, {kOneStopBit}), Sb(kSetControl, {kNoFlowControl})});
+    // In the protocols' own numbers, so that a wrong option or command number shows: IAC WILL and
+    // DO binary (0) and suppress-go-ahead (3), WILL COM-PORT-CONTROL (44); then its commands 1 to 5.
+    EXPECT_EQ(client.greeting(), (Bytes{255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3, 255, 251, 44}));
+    const Bytes request = Cat({Sb(1, k9600), Sb(2, {8}), Sb(3, {1}), Sb(4, {1}), Sb(5, {1})});
     const Bytes k115200 = {0, 1, 0xC2, 0};
     const struct {
         const char* name;
