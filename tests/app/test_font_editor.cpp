@@ -66,10 +66,12 @@ TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     type("txtFuenteCaracter", "i");
     click("cmdFuenteAgregar");
     EXPECT_EQ(rig.dialogs.texts(), Strings{AddRefusal(FontModel::AddResult::AlreadyThere, U'i')});
-    get<QSpinBox>("spnFuenteSepar")->setValue(2);
     type("txtFuenteMuestra", "i€ i");
-    EXPECT_EQ(get<LedStrip>("ledFuenteMuestra")->columns(),
-              ComputeSignPreview(U"i€ i", editor->model().data(), 2, rig.store.SpaceWidth).columns);
+    for (int separation : {1, 2}) {  // first as the window opens, with a paragraph's own default
+        if (separation > 1) get<QSpinBox>("spnFuenteSepar")->setValue(separation);
+        EXPECT_EQ(get<LedStrip>("ledFuenteMuestra")->columns(),
+                  ComputeSignPreview(U"i€ i", editor->model().data(), separation, rig.store.SpaceWidth).columns);
+    }
     type("txtFuenteNombre", "nueva");
     click("cmdFuenteGuardar");
     // The file holds the font as drawn; how it reads back is the font model's tests' part.
