@@ -1,6 +1,8 @@
 // The real main window over scripted dialogs, a scripted serial line and simulated time.
 #pragma once
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -43,6 +45,28 @@ inline std::string ReadAll(const fs::path& path) {
 }
 
 // Brings `w` to the front and waits until it has the keyboard.
+// The pairs of visible controls and captions of `window` that lie over one another, each pair as
+// "name or text ~ name or text"; none in a window laid out as meant.
+inline Strings OverlappingControls(QWidget& window) {
+    const auto area = [&](QWidget* w) { return QRect(w->mapTo(&window, QPoint(0, 0)), w->size()); };
+    const auto name = [](QWidget* w) {
+        return (w->objectName().isEmpty() ? w->property("text").toString() : w->objectName()).toStdString();
+    };
+    std::vector<QWidget*> controls;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        const bool part = qobject_cast<QAbstractSpinBox*>(w->parentWidget()) || qobject_cast<QComboBox*>(w->parentWidget());
+        if (w->isVisibleTo(&window) && !part &&
+            (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w)))
+            controls.push_back(w);
+    }
+    Strings found;
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        for (std::size_t j = i + 1; j < controls.size(); ++j)
+            if (area(controls[i]).intersects(area(controls[j]))) found.push_back(name(controls[i]) + " ~ " + name(controls[j]));
+    return found;
+}
+
 inline bool Activate(QWidget& w) {
     w.activateWindow();
     return QTest::qWaitForWindowActive(&w);

@@ -138,7 +138,8 @@ TEST_F(FontEditorTest, ButtonsRefuseCopyOrRemoveAndAllFitALaptopScreen) {
         EXPECT_EQ(editor->currentCharacter(), chosen) << row;
     }
     EXPECT_TRUE(editor->model().characters().empty() && !get<QWidget>("cmdFuenteQuitar")->isEnabled());
-    // The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view.
+    // The window fits a 1366 x 768 screen, less a title bar and a panel, with every button in view
+    // and no control or caption lying over another.
     const QSize least = editor->minimumSizeHint();
     EXPECT_TRUE(least.height() <= 700 && least.width() <= 1366) << least.width() << "x" << least.height();
     editor->resize(least);
@@ -148,6 +149,7 @@ TEST_F(FontEditorTest, ButtonsRefuseCopyOrRemoveAndAllFitALaptopScreen) {
             << b->objectName().toStdString();
         EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
     }
+    EXPECT_EQ(OverlappingControls(*editor), Strings{});
 }
 
 // A font opened and saved unchanged keeps its bytes, records the editor cannot show included;

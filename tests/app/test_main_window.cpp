@@ -132,6 +132,7 @@ TEST(EditingStates, EachStepLeavesItsSetOfControlsEnabled) {
                               "menArchGuardar", "menArchGuardarComo"};
     AppRig rig;
     ASSERT_TRUE(rig.start());
+    EXPECT_EQ(OverlappingControls(*rig.window), Strings{});
     const std::tuple<const char*, std::function<void()>, const char*> steps[] = {  // enabled, changed
         {"start-up", [] {}, "01000001100 00 0"},
         {"Nuevo Párrafo", [&] { rig.press("cmdParNuevo"); }, "11111110001 00 0"},
@@ -286,6 +287,7 @@ TEST(MessageBox, BelongsToTheWindowInUseGivesTheFocusBackAndShowsItsTitle) {
         QTest::keyClick(rig.editor(), chooser ? Qt::Key_A : Qt::Key_O, Qt::ControlModifier);
         QWidget* inUse = chooser ? static_cast<QWidget*>(&rig.window->archivo()) : &rig.window->avanzadas();
         ASSERT_TRUE(inUse->isVisible() && Activate(*inUse));
+        EXPECT_EQ(OverlappingControls(*inUse), Strings{});
         QWidget* focus = inUse->focusWidget();
         ASSERT_NE(focus, nullptr);
         QWidget* parent = nullptr;
@@ -332,6 +334,7 @@ TEST(RecordingWindow, TheLogShowsEachNewLineFromItsStartAndEscOrEnterCloseOnceCl
         for (const std::string& line : {std::string("Usando puerto COM 3."), longLine, std::string("Grabando..."), longLine + "Y"})
             graba.AgregarLog(line, line != "Usando puerto COM 3.");
         QCoreApplication::processEvents();
+        EXPECT_EQ(OverlappingControls(graba), Strings{});
         EXPECT_TRUE(log->lineWrapMode() == QPlainTextEdit::NoWrap && log->horizontalScrollBar()->maximum() > 0);
         EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
         EXPECT_EQ(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
@@ -386,6 +389,7 @@ TEST(VariosCarteles, RecordsTheCheckedSignsMarksEachVerdictAndRetriesOnlyTheFail
     rig.recordingClose()->click();
     frmVarios& varios = rig.open();
     EXPECT_TRUE(varios.isVisible() && !rig.window->isEnabled());
+    EXPECT_EQ(OverlappingControls(varios), Strings{});
     ASSERT_EQ(rig.list()->count(), 3);
     rig.check({0, 1, 2});
     rig.in<QPushButton>("cmdGrabar")->click();
