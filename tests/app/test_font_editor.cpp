@@ -44,6 +44,7 @@ protected:
 // lists it; saving over it asks first, and so does Esc with a change unsaved.
 TEST_F(FontEditorTest, DrawnCharactersAreSavedAndReadBackByTheFontCode) {
     EXPECT_TRUE(editor->isVisible() && !rig.window->isEnabled());
+    EXPECT_TRUE(get<QWidget>("cmdFuenteAbrir")->isEnabled());  // a.ffv, the folder's only font
     click("cmdFuenteNueva");
     // The character, the clicks (column, row; a second click darkens), its dots and width.
     const std::tuple<const char*, std::vector<std::pair<int, int>>, GlyphDots, int> drawn[] = {

@@ -310,6 +310,13 @@ TEST(MessageBox, BelongsToTheWindowInUseGivesTheFocusBackAndShowsItsTitle) {
         WhenBoxShows(inspect);
         boxes.information("Sí", "Un título mucho más largo que el texto del mensaje");
         EXPECT_EQ(parent, rig.window.get());
+        if (!chooser) continue;
+        for (const char* box : {"txtNomMensaje", "txtMsjArchivo", "txtMsjSeparSepar"}) {  // Ctrl+A, not select-all
+            ASSERT_TRUE(Activate(*rig.window));
+            QTest::keyClick(rig.child(box), Qt::Key_A, Qt::ControlModifier);
+            EXPECT_TRUE(inUse->isVisible()) << box;
+            QTest::keyClick(inUse, Qt::Key_Escape);
+        }
     }
     // A choice answers with the button pressed, whichever it is.
     platform::QtDialogs boxes;
