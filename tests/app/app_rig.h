@@ -44,7 +44,6 @@ inline std::string ReadAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Brings `w` to the front and waits until it has the keyboard.
 // The pairs of visible controls and captions of `window` that lie over one another, each pair as
 // "name or text ~ name or text"; none in a window laid out as meant.
 inline Strings OverlappingControls(QWidget& window) {
@@ -67,6 +66,7 @@ inline Strings OverlappingControls(QWidget& window) {
     return found;
 }
 
+// Brings `w` to the front and waits until it has the keyboard.
 inline bool Activate(QWidget& w) {
     w.activateWindow();
     return QTest::qWaitForWindowActive(&w);
